@@ -1,0 +1,7 @@
+#pragma once
+
+#include "vlshare_export.h"
+
+// Shows string id of the string tables in a message box captioned with the product name
+// and returns the button pressed (1 OK, 2 Cancel, 6 Yes, 7 No).
+VLSHARE_EXPORT int DisplayMessage(int id, unsigned flags);

@@ -1,0 +1,42 @@
+#include "testenv.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+TTempDir::TTempDir() {
+    std::string pattern = (TestSandbox() / "tmpdir-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+    Root = pattern;
+}
+
+TTempDir::~TTempDir() {
+    std::error_code ignored;
+    fs::permissions(Root, fs::perms::owner_all, fs::perm_options::add, ignored);
+    for (auto& entry : fs::recursive_directory_iterator(Root, ignored)) {
+        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(Root, ignored);
+}
+
+void WriteTextFile(const fs::path& path, const std::string& content) {
+    if (path.has_parent_path()) fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string ReadTextFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+std::vector<uint8_t> ReadBinaryFile(const fs::path& path) {
+    std::string text = ReadTextFile(path);
+    return {text.begin(), text.end()};
+}

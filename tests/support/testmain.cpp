@@ -1,0 +1,47 @@
+// Every test program runs in a sandbox folder of its own: the program's data folder, the
+// user's configuration and home folders and the temporary folder all point into it, so no
+// test touches the user's real files.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "testenv.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path MakeSandbox() {
+    std::string pattern = (fs::temp_directory_path() / "vltest-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make the test sandbox");
+    fs::path root = fs::canonical(pattern);
+    for (const char* sub : {"home", "data", "config", "tmp"}) fs::create_directories(root / sub);
+    setenv("HOME", (root / "home").c_str(), 1);
+    setenv("VAULTAIRE_HOME", (root / "data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+    setenv("TMPDIR", (root / "tmp").c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    return root;
+}
+
+fs::path& SandboxRoot() {
+    static fs::path root;
+    return root;
+}
+
+}  // namespace
+
+const fs::path& TestSandbox() { return SandboxRoot(); }
+
+int main(int argc, char** argv) {
+    SandboxRoot() = MakeSandbox();
+    testing::InitGoogleTest(&argc, argv);
+    int result = RUN_ALL_TESTS();
+    std::error_code ignored;
+    fs::remove_all(SandboxRoot(), ignored);
+    return result;
+}
