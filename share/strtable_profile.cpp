@@ -17,20 +17,24 @@ static constexpr TStringEntry kProfileStrings[] = {
     {756, "Select target drive/folder"},
     {757, "There are no folders selected to guard."},
     {758, "There is no target drive/folder selected."},
-    {759, "The target folder you have selected is one of the folders selected to monitor. "
-          "Please select another target folder."},
+    {759,
+     "The target folder you have selected is one of the folders selected to monitor. "
+     "Please select another target folder."},
 
     // File types (Parts 3.2, 5.1).
     {760, "There are no files types selected to monitor."},
     {761, "The file type you have chosen cannot be added to the excluded list."},
-    {762, "This profile is already configured to monitor \"All Files.\" No other file types may "
-          "be added."},
+    {762,
+     "This profile is already configured to monitor \"All Files.\" No other file types may "
+     "be added."},
 
     // Passwords and titles (Parts 3.1, 5.1, 5.3).
-    {763, "\"Password\" and \"Confirm Password\" fields do not match. Please re-enter your "
-          "password."},
-    {764, "You have not entered a password. If you do not want the backed-up files to be "
-          "password-protected, please uncheck the \"Password Protect\" box."},
+    {763,
+     "\"Password\" and \"Confirm Password\" fields do not match. Please re-enter your "
+     "password."},
+    {764,
+     "You have not entered a password. If you do not want the backed-up files to be "
+     "password-protected, please uncheck the \"Password Protect\" box."},
     {765, "That is not the correct password."},
     {766, "Your password has been successfully changed."},
     {767, "This profile is no longer password protected."},
@@ -38,10 +42,12 @@ static constexpr TStringEntry kProfileStrings[] = {
     {769, "You have not entered a title."},
 
     // Moving a mask between the lists (Part 3.2).
-    {770, "This file type is contained in the included file types list. If you choose Yes, it "
-          "will be deleted from the included file list. Are You Sure?"},
-    {771, "This file type is contained in the excluded file types list. If you choose Yes, it "
-          "will be deleted from the excluded file list. Are You Sure?"},
+    {770,
+     "This file type is contained in the included file types list. If you choose Yes, it "
+     "will be deleted from the included file list. Are You Sure?"},
+    {771,
+     "This file type is contained in the excluded file types list. If you choose Yes, it "
+     "will be deleted from the excluded file list. Are You Sure?"},
 
     // Summary page (Part 5.1).
     {772, "Drives"},
@@ -52,8 +58,9 @@ static constexpr TStringEntry kProfileStrings[] = {
     {777, "no"},
 
     // Folder picker (Part 3.9). Only the first sentence of 778 is the spec's.
-    {778, "Vaultaire 2000 does not perform backups to network drives. Please choose a folder on "
-          "a local or removable drive."}, // own wording after the first sentence
+    {778,
+     "Vaultaire 2000 does not perform backups to network drives. Please choose a folder on "
+     "a local or removable drive."},  // own wording after the first sentence
     {779, "Vaultaire 2000 does not support backups to RAM drives."},
 
     // Options and password dialogs (Part 5.3).
@@ -61,7 +68,6 @@ static constexpr TStringEntry kProfileStrings[] = {
     {781, "Please enter old password:"},
 };
 
-std::span<const TStringEntry> ProfileStringTable()
-{
+std::span<const TStringEntry> ProfileStringTable() {
     return kProfileStrings;
 }

@@ -17,7 +17,6 @@ static constexpr TStringEntry kRestoreStrings[] = {
     {711, "An error has occurred while restoring files. The application will terminate."},
 };
 
-std::span<const TStringEntry> RestoreStringTable()
-{
+std::span<const TStringEntry> RestoreStringTable() {
     return kRestoreStrings;
 }

@@ -33,20 +33,24 @@ static constexpr TStringEntry kSharedStrings[] = {
     // Main controller: progress window, diskette questions, messages (Parts 1.1, 1.2).
     {251, "Creating file list. Please wait..."},
     {252, "Backing up files..."},
-    {253, "The diskette in drive \"%c\" is a backup diskette from this series. Please insert "
-          "another diskette."},
-    {254, "The diskette you have inserted in drive \"%c\" is not empty. If you continue, all "
-          "current files on this disk will be erased. Are you sure you want to continue?"},
-    {255, "The diskette in drive \"%c\" has an invalid volume ID and must be reformatted.\n"
-          "Select \"Yes\" to reformat or insert another diskette and select \"No\""},
+    {253,
+     "The diskette in drive \"%c\" is a backup diskette from this series. Please insert "
+     "another diskette."},
+    {254,
+     "The diskette you have inserted in drive \"%c\" is not empty. If you continue, all "
+     "current files on this disk will be erased. Are you sure you want to continue?"},
+    {255,
+     "The diskette in drive \"%c\" has an invalid volume ID and must be reformatted.\n"
+     "Select \"Yes\" to reformat or insert another diskette and select \"No\""},
     {256, "Would you like to begin monitoring your files, using the new profile?"},
     {258, "Vaultaire 2000 has been disabled."},
     {259, "Are you sure you want to cancel the backup operation?"},
     {260, "Backup operation cancelled."},
     {261, "Backup operation complete."},
-    {262, "Welcome to Vaultaire 2000. As this is the first time you have run Vaultaire 2000, "
-          "the Profile Wizard will now start. Once you have created a profile, Vaultaire 2000 "
-          "can begin protecting your file system. Please press the OK button to continue."},
+    {262,
+     "Welcome to Vaultaire 2000. As this is the first time you have run Vaultaire 2000, "
+     "the Profile Wizard will now start. Once you have created a profile, Vaultaire 2000 "
+     "can begin protecting your file system. Please press the OK button to continue."},
     {264, "You are about to delete the current profile. Are you sure?"},
 
     // Select-profile dialog (Part 1.5).
@@ -56,18 +60,22 @@ static constexpr TStringEntry kSharedStrings[] = {
     // Errors (Parts 1.1, 1.2, 3.1, 3.3, 5.1, 5.2).
     {351, "Error reading profile - file corrupted"},
     {352, "An error has occurred while reading the Windows Registry."},
-    {355, "Vaultaire 2000 cannot monitor and backup files without at least one profile.\n"
-          "To create a profile, select \"New Profile\" from the main menu."},
+    {355,
+     "Vaultaire 2000 cannot monitor and backup files without at least one profile.\n"
+     "To create a profile, select \"New Profile\" from the main menu."},
     {356, "Error: Vaultaire 2000 is already running!"},
-    {357, "An error has occurred while backing up your files and Vaultaire 2000 has been "
-          "disabled.\n\nIf you need to change any settings, please right click on the task bar "
-          "icon and select \"Edit Profile\" from the tray menu"},
+    {357,
+     "An error has occurred while backing up your files and Vaultaire 2000 has been "
+     "disabled.\n\nIf you need to change any settings, please right click on the task bar "
+     "icon and select \"Edit Profile\" from the tray menu"},
     {358, "Backup operation halted due to error."},
     {359, "A required file is missing or corrupted. Please reinstall Vaultaire 2000."},
-    {363, "The Profiles are missing or have beed damaged. You will have to create new profiles "
-          "to replace them."},
-    {364, "The target drive specified in this profile cannot be found. To continue, please "
-          "select \"Edit Profile\" from the main menu and choose another target drive."},
+    {363,
+     "The Profiles are missing or have beed damaged. You will have to create new profiles "
+     "to replace them."},
+    {364,
+     "The target drive specified in this profile cannot be found. To continue, please "
+     "select \"Edit Profile\" from the main menu and choose another target drive."},
 
     // Log file (Part 3.5).
     {401, ".log"},
@@ -103,27 +111,39 @@ static constexpr TStringEntry kSharedStrings[] = {
     {658, "All data on the current diskette will be erased"},
 
     // Drive and diskette media (Part 4.1).
+    // Texts of our own, for situations the older texts do not cover.
+    {901,
+     "The drive map \"%s\" cannot be used: line %d: %s.\n"
+     "The default drive map is used instead."},
     {32000, "Please insert a diskette in drive \"%c\""},
     {32001, "Please insert a blank diskette in drive \"%c\""},
     {32002, "Please insert disk # %d in drive \"%c\""},
-    {32003, "The diskette you have inserted in drive \"%c\" is not empty. Would you like to "
-            "erase all files on this diskette?"},
-    {32004, "The disk in drive \"%c\" is write protected.\n"
-            "Remove the write protection or use another disk."},
-    {32005, "Unable to read from drive \"%c.\"\n\n"
-            "Either the drive bay is empty or the diskette is damaged.\n\n"
-            "Please try another diskette."},
-    {32006, "You have run out of space on drive %c. Please delete unnecessary files or select "
-            "another drive."},
+    {32003,
+     "The diskette you have inserted in drive \"%c\" is not empty. Would you like to "
+     "erase all files on this diskette?"},
+    {32004,
+     "The disk in drive \"%c\" is write protected.\n"
+     "Remove the write protection or use another disk."},
+    {32005,
+     "Unable to read from drive \"%c.\"\n\n"
+     "Either the drive bay is empty or the diskette is damaged.\n\n"
+     "Please try another diskette."},
+    {32006,
+     "You have run out of space on drive %c. Please delete unnecessary files or select "
+     "another drive."},
     {32007, "The diskette in drive \"%c\" is full. Please insert an empty diskette."},
-    {32008, "Drive \"%c\" does not have enough free space for this operation. Please delete "
-            "unnecessary files or select another drive."},
-    {32009, "The diskette in drive \"%c\" does not have enough free space for this operation. "
-            "Please insert an empty diskette."},
-    {32010, "Drive \"%c\" does not have the capacity to for this operation. You will be "
-            "prompted to select another drive."},
-    {32011, "The diskette in drive \"%c\" does not have the capacity to for this operation. You "
-            "will be prompted to select another drive."},
+    {32008,
+     "Drive \"%c\" does not have enough free space for this operation. Please delete "
+     "unnecessary files or select another drive."},
+    {32009,
+     "The diskette in drive \"%c\" does not have enough free space for this operation. "
+     "Please insert an empty diskette."},
+    {32010,
+     "Drive \"%c\" does not have the capacity to for this operation. You will be "
+     "prompted to select another drive."},
+    {32011,
+     "The diskette in drive \"%c\" does not have the capacity to for this operation. You "
+     "will be prompted to select another drive."},
     {32017, "Error # \"%d\" in module TTargetDrive.\nPlease report this to the author."},
     {32018, "Operation cancelled"},
     {32019, "Drive \"%c\" is not a removeable drive"},
@@ -131,7 +151,6 @@ static constexpr TStringEntry kSharedStrings[] = {
     {32021, "Drive \"%c\" is not supported. Please contact the author."},
 };
 
-std::span<const TStringEntry> SharedStringTable()
-{
+std::span<const TStringEntry> SharedStringTable() {
     return kSharedStrings;
 }

@@ -24,18 +24,16 @@ struct TTableUnderTest {
     std::vector<TIdRange> Ranges;
 };
 
-std::vector<TTableUnderTest> AllTables()
-{
+std::vector<TTableUnderTest> AllTables() {
     return {
-        {"shared", SharedStringTable(), {{101, 658}, {32000, 32021}}},
+        {"shared", SharedStringTable(), {{101, 658}, {901, 999}, {32000, 32021}}},
         {"profile", ProfileStringTable(), {{751, 781}}},
         {"restore", RestoreStringTable(), {{701, 711}}},
     };
 }
 
 // Looks the id up in the tables themselves (independent of LoadStr); null when absent.
-const char* FindText(int id)
-{
+const char* FindText(int id) {
     for (const auto& table : AllTables()) {
         for (const auto& entry : table.Entries) {
             if (entry.Id == id)
@@ -45,14 +43,12 @@ const char* FindText(int id)
     return nullptr;
 }
 
-TEST(StringTables, AreNotEmpty)
-{
+TEST(StringTables, AreNotEmpty) {
     for (const auto& table : AllTables())
         EXPECT_FALSE(table.Entries.empty()) << table.Name;
 }
 
-TEST(StringTables, IdsAreSortedAndUniqueWithinEachTable)
-{
+TEST(StringTables, IdsAreSortedAndUniqueWithinEachTable) {
     for (const auto& table : AllTables()) {
         for (std::size_t i = 1; i < table.Entries.size(); ++i) {
             EXPECT_LT(table.Entries[i - 1].Id, table.Entries[i].Id)
@@ -61,8 +57,7 @@ TEST(StringTables, IdsAreSortedAndUniqueWithinEachTable)
     }
 }
 
-TEST(StringTables, IdsLieInTheirTablesRange)
-{
+TEST(StringTables, IdsLieInTheirTablesRange) {
     for (const auto& table : AllTables()) {
         for (const auto& entry : table.Entries) {
             bool inRange = false;
@@ -73,8 +68,7 @@ TEST(StringTables, IdsLieInTheirTablesRange)
     }
 }
 
-TEST(StringTables, IdsAreDisjointAcrossTables)
-{
+TEST(StringTables, IdsAreDisjointAcrossTables) {
     const auto tables = AllTables();
     for (std::size_t a = 0; a < tables.size(); ++a) {
         for (std::size_t b = a + 1; b < tables.size(); ++b) {
@@ -88,8 +82,7 @@ TEST(StringTables, IdsAreDisjointAcrossTables)
     }
 }
 
-TEST(StringTables, EveryTextIsPresent)
-{
+TEST(StringTables, EveryTextIsPresent) {
     for (const auto& table : AllTables()) {
         for (const auto& entry : table.Entries) {
             ASSERT_NE(entry.Text, nullptr) << entry.Id;
@@ -99,28 +92,32 @@ TEST(StringTables, EveryTextIsPresent)
 }
 
 // A sample of the spec's quoted texts, byte for byte.
-TEST(StringTables, QuotedTextsAreExact)
-{
+TEST(StringTables, QuotedTextsAreExact) {
     const std::pair<int, const char*> expected[] = {
         {101, "Vaultaire 2000"},
         {104, "\\Software\\Orvanet\\"},
         {153, "Click \"Next\" to continue."},
-        {355, "Vaultaire 2000 cannot monitor and backup files without at least one profile.\n"
-              "To create a profile, select \"New Profile\" from the main menu."},
-        {363, "The Profiles are missing or have beed damaged. You will have to create new "
-              "profiles to replace them."},
+        {355,
+         "Vaultaire 2000 cannot monitor and backup files without at least one profile.\n"
+         "To create a profile, select \"New Profile\" from the main menu."},
+        {363,
+         "The Profiles are missing or have beed damaged. You will have to create new "
+         "profiles to replace them."},
         {407, "Saving file: "},
         {417, "Target drive full. Shutting down"},
         {656, "Skip diskette number %d and label this diskette number %d."},
-        {32005, "Unable to read from drive \"%c.\"\n\nEither the drive bay is empty or the "
-                "diskette is damaged.\n\nPlease try another diskette."},
-        {32010, "Drive \"%c\" does not have the capacity to for this operation. You will be "
-                "prompted to select another drive."},
+        {32005,
+         "Unable to read from drive \"%c.\"\n\nEither the drive bay is empty or the "
+         "diskette is damaged.\n\nPlease try another diskette."},
+        {32010,
+         "Drive \"%c\" does not have the capacity to for this operation. You will be "
+         "prompted to select another drive."},
         {32019, "Drive \"%c\" is not a removeable drive"},
         {702, "Click \"Finish\" to restore your files."},
         {752, " Edit Profile - "},
-        {763, "\"Password\" and \"Confirm Password\" fields do not match. Please re-enter your "
-              "password."},
+        {763,
+         "\"Password\" and \"Confirm Password\" fields do not match. Please re-enter your "
+         "password."},
     };
     for (const auto& [id, text] : expected) {
         const char* actual = FindText(id);
@@ -129,12 +126,11 @@ TEST(StringTables, QuotedTextsAreExact)
     }
 }
 
-TEST(StringTables, Message778StartsWithTheQuotedSentence)
-{
+TEST(StringTables, Message778StartsWithTheQuotedSentence) {
     const char* text = FindText(778);
     ASSERT_NE(text, nullptr);
     const std::string first = "Vaultaire 2000 does not perform backups to network drives.";
     EXPECT_EQ(std::string(text).substr(0, first.size()), first);
 }
 
-} // namespace
+}  // namespace

@@ -1,5 +1,7 @@
 #include "testenv.h"
 
+#include "platform/drivemap.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -39,4 +41,13 @@ std::string ReadTextFile(const fs::path& path) {
 std::vector<uint8_t> ReadBinaryFile(const fs::path& path) {
     std::string text = ReadTextFile(path);
     return {text.begin(), text.end()};
+}
+
+void UseDriveMap(const std::string& text) {
+    WriteTextFile(DriveMapFileName(), text);
+    ReloadDriveMap();
+}
+
+void UseDefaultTestDriveMap() {
+    UseDriveMap("detect off\nC: fixed \"" + (TestSandbox() / "home").string() + "\"\n");
 }

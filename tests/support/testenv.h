@@ -28,3 +28,8 @@ std::vector<uint8_t> ReadBinaryFile(const std::filesystem::path& path);
 // The folder the test program made for itself; VAULTAIRE_HOME, XDG_CONFIG_HOME, HOME and
 // TMPDIR all point inside it while tests run.
 const std::filesystem::path& TestSandbox();
+
+// Writes text as the program's drive map and makes it the map in use.
+void UseDriveMap(const std::string& text);
+// The drive map tests start from: C: is the sandbox's home folder, nothing is detected.
+void UseDefaultTestDriveMap();

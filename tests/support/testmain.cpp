@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "interaction.h"
 #include "testenv.h"
 
 namespace fs = std::filesystem;
@@ -28,6 +29,19 @@ fs::path MakeSandbox() {
     return root;
 }
 
+// Questions that a test did not script fail that test.
+class TUnexpectedQuestions : public TInteraction {
+public:
+    int MessageBox(const TMessageRequest& request) override {
+        ADD_FAILURE() << "unexpected message box " << request.Id << ": " << request.Text;
+        return DefaultAnswer(request.Flags);
+    }
+    int AskOverwrite(const std::string& fileName, int32_t) override {
+        ADD_FAILURE() << "unexpected overwrite question for " << fileName;
+        return IDNO;
+    }
+};
+
 fs::path& SandboxRoot() {
     static fs::path root;
     return root;
@@ -39,8 +53,12 @@ const fs::path& TestSandbox() { return SandboxRoot(); }
 
 int main(int argc, char** argv) {
     SandboxRoot() = MakeSandbox();
+    TUnexpectedQuestions unexpected;
+    SetInteraction(&unexpected);
+    UseDefaultTestDriveMap();
     testing::InitGoogleTest(&argc, argv);
     int result = RUN_ALL_TESTS();
+    SetInteraction(nullptr);
     std::error_code ignored;
     fs::remove_all(SandboxRoot(), ignored);
     return result;

@@ -1,0 +1,460 @@
+#include "platform/drivemap.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <dirent.h>
+#include <mutex>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include "interaction.h"
+#include "platform/folders.h"
+#include "platform/hostfs.h"
+#include "strtable.h"
+
+namespace {
+
+struct TTypeName {
+    int Type;
+    const char* Name;
+};
+
+constexpr TTypeName kTypeNames[] = {
+    {DRIVE_REMOVABLE, "removable"}, {DRIVE_FIXED, "fixed"},     {DRIVE_REMOTE, "remote"},
+    {DRIVE_CDROM, "cdrom"},         {DRIVE_RAMDISK, "ramdisk"},
+};
+
+const char* TypeName(int type) {
+    for (const TTypeName& t : kTypeNames) {
+        if (t.Type == type) return t.Name;
+    }
+    return "fixed";
+}
+
+int TypeFromName(const std::string& name) {
+    for (const TTypeName& t : kTypeNames) {
+        if (name == t.Name) return t.Type;
+    }
+    return DRIVE_UNKNOWN;
+}
+
+// Splits a line into words; a word in double quotes may hold blanks (a doubled quote
+// stands for one). Returns false for an unterminated quote.
+bool SplitWords(const std::string& line, std::vector<std::string>& words) {
+    words.clear();
+    size_t i = 0;
+    while (i < line.size()) {
+        if (std::isspace(static_cast<unsigned char>(line[i]))) {
+            ++i;
+            continue;
+        }
+        std::string word;
+        if (line[i] == '"') {
+            ++i;
+            for (;;) {
+                if (i >= line.size()) return false;
+                if (line[i] == '"') {
+                    if (i + 1 < line.size() && line[i + 1] == '"') {
+                        word += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                word += line[i++];
+            }
+        } else {
+            while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i]))) {
+                word += line[i++];
+            }
+        }
+        words.push_back(word);
+    }
+    return true;
+}
+
+std::string QuoteIfNeeded(const std::string& word) {
+    bool plain = !word.empty() && std::none_of(word.begin(), word.end(), [](char c) {
+        return std::isspace(static_cast<unsigned char>(c)) || c == '"' || c == '#';
+    });
+    if (plain) return word;
+    std::string quoted = "\"";
+    for (char c : word) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+bool ParseCapacity(const std::string& text, int64_t& bytes) {
+    if (text.empty()) return false;
+    size_t digits = 0;
+    while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]))) {
+        ++digits;
+    }
+    if (digits == 0 || digits > 15) return false;
+    int64_t value = std::stoll(text.substr(0, digits));
+    std::string unit = text.substr(digits);
+    int64_t factor = unit.empty()                  ? 1
+                     : unit == "K" || unit == "k" ? 1024
+                     : unit == "M" || unit == "m" ? 1024 * 1024
+                     : unit == "G" || unit == "g" ? 1024LL * 1024 * 1024
+                                                   : 0;
+    if (factor == 0 || value <= 0) return false;
+    bytes = value * factor;
+    return true;
+}
+
+std::string ExpandHome(const std::string& folder) {
+    if (folder == "~" || folder.rfind("~/", 0) == 0) return HomeFolderHost() + folder.substr(1);
+    return folder;
+}
+
+// Reads "X: type [folder] [options]" into entry; returns an error text or "".
+std::string ParseEntry(const std::vector<std::string>& words, TDriveEntry& entry) {
+    const std::string& head = words[0];
+    if (head.size() != 2 || head[1] != ':' || !std::isalpha(static_cast<unsigned char>(head[0]))) {
+        return "\"" + head + "\" is not a drive letter followed by a colon";
+    }
+    entry.Letter = static_cast<char>(std::toupper(static_cast<unsigned char>(head[0])));
+    if (words.size() < 2) return "the drive type is missing";
+    entry.Type = TypeFromName(words[1]);
+    if (entry.Type == DRIVE_UNKNOWN) {
+        return "unknown drive type \"" + words[1] +
+               "\" (use removable, fixed, remote, cdrom or ramdisk)";
+    }
+    for (size_t i = 2; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word.rfind("capacity=", 0) == 0) {
+            if (!ParseCapacity(word.substr(9), entry.Capacity)) {
+                return "\"" + word + "\" is not a capacity in bytes (a K, M or G may follow)";
+            }
+        } else if (word.rfind("uuid=", 0) == 0 && word.size() > 5) {
+            entry.Uuid = word.substr(5);
+        } else if (word == "write-protected") {
+            entry.WriteProtected = true;
+        } else if (word == "simulated") {
+            entry.Simulated = true;
+        } else if (!word.empty() && (word[0] == '/' || word[0] == '~') &&
+                   entry.HostFolder.empty()) {
+            entry.HostFolder = hostfs::Normalise(ExpandHome(word));
+        } else if (!word.empty() && word[0] != '/' && word.find('=') == std::string::npos &&
+                   entry.HostFolder.empty()) {
+            return "the folder \"" + word + "\" is not an absolute path";
+        } else {
+            return "\"" + word + "\" is not understood";
+        }
+    }
+    if (entry.HostFolder.empty() && entry.Uuid.empty()) return "the folder is missing";
+    if (!entry.HostFolder.empty() && !entry.Uuid.empty()) {
+        return "give either a folder or a uuid, not both";
+    }
+    return {};
+}
+
+TDriveMap DefaultDriveMap() {
+    TDriveMap map;
+    map.Set({'C', DRIVE_FIXED, HomeFolderHost(), {}, 0, false, false});
+    return map;
+}
+
+// ---- Mounted media ----
+
+std::string UnescapeMountField(const std::string& field) {
+    std::string out;
+    for (size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            int value = 0;
+            bool octal = true;
+            for (size_t k = 1; k <= 3; ++k) {
+                char c = field[i + k];
+                if (c < '0' || c > '7') octal = false;
+                value = value * 8 + (c - '0');
+            }
+            if (octal) {
+                out += static_cast<char>(value);
+                i += 3;
+                continue;
+            }
+        }
+        out += field[i];
+    }
+    return out;
+}
+
+bool IsRemovableBlockDevice(const std::string& majorMinor) {
+    std::string device = hostfs::Canonical("/sys/dev/block/" + majorMinor);
+    for (int depth = 0; depth < 4 && device.size() > 1; ++depth) {
+        std::string flag;
+        if (hostfs::ReadFile(device + "/removable", flag)) return !flag.empty() && flag[0] == '1';
+        device = hostfs::Parent(device);
+    }
+    return false;
+}
+
+std::string UuidOfDevice(const std::string& majorMinor) {
+    DIR* folder = ::opendir("/dev/disk/by-uuid");
+    if (!folder) return {};
+    std::string found;
+    while (dirent* entry = ::readdir(folder)) {
+        struct stat info;
+        std::string path = std::string("/dev/disk/by-uuid/") + entry->d_name;
+        if (entry->d_name[0] == '.' || ::stat(path.c_str(), &info) != 0) continue;
+        std::string id = std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev));
+        if (id == majorMinor) {
+            found = entry->d_name;
+            break;
+        }
+    }
+    ::closedir(folder);
+    return found;
+}
+
+bool IsUserVisibleMountPoint(const std::string& mountPoint) {
+    for (const char* place : {"/media", "/mnt", "/run/media", "/srv", "/net"}) {
+        if (hostfs::IsInside(mountPoint, place) && mountPoint != place) return true;
+    }
+    std::string home = HomeFolderHost();
+    return mountPoint == "/tmp" || (home != "/" && hostfs::IsInside(mountPoint, home) && mountPoint != home);
+}
+
+int MediumType(const std::string& fileSystem, const std::string& majorMinor,
+               const std::string& mountPoint) {
+    static const char* const kRemote[] = {"nfs",  "nfs4",       "cifs",  "smb3",       "smbfs",
+                                          "9p",   "fuse.sshfs", "sshfs", "fuse.davfs2", "afs",
+                                          "ceph", "glusterfs",  "fuse.rclone"};
+    if (std::find(std::begin(kRemote), std::end(kRemote), fileSystem) != std::end(kRemote)) {
+        return DRIVE_REMOTE;
+    }
+    if (fileSystem == "iso9660" || fileSystem == "udf") return DRIVE_CDROM;
+    if (fileSystem == "tmpfs" || fileSystem == "ramfs") return DRIVE_RAMDISK;
+    bool mountedByDesktop =
+        hostfs::IsInside(mountPoint, "/media") || hostfs::IsInside(mountPoint, "/run/media");
+    if (IsRemovableBlockDevice(majorMinor) || mountedByDesktop) return DRIVE_REMOVABLE;
+    return DRIVE_UNKNOWN;
+}
+
+std::vector<TMountedMedium> ScanMountedMedia() {
+    std::vector<TMountedMedium> media;
+    std::string table;
+    if (!hostfs::ReadFile("/proc/self/mountinfo", table)) return media;
+    std::istringstream lines(table);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::vector<std::string> parts;
+        for (std::string field; fields >> field;) parts.push_back(field);
+        auto dash = std::find(parts.begin(), parts.end(), "-");
+        if (parts.size() < 5 || dash == parts.end() || dash + 1 == parts.end()) continue;
+        TMountedMedium medium;
+        medium.MountPoint = UnescapeMountField(parts[4]);
+        medium.FileSystem = *(dash + 1);
+        if (!IsUserVisibleMountPoint(medium.MountPoint)) continue;
+        medium.Type = MediumType(medium.FileSystem, parts[2], medium.MountPoint);
+        if (medium.Type == DRIVE_UNKNOWN) continue;
+        if (medium.Type == DRIVE_REMOVABLE || medium.Type == DRIVE_CDROM) {
+            medium.Uuid = UuidOfDevice(parts[2]);
+        }
+        media.push_back(medium);
+    }
+    return media;
+}
+
+// ---- The map in use ----
+
+std::mutex MapLock;
+std::shared_ptr<const TDriveMap> LoadedMap;
+
+void ReportDamagedMap(const std::string& file, const TDriveMapError& error) {
+    std::string text = LoadStr(901);
+    std::string message;
+    message.resize(text.size() + file.size() + error.Message.size() + 32);
+    int n = std::snprintf(message.data(), message.size(), text.c_str(), file.c_str(), error.Line,
+                          error.Message.c_str());
+    message.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    Interaction().MessageBox({901, message, LoadStr(101), MB_OK | MB_ICONEXCLAMATION});
+}
+
+void RememberNewMedia(const std::string& file, const std::string& fileText,
+                      const TDriveMap& before, const TDriveMap& after) {
+    std::string text = fileText.empty() ? FormatDriveMapHelp() : fileText;
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    for (const TDriveEntry& entry : after.Entries()) {
+        const TDriveEntry* old = before.Find(entry.Letter);
+        if (!entry.Uuid.empty() && (!old || old->Uuid != entry.Uuid)) {
+            text += std::string(1, entry.Letter) + ": " + TypeName(entry.Type) +
+                    " uuid=" + entry.Uuid + "\n";
+        }
+    }
+    hostfs::WriteFileAtomically(file, text);
+}
+
+std::shared_ptr<const TDriveMap> LoadDriveMap() {
+    auto map = std::make_shared<TDriveMap>(DefaultDriveMap());
+    std::string file = DriveMapFileName();
+    std::string text;
+    if (hostfs::Exists(file) && hostfs::ReadFile(file, text)) {
+        TDriveMap fromFile = DefaultDriveMap();
+        TDriveMapError error;
+        if (ParseDriveMap(text, fromFile, error)) {
+            *map = fromFile;
+        } else {
+            ReportDamagedMap(file, error);
+            return map;  // the default map, without touching the damaged file
+        }
+    }
+    if (map->DetectMedia) {
+        TDriveMap before = *map;
+        if (AssignMediaLetters(*map, ScanMountedMedia())) RememberNewMedia(file, text, before, *map);
+    }
+    return map;
+}
+
+}  // namespace
+
+const TDriveEntry* TDriveMap::Find(char letter) const {
+    char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    for (const TDriveEntry& entry : Drives) {
+        if (entry.Letter == upper) return &entry;
+    }
+    return nullptr;
+}
+
+const TDriveEntry* TDriveMap::FindByHostPath(const std::string& hostPath) const {
+    const TDriveEntry* best = nullptr;
+    for (const TDriveEntry& entry : Drives) {
+        if (entry.HostFolder.empty() || !hostfs::IsInside(hostPath, entry.HostFolder)) continue;
+        if (!best || entry.HostFolder.size() > best->HostFolder.size()) best = &entry;
+    }
+    return best;
+}
+
+void TDriveMap::Set(const TDriveEntry& entry) {
+    Remove(entry.Letter);
+    Drives.push_back(entry);
+    std::sort(Drives.begin(), Drives.end(),
+              [](const TDriveEntry& a, const TDriveEntry& b) { return a.Letter < b.Letter; });
+}
+
+void TDriveMap::Remove(char letter) {
+    std::erase_if(Drives, [letter](const TDriveEntry& e) { return e.Letter == letter; });
+}
+
+uint32_t TDriveMap::LogicalDrives() const {
+    uint32_t mask = 0;
+    for (const TDriveEntry& entry : Drives) mask |= 1u << (entry.Letter - 'A');
+    return mask;
+}
+
+bool ParseDriveMap(const std::string& text, TDriveMap& map, TDriveMapError& error) {
+    std::istringstream lines(text);
+    std::string line;
+    std::vector<char> seen;
+    TDriveMap result = map;
+    for (int number = 1; std::getline(lines, line); ++number) {
+        std::vector<std::string> words;
+        if (!SplitWords(line, words)) {
+            error = {number, "a double quote is not closed"};
+            return false;
+        }
+        if (words.empty() || words[0][0] == '#') continue;
+        if (words[0] == "detect") {
+            if (words.size() != 2 || (words[1] != "on" && words[1] != "off")) {
+                error = {number, "write \"detect on\" or \"detect off\""};
+                return false;
+            }
+            result.DetectMedia = words[1] == "on";
+            continue;
+        }
+        TDriveEntry entry;
+        std::string problem = ParseEntry(words, entry);
+        if (problem.empty() && std::count(seen.begin(), seen.end(), entry.Letter)) {
+            problem = std::string("drive ") + entry.Letter + ": is given twice";
+        }
+        if (!problem.empty()) {
+            error = {number, problem};
+            return false;
+        }
+        seen.push_back(entry.Letter);
+        result.Set(entry);
+    }
+    map = result;
+    return true;
+}
+
+std::string FormatDriveMapHelp() {
+    return "# Vaultaire drive map: which host folder stands behind each drive letter.\n"
+           "# C: is the home folder unless a line below says otherwise.\n"
+           "# One drive a line:\n"
+           "#   LETTER: TYPE FOLDER [capacity=BYTES] [write-protected] [simulated]\n"
+           "#   LETTER: TYPE uuid=UUID      (a medium remembered by its file-system UUID)\n"
+           "# TYPE is removable, fixed, remote, cdrom or ramdisk. FOLDER is an absolute host\n"
+           "# folder (~ for the home folder), in double quotes when it holds blanks; a\n"
+           "# missing folder means that no medium is in the drive. capacity (a K, M or G may\n"
+           "# follow the number) and write-protected describe a simulated medium.\n"
+           "# \"detect off\" stops the program from giving mounted media letters itself.\n"
+           "# Example: A: removable ~/floppy capacity=1440K simulated\n";
+}
+
+std::string FormatDriveMap(const TDriveMap& map) {
+    std::string text = FormatDriveMapHelp();
+    if (!map.DetectMedia) text += "detect off\n";
+    for (const TDriveEntry& entry : map.Entries()) {
+        text += std::string(1, entry.Letter) + ": " + TypeName(entry.Type);
+        if (!entry.Uuid.empty()) text += " uuid=" + entry.Uuid;
+        else text += " " + QuoteIfNeeded(entry.HostFolder);
+        if (entry.Capacity > 0) text += " capacity=" + std::to_string(entry.Capacity);
+        if (entry.WriteProtected) text += " write-protected";
+        if (entry.Simulated) text += " simulated";
+        text += "\n";
+    }
+    return text;
+}
+
+bool AssignMediaLetters(TDriveMap& map, const std::vector<TMountedMedium>& media) {
+    bool remembered = false;
+    for (const TMountedMedium& medium : media) {
+        if (medium.Type == DRIVE_UNKNOWN) continue;
+        const TDriveEntry* known = nullptr;
+        for (const TDriveEntry& entry : map.Entries()) {
+            bool sameMedium = !medium.Uuid.empty() && entry.Uuid == medium.Uuid;
+            if (sameMedium || entry.HostFolder == medium.MountPoint) known = &entry;
+        }
+        if (known) {
+            if (known->HostFolder.empty()) {
+                TDriveEntry found = *known;
+                found.HostFolder = medium.MountPoint;
+                map.Set(found);
+            }
+            continue;
+        }
+        char letter = 'D';
+        while (letter <= 'Z' && map.Find(letter)) ++letter;
+        if (letter > 'Z') break;
+        map.Set({letter, medium.Type, medium.MountPoint, medium.Uuid, 0, false, false});
+        remembered = remembered || !medium.Uuid.empty();
+    }
+    return remembered;
+}
+
+std::string DriveMapFileName() { return DataFolderHost() + "/drives.map"; }
+
+std::shared_ptr<const TDriveMap> CurrentDriveMap() {
+    std::lock_guard guard(MapLock);
+    if (!LoadedMap) LoadedMap = LoadDriveMap();
+    return LoadedMap;
+}
+
+void ReloadDriveMap() {
+    auto map = LoadDriveMap();
+    std::lock_guard guard(MapLock);
+    LoadedMap = map;
+}
+
+int GetDriveType(const std::string& root) {
+    if (root.size() < 2 || root[1] != ':') return DRIVE_NO_ROOT_DIR;
+    const TDriveEntry* entry = CurrentDriveMap()->Find(root[0]);
+    return entry ? entry->Type : DRIVE_NO_ROOT_DIR;
+}
+
+uint32_t GetLogicalDrives() { return CurrentDriveMap()->LogicalDrives(); }

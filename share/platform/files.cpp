@@ -1,0 +1,291 @@
+#include "platform/files.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include "datetime.h"
+#include "platform/clock.h"
+#include "platform/drivemap.h"
+#include "platform/hostfs.h"
+#include "platform/paths.h"
+#include "platform/syserror.h"
+
+namespace {
+
+constexpr const char* kArchiveAttribute = "user.vaultaire.archive";
+
+bool Fail() {
+    SetLastErrorFromErrno();
+    return false;
+}
+
+bool StatHost(const std::string& path, std::string& host, struct stat& info) {
+    if (!HostPathOf(path, host)) return false;
+    if (::stat(host.c_str(), &info) != 0) return Fail();
+    return true;
+}
+
+std::string BaseName(const std::string& host) { return host.substr(host.find_last_of('/') + 1); }
+
+// What the archive attribute records of a file: its size and last-write time.
+std::string ArchiveStamp(const struct stat& info) {
+    return std::to_string(info.st_size) + " " + std::to_string(info.st_mtim.tv_sec) + "." +
+           std::to_string(info.st_mtim.tv_nsec);
+}
+
+bool ArchiveIsSet(const std::string& host, const struct stat& info) {
+    char recorded[128];
+    ssize_t n = ::getxattr(host.c_str(), kArchiveAttribute, recorded, sizeof recorded);
+    return n <= 0 || std::string(recorded, static_cast<size_t>(n)) != ArchiveStamp(info);
+}
+
+// User attributes need write access to the file; a read-only file gets it for a moment.
+bool WithWriteAccess(const std::string& host, const struct stat& info, int (*change)(const std::string&, const struct stat&)) {
+    if (change(host, info) == 0) return true;
+    if (errno != EACCES || (info.st_mode & S_IWUSR)) return Fail();
+    if (::chmod(host.c_str(), info.st_mode | S_IWUSR) != 0) return Fail();
+    int result = change(host, info);
+    int saved = errno;
+    ::chmod(host.c_str(), info.st_mode & 07777);
+    errno = saved;
+    return result == 0 || Fail();
+}
+
+int RecordArchiveStamp(const std::string& host, const struct stat& info) {
+    std::string stamp = ArchiveStamp(info);
+    return ::setxattr(host.c_str(), kArchiveAttribute, stamp.data(), stamp.size(), 0);
+}
+
+int ForgetArchiveStamp(const std::string& host, const struct stat&) {
+    int result = ::removexattr(host.c_str(), kArchiveAttribute);
+    return result != 0 && (errno == ENODATA || errno == ENOTSUP) ? 0 : result;
+}
+
+int32_t DosTimeOf(const struct stat& info) {
+    return DateTimeToFileDate(UnixToLocalDateTime(info.st_mtim.tv_sec));
+}
+
+int AttributesOf(const std::string& host, const struct stat& info) {
+    int attr = 0;
+    if (S_ISDIR(info.st_mode)) attr |= faDirectory;
+    if ((info.st_mode & 0222) == 0) attr |= faReadOnly;
+    std::string name = BaseName(host);
+    if (!name.empty() && name[0] == '.') attr |= faHidden;
+    if (S_ISREG(info.st_mode) && ArchiveIsSet(host, info)) attr |= faArchive;
+    return attr;
+}
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+    std::string host;
+    struct stat info;
+    return StatHost(path, host, info) && S_ISREG(info.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    std::string host;
+    struct stat info;
+    return StatHost(path, host, info) && S_ISDIR(info.st_mode);
+}
+
+bool CreateDir(const std::string& path) {
+    std::string host;
+    if (!HostPathOf(path, host)) return false;
+    return ::mkdir(host.c_str(), 0777) == 0 || Fail();
+}
+
+bool ForceDirectories(const std::string& path) {
+    std::string host;
+    return HostPathOf(path, host) && hostfs::MakeFolders(host);
+}
+
+bool RemoveDir(const std::string& path) {
+    std::string host;
+    if (!HostPathOf(path, host)) return false;
+    return ::rmdir(host.c_str()) == 0 || Fail();
+}
+
+bool DeleteFile(const std::string& path) {
+    std::string host;
+    if (!HostPathOf(path, host)) return false;
+    struct stat info;
+    if (::lstat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return ::unlink(host.c_str()) == 0 || Fail();
+}
+
+bool RenameFile(const std::string& oldPath, const std::string& newPath) {
+    std::string from, to;
+    if (!HostPathOf(oldPath, from) || !HostPathOf(newPath, to)) return false;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) return Fail();
+    // The file system cannot refuse to replace by itself.
+    if (hostfs::Exists(to)) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0 || Fail();
+}
+
+bool ReplaceFile(const std::string& oldPath, const std::string& newPath) {
+    std::string from, to;
+    if (!HostPathOf(oldPath, from) || !HostPathOf(newPath, to)) return false;
+    return ::rename(from.c_str(), to.c_str()) == 0 || Fail();
+}
+
+int64_t GetFileSize(const std::string& path) {
+    std::string host;
+    struct stat info;
+    return StatHost(path, host, info) ? static_cast<int64_t>(info.st_size) : -1;
+}
+
+int32_t FileAge(const std::string& path) {
+    std::string host;
+    struct stat info;
+    return StatHost(path, host, info) ? DosTimeOf(info) : -1;
+}
+
+bool FileSetDate(const std::string& path, int32_t fileDate) {
+    std::string host;
+    if (!HostPathOf(path, host)) return false;
+    timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(LocalDateTimeToUnix(FileDateToDateTime(fileDate)));
+    times[1].tv_nsec = 0;
+    return ::utimensat(AT_FDCWD, host.c_str(), times, 0) == 0 || Fail();
+}
+
+int GetFileAttributes(const std::string& path) {
+    std::string host;
+    struct stat info;
+    return StatHost(path, host, info) ? AttributesOf(host, info) : -1;
+}
+
+bool SetFileAttributes(const std::string& path, int attributes) {
+    std::string host;
+    struct stat info;
+    if (!StatHost(path, host, info)) return false;
+    mode_t mode = info.st_mode & 07777;
+    mode_t wanted = (attributes & faReadOnly) ? (mode & ~0222) : (mode | S_IWUSR);
+    if ((mode & 0222) == 0 && !(attributes & faReadOnly) && ::chmod(host.c_str(), wanted) != 0) {
+        return Fail();
+    }
+    if (S_ISREG(info.st_mode) && (attributes & faArchive) != (AttributesOf(host, info) & faArchive)) {
+        auto change = (attributes & faArchive) ? ForgetArchiveStamp : RecordArchiveStamp;
+        if (!WithWriteAccess(host, info, change)) return false;
+    }
+    if ((attributes & faReadOnly) && (mode & 0222) != 0 && ::chmod(host.c_str(), wanted) != 0) {
+        return Fail();
+    }
+    return true;
+}
+
+bool ReadFileText(const std::string& path, std::string& content) {
+    std::string host;
+    return HostPathOf(path, host) && hostfs::ReadFile(host, content);
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& content) {
+    std::string host;
+    return HostPathOf(path, host) && hostfs::WriteFileAtomically(host, content);
+}
+
+bool CreateUniqueFile(const std::string& folder, const std::string& prefix, std::string& name) {
+    name.clear();
+    std::string hostFolder;
+    if (!HostPathOf(folder, hostFolder)) return false;
+    std::string host = (hostFolder == "/" ? "" : hostFolder) + "/" + prefix + "XXXXXX";
+    int fd = ::mkostemp(host.data(), O_CLOEXEC);
+    if (fd < 0) return Fail();
+    ::close(fd);
+    std::string separator(1, SeparatorOf(folder));
+    bool endsWithSeparator = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
+    name = folder + (endsWithSeparator ? "" : separator) + BaseName(host);
+    return true;
+}
+
+// ---- Folder search ----
+
+bool MatchesWildcard(const std::string& name, const std::string& pattern) {
+    if (pattern == "*.*" || pattern == "*") return true;
+    // Iterative match with one step of backtracking for the last "*".
+    size_t n = 0, p = 0, starP = std::string::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::string::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    // What is left of the pattern may stand for nothing: "*" always, "?" at the name's end.
+    while (p < pattern.size() && (pattern[p] == '*' || pattern[p] == '?')) ++p;
+    return p == pattern.size();
+}
+
+TFileSearch::TFileSearch(const std::string& pattern, int attrMask) : AttrMask(attrMask) {
+    size_t cut = pattern.find_last_of(IsHostPath(pattern) ? "/" : "\\/:");
+    Folder = cut == std::string::npos ? std::string() : pattern.substr(0, cut + 1);
+    NamePattern = cut == std::string::npos ? pattern : pattern.substr(cut + 1);
+    if (!HostPathOf(Folder, HostFolder)) return;
+    Handle = ::opendir(HostFolder.c_str());
+    if (!Handle) {
+        Fail();
+        return;
+    }
+    Next();
+}
+
+TFileSearch::~TFileSearch() {
+    if (Handle) ::closedir(static_cast<DIR*>(Handle));
+}
+
+void TFileSearch::Next() {
+    HasEntry = false;
+    if (!Handle) return;
+    auto map = CurrentDriveMap();
+    while (dirent* entry = ::readdir(static_cast<DIR*>(Handle))) {
+        std::string name = entry->d_name;
+        if (name == "." || name == ".." || !MatchesWildcard(name, NamePattern)) continue;
+        std::string host = (HostFolder == "/" ? "" : HostFolder) + "/" + name;
+        struct stat link, info;
+        if (::lstat(host.c_str(), &link) != 0) continue;
+        if (S_ISLNK(link.st_mode)) {
+            // A link is listed only when it leads to a regular file.
+            if (::stat(host.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+        } else {
+            info = link;
+        }
+        if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) continue;
+        if (S_ISDIR(info.st_mode)) {
+            const TDriveEntry* drive = map->FindByHostPath(host);
+            if (drive && drive->HostFolder == host) continue;  // another drive's root
+        }
+        int attr = AttributesOf(host, info);
+        int filtered = attr & (faHidden | faSysFile | faDirectory | faVolumeID);
+        if ((filtered & ~AttrMask) != 0) continue;
+        Entry = {name, S_ISREG(info.st_mode) ? static_cast<int64_t>(info.st_size) : 0,
+                 DosTimeOf(info), attr};
+        HasEntry = true;
+        SetLastError(ERROR_SUCCESS);
+        return;
+    }
+    SetLastError(ERROR_FILE_NOT_FOUND);
+}

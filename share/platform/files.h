@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "vlshare_export.h"
+
+// Files and folders by drive-form or host path (paths.h). Functions that can fail say so
+// by their result and leave the reason in the last system error (syserror.h).
+
+// File attributes as the program knows them. Read-only stands for the missing write bits,
+// hidden for a name that begins with a dot. The archive attribute is set while a file's
+// size and last-write time differ from those recorded when it was last cleared.
+enum : int {
+    faReadOnly = 0x01,
+    faHidden = 0x02,
+    faSysFile = 0x04,
+    faVolumeID = 0x08,
+    faDirectory = 0x10,
+    faArchive = 0x20,
+    faAnyFile = 0x3F,
+};
+
+VLSHARE_EXPORT bool FileExists(const std::string& path);       // a file, not a folder
+VLSHARE_EXPORT bool DirectoryExists(const std::string& path);
+VLSHARE_EXPORT bool CreateDir(const std::string& path);        // one level
+VLSHARE_EXPORT bool ForceDirectories(const std::string& path);  // with missing parents
+VLSHARE_EXPORT bool RemoveDir(const std::string& path);
+VLSHARE_EXPORT bool DeleteFile(const std::string& path);
+// Renames a file or folder; fails when newPath exists (ERROR_ALREADY_EXISTS).
+VLSHARE_EXPORT bool RenameFile(const std::string& oldPath, const std::string& newPath);
+// Renames a file over newPath, replacing it in one step.
+VLSHARE_EXPORT bool ReplaceFile(const std::string& oldPath, const std::string& newPath);
+
+// Size in bytes, or -1.
+VLSHARE_EXPORT int64_t GetFileSize(const std::string& path);
+// Last-write time as a DOS packed local date-time, or -1.
+VLSHARE_EXPORT int32_t FileAge(const std::string& path);
+VLSHARE_EXPORT bool FileSetDate(const std::string& path, int32_t fileDate);
+
+// Attributes (fa... flags), or -1.
+VLSHARE_EXPORT int GetFileAttributes(const std::string& path);
+// Applies the read-only and archive flags of attributes; the others cannot be set here.
+VLSHARE_EXPORT bool SetFileAttributes(const std::string& path, int attributes);
+
+// Whole-file helpers for the program's own files. WriteFileAtomically writes to a
+// temporary file beside path, flushes it to disk and renames it over path: a failure
+// leaves the old file as it was.
+VLSHARE_EXPORT bool ReadFileText(const std::string& path, std::string& content);
+VLSHARE_EXPORT bool WriteFileAtomically(const std::string& path, const std::string& content);
+
+// Creates a new, empty file in folder whose name is prefix followed by a unique ending;
+// name := its path in folder's form.
+VLSHARE_EXPORT bool CreateUniqueFile(const std::string& folder, const std::string& prefix,
+                                     std::string& name);
+
+// One entry of a folder search.
+struct TSearchRec {
+    std::string Name;
+    int64_t Size = 0;
+    int32_t Time = 0;  // DOS packed local date-time
+    int Attr = 0;
+};
+
+// Lists the entries of a folder whose names match a wildcard pattern ("C:\Data\*.*",
+// "D:\Backup\Vaultaire\C\note.txt.VL???"): "*" stands for any run of characters, "?" for
+// one character (or none at the end of the name); "*.*" matches every name. Names are
+// compared as the host does (letter case counts).
+// Only regular files (also through a symbolic link) and real folders are listed; links
+// to folders, devices, pipes and sockets are passed over, and so is a folder that is the
+// root of another drive. Entries whose attributes are not in attrMask are passed over too
+// (files without hidden or read-only flags always pass). "." and ".." are never listed.
+class VLSHARE_EXPORT TFileSearch {
+public:
+    TFileSearch(const std::string& pattern, int attrMask);
+    ~TFileSearch();
+    TFileSearch(const TFileSearch&) = delete;
+    TFileSearch& operator=(const TFileSearch&) = delete;
+
+    bool Found() const { return HasEntry; }
+    void Next();
+    const TSearchRec& Rec() const { return Entry; }
+    bool IsDirectory() const { return (Entry.Attr & faDirectory) != 0; }
+    bool IsDotDirectory() const { return IsDirectory() && !Entry.Name.empty() && Entry.Name[0] == '.'; }
+    // The pattern's folder part followed by the entry's name.
+    std::string FullName() const { return Folder + Entry.Name; }
+
+private:
+    std::string Folder;       // as given, with its trailing separator
+    std::string HostFolder;
+    std::string NamePattern;
+    int AttrMask;
+    void* Handle = nullptr;   // the open folder listing
+    TSearchRec Entry;
+    bool HasEntry = false;
+};
+
+// Does name match a wildcard pattern as TFileSearch matches it?
+VLSHARE_EXPORT bool MatchesWildcard(const std::string& name, const std::string& pattern);

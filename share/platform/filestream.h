@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+
+#include "streams.h"
+#include "vlshare_export.h"
+
+enum : unsigned {
+    fmOpenRead = 0x0000,
+    fmOpenWrite = 0x0001,
+    fmOpenReadWrite = 0x0002,
+    fmCreate = 0xFF00,  // create, or truncate an existing file; open for reading and writing
+};
+
+// A stream over an open file, named by a drive-form or host path. Opening failures raise
+// EFOpenError (EFCreateError for fmCreate), read and write failures EReadError and
+// EWriteError; each leaves the system error in the last error as well.
+class VLSHARE_EXPORT TFileStream : public TStream {
+public:
+    TFileStream(const std::string& fileName, unsigned mode);
+    ~TFileStream() override;
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    void SetSize(int64_t size) override;
+
+    const std::string& GetFileName() const { return FileName; }
+    // Last-write time of the open file as a DOS packed local date-time.
+    int32_t GetFileDate() const;
+    void SetFileDate(int32_t fileDate);
+    // Forces what was written out to the medium.
+    void Flush();
+
+private:
+    std::string FileName;
+    int Handle = -1;
+};

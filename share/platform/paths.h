@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include "vlshare_export.h"
+
+// The program speaks of files in drive form ("C:\Data\report.doc"); the drive map says
+// which host folder stands behind each letter. A path that begins with "/" is a host
+// path and is used as it stands (the program's own folders may lie under no drive).
+
+VLSHARE_EXPORT bool IsHostPath(const std::string& path);
+VLSHARE_EXPORT bool IsDrivePath(const std::string& path);
+
+// The host path of path. Fails (false, last error set) for a letter without a drive (3),
+// a drive without a medium (21), a name holding a wildcard (123) or ".." climbing above
+// the drive's root (161).
+VLSHARE_EXPORT bool HostPathOf(const std::string& path, std::string& host);
+
+// The drive form of an absolute host path, through the drive whose folder is its longest
+// prefix. Fails (false, last error set) for a path under no drive (3) and for a name that
+// drive form cannot hold: one with a backslash, "*" or "?" (123).
+VLSHARE_EXPORT bool DrivePathOf(const std::string& host, std::string& path);
+
+// Path identity: the host file system tells names apart by letter case, so does this.
+VLSHARE_EXPORT bool SamePath(const std::string& a, const std::string& b);
+
+// The separator path uses: "/" for host paths, "\" otherwise.
+VLSHARE_EXPORT char SeparatorOf(const std::string& path);

@@ -1,0 +1,145 @@
+#include "platform/drivemap.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/hostfs.h"
+#include "scriptedinteraction.h"
+#include "testenv.h"
+
+namespace {
+
+struct TBadLine {
+    const char* Text;
+    int Line;
+    const char* MessagePart;
+};
+
+TDriveEntry Drive(char letter, int type, std::string folder, std::string uuid = "") {
+    return {.Letter = letter, .Type = type, .HostFolder = std::move(folder), .Uuid = std::move(uuid)};
+}
+
+}  // namespace
+
+TEST(DriveMapFile, ReadsEntriesOptionsAndQuotedFolders) {
+    TDriveMap map;
+    TDriveMapError error;
+    ASSERT_TRUE(ParseDriveMap("# comment\n"
+                              "\n"
+                              "detect off\n"
+                              "a: removable \"/tmp/my floppy\" capacity=1440K simulated\n"
+                              "E: cdrom /media/cd write-protected\n"
+                              "F: removable uuid=1234-ABCD\n"
+                              "G: remote /mnt/share/../share2/\n",
+                              map, error))
+        << error.Line << ": " << error.Message;
+    EXPECT_FALSE(map.DetectMedia);
+    ASSERT_NE(map.Find('A'), nullptr);
+    EXPECT_EQ(*map.Find('a'),
+              (TDriveEntry{'A', DRIVE_REMOVABLE, "/tmp/my floppy", "", 1440 * 1024, false, true}));
+    EXPECT_TRUE(map.Find('E')->WriteProtected);
+    EXPECT_EQ(map.Find('F')->Uuid, "1234-ABCD");
+    EXPECT_EQ(map.Find('F')->HostFolder, "");
+    EXPECT_EQ(map.Find('G')->HostFolder, "/mnt/share2");
+    EXPECT_EQ(map.LogicalDrives(), (1u << 0) | (1u << 4) | (1u << 5) | (1u << 6));
+}
+
+TEST(DriveMapFile, NamesTheLineOfEachMistake) {
+    const TBadLine cases[] = {
+        {"C: fixed /home/x\nCC: fixed /x\n", 2, "not a drive letter"},
+        {"C: floppy /x\n", 1, "unknown drive type"},
+        {"C: fixed\n", 1, "folder is missing"},
+        {"C: fixed relative/path\n", 1, "not an absolute path"},
+        {"# ok\nC: fixed \"/x\n", 2, "not closed"},
+        {"C: fixed /x\nc: fixed /y\n", 2, "given twice"},
+        {"A: removable /x capacity=lots\n", 1, "not a capacity"},
+        {"A: removable /x capacity=0\n", 1, "not a capacity"},
+        {"A: removable /x uuid=12\n", 1, "not both"},
+        {"A: removable /x /y\n", 1, "not understood"},
+        {"detect maybe\n", 1, "detect off"},
+    };
+    for (const TBadLine& c : cases) {
+        TDriveMap map;
+        map.Set(Drive('Z', DRIVE_FIXED, "/z"));
+        TDriveMapError error;
+        EXPECT_FALSE(ParseDriveMap(c.Text, map, error)) << c.Text;
+        EXPECT_EQ(error.Line, c.Line) << c.Text;
+        EXPECT_NE(error.Message.find(c.MessagePart), std::string::npos)
+            << c.Text << " gave: " << error.Message;
+        EXPECT_EQ(map.Entries().size(), 1u) << "a refused file leaves the map as it was";
+    }
+}
+
+TEST(DriveMapFile, FormattedMapReadsBackTheSame) {
+    TDriveMap map;
+    map.DetectMedia = false;
+    map.Set(Drive('C', DRIVE_FIXED, "/home/ann"));
+    map.Set({'A', DRIVE_REMOVABLE, "/tmp/a \"quoted\" folder", "", 1457664, true, true});
+    map.Set(Drive('E', DRIVE_REMOVABLE, "", "1234-ABCD"));
+    TDriveMap back;
+    TDriveMapError error;
+    ASSERT_TRUE(ParseDriveMap(FormatDriveMap(map), back, error)) << error.Message;
+    EXPECT_EQ(back.Entries(), map.Entries());
+    EXPECT_FALSE(back.DetectMedia);
+}
+
+TEST(DriveMapMedia, KeepsRememberedLettersAndGivesNewOnesFromD) {
+    TDriveMap map;
+    map.Set(Drive('C', DRIVE_FIXED, "/home/ann"));
+    map.Set(Drive('D', DRIVE_REMOVABLE, "/media/ann/stick"));
+    map.Set(Drive('F', DRIVE_REMOVABLE, "", "AAAA-1111"));
+    std::vector<TMountedMedium> media = {
+        {"/media/ann/stick", "vfat", "BBBB-2222", DRIVE_REMOVABLE},  // mapped by folder
+        {"/media/ann/old", "vfat", "AAAA-1111", DRIVE_REMOVABLE},    // remembered by UUID
+        {"/media/ann/new", "vfat", "CCCC-3333", DRIVE_REMOVABLE},
+        {"/mnt/nas", "nfs4", "", DRIVE_REMOTE},
+    };
+    EXPECT_TRUE(AssignMediaLetters(map, media));
+    EXPECT_EQ(map.Find('F')->HostFolder, "/media/ann/old");
+    EXPECT_EQ(map.Find('E')->HostFolder, "/media/ann/new");
+    EXPECT_EQ(map.Find('E')->Uuid, "CCCC-3333");
+    EXPECT_EQ(map.Find('G')->Type, DRIVE_REMOTE);
+    EXPECT_FALSE(AssignMediaLetters(map, media)) << "nothing new the second time";
+}
+
+TEST(DriveMapMedia, LongestFolderPrefixWinsAtFolderBoundaries) {
+    TDriveMap map;
+    map.Set(Drive('C', DRIVE_FIXED, "/home/ann"));
+    map.Set(Drive('D', DRIVE_REMOVABLE, "/home/ann/stick"));
+    EXPECT_EQ(map.FindByHostPath("/home/ann/stick/x")->Letter, 'D');
+    EXPECT_EQ(map.FindByHostPath("/home/ann/stick")->Letter, 'D');
+    EXPECT_EQ(map.FindByHostPath("/home/ann/sticky")->Letter, 'C');
+    EXPECT_EQ(map.FindByHostPath("/home/annie"), nullptr);
+}
+
+TEST(DriveMapInUse, DamagedFileIsReportedAndTheDefaultMapUsed) {
+    const std::string damaged = "detect off\nC: fixed /x\nQ: sideways /y\n";
+    TScriptedInteraction script;
+    script.Expect(901, IDOK);
+    TInteraction* previous = SetInteraction(&script);
+    UseDriveMap(damaged);
+    SetInteraction(previous);
+
+    ASSERT_EQ(script.Asked().size(), 1u);
+    EXPECT_NE(script.Asked()[0].find(DriveMapFileName()), std::string::npos);
+    EXPECT_NE(script.Asked()[0].find("line 3"), std::string::npos);
+    EXPECT_EQ(script.Pending(), 0u);
+    auto map = CurrentDriveMap();
+    ASSERT_NE(map->Find('C'), nullptr);
+    EXPECT_EQ(map->Find('C')->HostFolder, (TestSandbox() / "home").string());
+    EXPECT_EQ(map->Find('Q'), nullptr);
+    EXPECT_EQ(ReadTextFile(DriveMapFileName()), damaged) << "the user's file stays as it was";
+    UseDefaultTestDriveMap();
+}
+
+TEST(DriveMapInUse, DriveTypesAndLetters) {
+    TTempDir dir;
+    UseDriveMap("detect off\nC: fixed " + (TestSandbox() / "home").string() + "\nA: removable " +
+                dir / "floppy" + " simulated\nR: ramdisk " + dir.Path().string() + "\n");
+    EXPECT_EQ(GetDriveType("C:\\"), DRIVE_FIXED);
+    EXPECT_EQ(GetDriveType("a:\\"), DRIVE_REMOVABLE) << "no medium, but the drive is there";
+    EXPECT_EQ(GetDriveType("R:\\"), DRIVE_RAMDISK);
+    EXPECT_EQ(GetDriveType("Q:\\"), DRIVE_NO_ROOT_DIR);
+    EXPECT_EQ(GetDriveType("\\\\server\\share"), DRIVE_NO_ROOT_DIR);
+    EXPECT_EQ(GetLogicalDrives(), (1u << 0) | (1u << 2) | (1u << ('R' - 'A')));
+    UseDefaultTestDriveMap();
+}

@@ -1,0 +1,208 @@
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "exceptions.h"
+#include "platform/filestream.h"
+#include "platform/syserror.h"
+#include "testenv.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Files : public testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(Dir.Path() / "c");
+        UseDriveMap("detect off\nC: fixed " + Dir / "c" + "\nD: removable " + Dir / "c/d" + "\n");
+        fs::create_directories(Dir.Path() / "c/d");
+    }
+    void TearDown() override { UseDefaultTestDriveMap(); }
+
+    std::string Host(const std::string& below) { return Dir / ("c/" + below); }
+
+    std::set<std::string> List(const std::string& pattern, int mask = faAnyFile) {
+        std::set<std::string> names;
+        for (TFileSearch search(pattern, mask); search.Found(); search.Next()) {
+            names.insert(search.Rec().Name);
+        }
+        return names;
+    }
+
+    TTempDir Dir;
+};
+
+void Append(const std::string& host, const std::string& text) {
+    std::ofstream out(host, std::ios::app | std::ios::binary);
+    out << text;
+}
+
+}  // namespace
+
+TEST_F(Files, ArchiveAttributeIsSetByEveryRewrite) {
+    WriteTextFile(Host("doc.txt"), "one");
+    EXPECT_TRUE(GetFileAttributes("C:\\doc.txt") & faArchive) << "a new file is to be backed up";
+
+    ASSERT_TRUE(SetFileAttributes("C:\\doc.txt", GetFileAttributes("C:\\doc.txt") & ~faArchive));
+    EXPECT_FALSE(GetFileAttributes("C:\\doc.txt") & faArchive);
+
+    Append(Host("doc.txt"), "two");
+    EXPECT_TRUE(GetFileAttributes("C:\\doc.txt") & faArchive) << "a longer file changed";
+
+    ASSERT_TRUE(SetFileAttributes("C:\\doc.txt", 0));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    WriteTextFile(Host("doc.txt"), "ONETWO");
+    EXPECT_TRUE(GetFileAttributes("C:\\doc.txt") & faArchive) << "same size, new write time";
+
+    ASSERT_TRUE(SetFileAttributes("C:\\doc.txt", faArchive));
+    EXPECT_TRUE(GetFileAttributes("C:\\doc.txt") & faArchive) << "set by hand";
+}
+
+TEST_F(Files, ReadOnlyFileKeepsItsModeWhenTheArchiveAttributeIsCleared) {
+    WriteTextFile(Host("locked.txt"), "x");
+    ASSERT_TRUE(SetFileAttributes("C:\\locked.txt", faReadOnly | faArchive));
+    int attr = GetFileAttributes("C:\\locked.txt");
+    EXPECT_TRUE(attr & faReadOnly);
+    ASSERT_TRUE(SetFileAttributes("C:\\locked.txt", faReadOnly));
+    attr = GetFileAttributes("C:\\locked.txt");
+    EXPECT_TRUE(attr & faReadOnly);
+    EXPECT_FALSE(attr & faArchive);
+    ASSERT_TRUE(SetFileAttributes("C:\\locked.txt", 0));
+    EXPECT_FALSE(GetFileAttributes("C:\\locked.txt") & faReadOnly);
+}
+
+TEST_F(Files, SearchListsFilesAndFoldersButNoLinksToFoldersDevicesOrOtherDrives) {
+    WriteTextFile(Host("a.txt"), "a");
+    WriteTextFile(Host(".hidden"), "h");
+    WriteTextFile(Host("sub/b.txt"), "b");
+    fs::create_symlink(Host("a.txt"), Host("link-to-file"));
+    fs::create_directory_symlink(Host("sub"), Host("link-to-folder"));
+    fs::create_symlink(Host("nowhere"), Host("dangling"));
+    ASSERT_EQ(mkfifo(Host("pipe").c_str(), 0600), 0);
+
+    EXPECT_EQ(List("C:\\*.*"), (std::set<std::string>{"a.txt", ".hidden", "sub", "link-to-file"}))
+        << "d is another drive's root";
+    EXPECT_EQ(List("C:\\*.*", faArchive), (std::set<std::string>{"a.txt", "link-to-file"}));
+    EXPECT_EQ(List("C:\\sub\\*.*"), (std::set<std::string>{"b.txt"}));
+
+    TFileSearch search("C:\\a.txt", faAnyFile);
+    ASSERT_TRUE(search.Found());
+    EXPECT_EQ(search.Rec().Size, 1);
+    EXPECT_EQ(search.FullName(), "C:\\a.txt");
+    EXPECT_FALSE(search.IsDirectory());
+    EXPECT_EQ(search.Rec().Time, FileAge("C:\\a.txt"));
+}
+
+TEST_F(Files, SearchForVersionsMatchesOnlyTheirNames) {
+    for (const char* name : {"n.txt.VL001", "n.txt.VL012", "n.txt.VL1", "n.txt.VL0001", "n.txt",
+                             "m.txt.VL001", "VL______.000"}) {
+        WriteTextFile(Host(std::string("v/") + name), "x");
+    }
+    EXPECT_EQ(List("C:\\v\\n.txt.VL???"),
+              (std::set<std::string>{"n.txt.VL001", "n.txt.VL012", "n.txt.VL1"}));
+    EXPECT_EQ(List("C:\\v\\VL______.???"), (std::set<std::string>{"VL______.000"}));
+}
+
+TEST(Wildcards, MatchAsFolderSearchesDo) {
+    struct Case {
+        const char* Name;
+        const char* Pattern;
+        bool Matches;
+    };
+    const Case cases[] = {
+        {"anything", "*.*", true},       {"no-dot", "*.*", true},
+        {"a.doc", "*.doc", true},        {"a.docx", "*.doc", false},
+        {"a.doc", "a.d?c", true},        {"a.dc", "a.d?c", false},
+        {"x.VL01", "x.VL???", true},     {"x.VL", "x.VL???", true},
+        {"x.VL0001", "x.VL???", false},  {"abcabd", "*abd", true},
+        {"Note.TXT", "note.txt", false}, {"", "*", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MatchesWildcard(c.Name, c.Pattern), c.Matches) << c.Name << " ~ " << c.Pattern;
+    }
+}
+
+TEST_F(Files, RenameRefusesToReplaceAndReplaceDoes) {
+    WriteTextFile(Host("from"), "new");
+    WriteTextFile(Host("to"), "old");
+    EXPECT_FALSE(RenameFile("C:\\from", "C:\\to"));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(ReadTextFile(Host("to")), "old");
+    EXPECT_TRUE(ReplaceFile("C:\\from", "C:\\to"));
+    EXPECT_EQ(ReadTextFile(Host("to")), "new");
+    EXPECT_FALSE(FileExists("C:\\from"));
+}
+
+TEST_F(Files, FailuresLeaveTheSystemErrorBehind) {
+    EXPECT_FALSE(DeleteFile("C:\\missing"));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(CreateDir("C:\\no\\such\\parent"));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_TRUE(ForceDirectories("C:\\no\\such\\parent"));
+    EXPECT_TRUE(DirectoryExists("C:\\no\\such\\parent"));
+    EXPECT_FALSE(DeleteFile("C:\\no")) << "a folder is no file";
+    EXPECT_EQ(GetFileAttributes("C:\\missing"), -1);
+    EXPECT_EQ(FileAge("C:\\missing"), -1);
+    EXPECT_EQ(GetFileSize("Q:\\x"), -1);
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+TEST_F(Files, FileStreamOpensOnlyRegularFilesAndStampsTimes) {
+    try {
+        TFileStream missing("C:\\missing.txt", fmOpenRead);
+        FAIL() << "opened a missing file";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.ErrorCode, ERROR_FILE_NOT_FOUND);
+        EXPECT_NE(e.Message.find("C:\\missing.txt"), std::string::npos);
+    }
+    EXPECT_THROW(TFileStream("C:\\d", fmOpenRead), EFOpenError);
+    EXPECT_THROW(TFileStream("C:\\no-folder\\x", fmCreate), EFCreateError);
+
+    {
+        TFileStream out("C:\\stamped.bin", fmCreate);
+        out.WriteValue<int32_t>(42);
+        out.SetFileDate(0x5B8A7A1D);  // 10 December 2025, 15:16:58
+    }
+    EXPECT_EQ(FileAge("C:\\stamped.bin"), 0x5B8A7A1D);
+    TFileStream in("C:\\stamped.bin", fmOpenRead);
+    EXPECT_EQ(in.ReadValue<int32_t>(), 42);
+    EXPECT_EQ(in.GetFileDate(), 0x5B8A7A1D);
+    EXPECT_THROW(in.ReadValue<int32_t>(), EReadError);
+}
+
+TEST_F(Files, AtomicWriteReplacesWholeFilesOnly) {
+    WriteTextFile(Host("settings"), "old");
+    EXPECT_TRUE(WriteFileAtomically("C:\\settings", "new content"));
+    EXPECT_EQ(ReadTextFile(Host("settings")), "new content");
+    EXPECT_FALSE(WriteFileAtomically("C:\\missing-folder\\settings", "x"));
+    fs::permissions(Dir.Path() / "c", fs::perms::owner_write, fs::perm_options::remove);
+    if (::access(Host("").c_str(), W_OK) != 0) {  // not when running as root
+        EXPECT_FALSE(WriteFileAtomically("C:\\settings", "lost?"));
+        EXPECT_EQ(ReadTextFile(Host("settings")), "new content");
+    }
+    fs::permissions(Dir.Path() / "c", fs::perms::owner_write, fs::perm_options::add);
+    std::string content;
+    EXPECT_TRUE(ReadFileText("C:\\settings", content));
+    EXPECT_EQ(content, "new content");
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path() / "c"), fs::directory_iterator()), 2)
+        << "no work file is left beside it";
+}
+
+TEST(SystemErrors, HostErrorsMapToTheProgramsNumbersAndTexts) {
+    EXPECT_EQ(ErrorFromErrno(ENOENT), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(ErrorFromErrno(ENOTDIR), ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(ErrorFromErrno(EACCES), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(ErrorFromErrno(EROFS), ERROR_WRITE_PROTECT);
+    EXPECT_EQ(ErrorFromErrno(ENOSPC), ERROR_DISK_FULL);
+    EXPECT_EQ(ErrorFromErrno(ENOMEDIUM), ERROR_NOT_READY);
+    EXPECT_EQ(SysErrorMessage(5), "Access is denied.");
+    EXPECT_EQ(SysErrorMessage(112), "There is not enough space on the disk.");
+    EXPECT_EQ(SysErrorMessage(99999), "System error 99999.");
+}

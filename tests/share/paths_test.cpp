@@ -1,0 +1,116 @@
+#include "platform/paths.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/syserror.h"
+#include "testenv.h"
+
+namespace {
+
+class PathMapping : public testing::Test {
+protected:
+    void SetUp() override {
+        Home = (TestSandbox() / "home").string();
+        std::filesystem::create_directories(Dir.Path() / "stick");
+        UseDriveMap("detect off\nC: fixed " + Home + "\nD: removable " + Dir / "stick" +
+                    "\nA: removable " + Dir / "no-diskette" + " simulated\n");
+    }
+    void TearDown() override { UseDefaultTestDriveMap(); }
+
+    TTempDir Dir;
+    std::string Home;
+};
+
+struct TToHost {
+    const char* Path;
+    const char* HostBelowHome;  // null: refused
+    int Error;
+};
+
+struct TToDrive {
+    std::string Host;
+    const char* Path;  // null: refused
+    int Error;
+};
+
+}  // namespace
+
+TEST_F(PathMapping, DriveFormToHost) {
+    const TToHost cases[] = {
+        {"C:\\Data\\report.doc", "/Data/report.doc", 0},
+        {"c:\\Data\\", "/Data", 0},
+        {"C:\\", "", 0},
+        {"C:", "", 0},
+        {"C:/Data//x", "/Data/x", 0},
+        {"C:\\a\\.\\b\\..\\c", "/a/c", 0},
+        {"C:\\..\\etc\\passwd", nullptr, ERROR_BAD_PATHNAME},
+        {"C:\\a\\..\\..", nullptr, ERROR_BAD_PATHNAME},
+        {"Q:\\x", nullptr, ERROR_PATH_NOT_FOUND},
+        {"A:\\x", nullptr, ERROR_NOT_READY},
+        {"C:\\a*b", nullptr, ERROR_INVALID_NAME},
+        {"C:\\dir?\\x", nullptr, ERROR_INVALID_NAME},
+        {"relative\\x", nullptr, ERROR_PATH_NOT_FOUND},
+        {"", nullptr, ERROR_PATH_NOT_FOUND},
+    };
+    for (const TToHost& c : cases) {
+        std::string host;
+        SetLastError(0);
+        bool ok = HostPathOf(c.Path, host);
+        if (c.HostBelowHome) {
+            EXPECT_TRUE(ok) << c.Path;
+            EXPECT_EQ(host, Home + c.HostBelowHome) << c.Path;
+        } else {
+            EXPECT_FALSE(ok) << c.Path << " gave " << host;
+            EXPECT_EQ(GetLastError(), c.Error) << c.Path;
+            EXPECT_EQ(host, "");
+        }
+    }
+    std::string host;
+    EXPECT_TRUE(HostPathOf("/etc/hostname", host)) << "host paths pass as they stand";
+    EXPECT_EQ(host, "/etc/hostname");
+}
+
+TEST_F(PathMapping, HostToDriveForm) {
+    const TToDrive cases[] = {
+        {Home + "/Data/report.doc", "C:\\Data\\report.doc", 0},
+        {Home, "C:\\", 0},
+        {Home + "/", "C:\\", 0},
+        {Home + "/a/./b/../c", "C:\\a\\c", 0},
+        {Dir / "stick" + "/x.txt", "D:\\x.txt", 0},
+        {Dir / "stick", "D:\\", 0},
+        {Home + "/back\\slash", nullptr, ERROR_INVALID_NAME},
+        {Home + "/star*", nullptr, ERROR_INVALID_NAME},
+        {Home + "/what?/x", nullptr, ERROR_INVALID_NAME},
+        {Home + "x/y", nullptr, ERROR_PATH_NOT_FOUND},
+        {"/etc/passwd", nullptr, ERROR_PATH_NOT_FOUND},
+        {"C:\\x", nullptr, ERROR_PATH_NOT_FOUND},
+    };
+    for (const TToDrive& c : cases) {
+        std::string path;
+        bool ok = DrivePathOf(c.Host, path);
+        if (c.Path) {
+            EXPECT_TRUE(ok) << c.Host;
+            EXPECT_EQ(path, c.Path) << c.Host;
+        } else {
+            EXPECT_FALSE(ok) << c.Host << " gave " << path;
+            EXPECT_EQ(GetLastError(), c.Error) << c.Host;
+            EXPECT_EQ(path, "");
+        }
+    }
+}
+
+TEST_F(PathMapping, RoundTripThroughBothForms) {
+    for (const char* path : {"C:\\Data\\Letters\\note.txt", "D:\\a b\\c,d.txt", "C:\\x.VL001"}) {
+        std::string host, back;
+        ASSERT_TRUE(HostPathOf(path, host)) << path;
+        ASSERT_TRUE(DrivePathOf(host, back)) << host;
+        EXPECT_EQ(back, path);
+    }
+}
+
+TEST_F(PathMapping, SymlinkedHostPathFindsItsDrive) {
+    std::filesystem::create_directory_symlink(Dir / "stick", Dir / "link-to-stick");
+    std::string path;
+    ASSERT_TRUE(DrivePathOf(Dir / "link-to-stick" + "/f.txt", path));
+    EXPECT_EQ(path, "D:\\f.txt");
+}
