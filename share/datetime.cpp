@@ -11,13 +11,15 @@ namespace {
 constexpr int64_t kDeltaDays = 693593;
 constexpr int64_t kMsPerDay = 86400000;
 
-const char* const kMonthNames[] = {"January", "February", "March",     "April",
-                                   "May",     "June",     "July",      "August",
-                                   "September", "October", "November", "December"};
+const char* const kMonthNames[] = {"January",   "February", "March",    "April",
+                                   "May",       "June",     "July",     "August",
+                                   "September", "October",  "November", "December"};
 const char* const kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                  "Thursday", "Friday", "Saturday"};
 
-bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+bool IsLeapYear(int year) {
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
 
 int DaysInMonth(int year, int month) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -27,7 +29,8 @@ int DaysInMonth(int year, int month) {
 int64_t DaysFromCivil(int year, int month, int day) {
     int64_t y = year - 1;
     int64_t days = y * 365 + y / 4 - y / 100 + y / 400;
-    for (int m = 1; m < month; ++m) days += DaysInMonth(year, m);
+    for (int m = 1; m < month; ++m)
+        days += DaysInMonth(year, m);
     return days + day - 1;
 }
 
@@ -47,14 +50,16 @@ std::string Pad(int value, int width) {
 
 bool StartsWithNoCase(const std::string& s, size_t pos, const char* word) {
     for (size_t i = 0; word[i]; ++i) {
-        if (pos + i >= s.size() || std::tolower(s[pos + i]) != std::tolower(word[i])) return false;
+        if (pos + i >= s.size() || std::tolower(s[pos + i]) != std::tolower(word[i]))
+            return false;
     }
     return true;
 }
 
 size_t RunLength(const std::string& s, size_t pos) {
     size_t n = 1;
-    while (pos + n < s.size() && std::tolower(s[pos + n]) == std::tolower(s[pos])) ++n;
+    while (pos + n < s.size() && std::tolower(s[pos + n]) == std::tolower(s[pos]))
+        ++n;
     return n;
 }
 
@@ -62,8 +67,8 @@ size_t RunLength(const std::string& s, size_t pos) {
 
 TDateTime EncodeDateTime(const TDateTimeParts& p) {
     double days = static_cast<double>(DaysFromCivil(p.Year, p.Month, p.Day) - kDeltaDays);
-    double time = (p.Hour * 3600000.0 + p.Minute * 60000.0 + p.Second * 1000.0 + p.Millisecond) /
-                  kMsPerDay;
+    double time =
+        (p.Hour * 3600000.0 + p.Minute * 60000.0 + p.Second * 1000.0 + p.Millisecond) / kMsPerDay;
     return days >= 0 ? days + time : days - time;
 }
 
@@ -87,7 +92,8 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
     n -= y1 * 365;
     p.Year = static_cast<int>(y400 * 400 + y100 * 100 + y4 * 4 + y1 + 1);
     p.Month = 1;
-    while (n >= DaysInMonth(p.Year, p.Month)) n -= DaysInMonth(p.Year, p.Month++);
+    while (n >= DaysInMonth(p.Year, p.Month))
+        n -= DaysInMonth(p.Year, p.Month++);
     p.Day = static_cast<int>(n) + 1;
     p.Hour = static_cast<int>(timeMs / 3600000);
     p.Minute = static_cast<int>(timeMs / 60000 % 60);
@@ -121,7 +127,8 @@ TDateTime FileDateToDateTime(int32_t fileDate) {
 
 int32_t DateTimeToFileDate(TDateTime value) {
     TDateTimeParts p = DecodeDateTime(value);
-    if (p.Year < 1980 || p.Year > 2107) return 0;
+    if (p.Year < 1980 || p.Year > 2107)
+        return 0;
     uint32_t date = static_cast<uint32_t>(((p.Year - 1980) << 9) | (p.Month << 5) | p.Day);
     uint32_t time = static_cast<uint32_t>((p.Hour << 11) | (p.Minute << 5) | (p.Second / 2));
     return static_cast<int32_t>((date << 16) | time);
@@ -142,7 +149,8 @@ std::string FormatDateTime(const std::string& pattern, TDateTime value) {
         char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (c == '\'' || c == '"') {
             size_t end = pattern.find(c, i + 1);
-            if (end == std::string::npos) end = pattern.size();
+            if (end == std::string::npos)
+                end = pattern.size();
             out += pattern.substr(i + 1, end - i - 1);
             i = end + 1;
             continue;
@@ -160,16 +168,23 @@ std::string FormatDateTime(const std::string& pattern, TDateTime value) {
         size_t n = RunLength(pattern, i);
         switch (lower) {
             case 'd':
-                if (n >= 4) out += kDayNames[DayOfWeek(value) - 1];
-                else if (n == 3) out += std::string(kDayNames[DayOfWeek(value) - 1]).substr(0, 3);
-                else out += Pad(p.Day, static_cast<int>(n));
+                if (n >= 4)
+                    out += kDayNames[DayOfWeek(value) - 1];
+                else if (n == 3)
+                    out += std::string(kDayNames[DayOfWeek(value) - 1]).substr(0, 3);
+                else
+                    out += Pad(p.Day, static_cast<int>(n));
                 lastWasHour = false;
                 break;
             case 'm':
-                if (lastWasHour && n <= 2) out += Pad(p.Minute, static_cast<int>(n));
-                else if (n >= 4) out += kMonthNames[p.Month - 1];
-                else if (n == 3) out += std::string(kMonthNames[p.Month - 1]).substr(0, 3);
-                else out += Pad(p.Month, static_cast<int>(n));
+                if (lastWasHour && n <= 2)
+                    out += Pad(p.Minute, static_cast<int>(n));
+                else if (n >= 4)
+                    out += kMonthNames[p.Month - 1];
+                else if (n == 3)
+                    out += std::string(kMonthNames[p.Month - 1]).substr(0, 3);
+                else
+                    out += Pad(p.Month, static_cast<int>(n));
                 lastWasHour = false;
                 break;
             case 'y':
@@ -191,7 +206,8 @@ std::string FormatDateTime(const std::string& pattern, TDateTime value) {
             default:
                 out.append(n, c);
                 // Separators between an hour and its minutes keep the minutes rule alive.
-                if (c != ':' && c != ' ') lastWasHour = false;
+                if (c != ':' && c != ' ')
+                    lastWasHour = false;
                 break;
         }
         i += n;

@@ -26,12 +26,18 @@ TInteraction* SetInteraction(TInteraction* interaction) {
 
 std::string ButtonNames(unsigned flags) {
     switch (flags & MB_BUTTONMASK) {
-        case MB_OKCANCEL: return "OK/Cancel";
-        case MB_ABORTRETRYIGNORE: return "Abort/Retry/Ignore";
-        case MB_YESNOCANCEL: return "Yes/No/Cancel";
-        case MB_YESNO: return "Yes/No";
-        case MB_RETRYCANCEL: return "Retry/Cancel";
-        default: return "OK";
+        case MB_OKCANCEL:
+            return "OK/Cancel";
+        case MB_ABORTRETRYIGNORE:
+            return "Abort/Retry/Ignore";
+        case MB_YESNOCANCEL:
+            return "Yes/No/Cancel";
+        case MB_YESNO:
+            return "Yes/No";
+        case MB_RETRYCANCEL:
+            return "Retry/Cancel";
+        default:
+            return "OK";
     }
 }
 
@@ -39,9 +45,13 @@ int DefaultAnswer(unsigned flags) {
     switch (flags & MB_BUTTONMASK) {
         case MB_OKCANCEL:
         case MB_YESNOCANCEL:
-        case MB_RETRYCANCEL: return IDCANCEL;
-        case MB_ABORTRETRYIGNORE: return IDABORT;
-        case MB_YESNO: return IDNO;
-        default: return IDOK;
+        case MB_RETRYCANCEL:
+            return IDCANCEL;
+        case MB_ABORTRETRYIGNORE:
+            return IDABORT;
+        case MB_YESNO:
+            return IDNO;
+        default:
+            return IDOK;
     }
 }

@@ -46,7 +46,7 @@ struct TMessageRequest {
 // dialogs, the command line reads standard input, tests answer from a script.
 // Implementations may be called from any thread.
 class VLSHARE_EXPORT TInteraction {
-public:
+  public:
     virtual ~TInteraction() = default;
 
     // A message box; returns the button pressed (IDOK, IDCANCEL, IDYES, ...).

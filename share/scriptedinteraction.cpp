@@ -25,8 +25,10 @@ int TScriptedInteraction::AskOverwrite(const std::string& fileName, int32_t) {
 
 bool TScriptedInteraction::Matches(const TExpectation& e, TKind kind,
                                    const TMessageRequest& request) const {
-    if (e.Kind != kind) return false;
-    if (e.Id != 0) return e.Id == request.Id;
+    if (e.Kind != kind)
+        return false;
+    if (e.Id != 0)
+        return e.Id == request.Id;
     return request.Text.find(e.TextPart) != std::string::npos;
 }
 

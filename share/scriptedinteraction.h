@@ -12,7 +12,7 @@
 // order; a question that does not match the next expectation is recorded in
 // Unexpected() and answered with the style's default answer (Cancel where offered).
 class VLSHARE_EXPORT TScriptedInteraction : public TInteraction {
-public:
+  public:
     // The next question is a message box showing string id; answer it with answer.
     void Expect(int id, int answer);
     // The next question is a message box whose text contains textPart.
@@ -30,7 +30,7 @@ public:
     // Expectations that were never met.
     size_t Pending() const;
 
-private:
+  private:
     enum class TKind { Message, Overwrite };
     struct TExpectation {
         TKind Kind;

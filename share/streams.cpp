@@ -11,15 +11,18 @@ int64_t TStream::GetSize() {
 }
 
 void TStream::ReadBuffer(void* buffer, int64_t count) {
-    if (count != 0 && Read(buffer, count) != count) throw EReadError();
+    if (count != 0 && Read(buffer, count) != count)
+        throw EReadError();
 }
 
 void TStream::WriteBuffer(const void* buffer, int64_t count) {
-    if (count != 0 && Write(buffer, count) != count) throw EWriteError();
+    if (count != 0 && Write(buffer, count) != count)
+        throw EWriteError();
 }
 
 int64_t TStream::CopyFrom(TStream& source, int64_t count) {
-    if (count < 0) count = source.GetSize() - source.GetPosition();
+    if (count < 0)
+        count = source.GetSize() - source.GetPosition();
     std::array<uint8_t, 65536> buffer;
     int64_t copied = 0;
     while (copied < count) {
@@ -34,14 +37,17 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 int64_t TMemoryStream::Read(void* buffer, int64_t count) {
     int64_t available = std::max<int64_t>(0, static_cast<int64_t>(Data.size()) - Position);
     int64_t n = std::clamp<int64_t>(count, 0, available);
-    if (n > 0) std::memcpy(buffer, Data.data() + Position, n);
+    if (n > 0)
+        std::memcpy(buffer, Data.data() + Position, n);
     Position += n;
     return n;
 }
 
 int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
-    if (count <= 0) return 0;
-    if (Position + count > static_cast<int64_t>(Data.size())) Data.resize(Position + count);
+    if (count <= 0)
+        return 0;
+    if (Position + count > static_cast<int64_t>(Data.size()))
+        Data.resize(Position + count);
     std::memcpy(Data.data() + Position, buffer, count);
     Position += count;
     return count;

@@ -16,7 +16,7 @@ enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 // A byte stream with a position. Read and Write move as far as they can and say how
 // far; ReadBuffer and WriteBuffer insist on the whole count and raise otherwise.
 class VLSHARE_EXPORT TStream {
-public:
+  public:
     virtual ~TStream() = default;
 
     virtual int64_t Read(void* buffer, int64_t count) = 0;
@@ -51,7 +51,7 @@ public:
 
 // A stream over a growable block of memory.
 class VLSHARE_EXPORT TMemoryStream : public TStream {
-public:
+  public:
     TMemoryStream() = default;
     explicit TMemoryStream(std::vector<uint8_t> data) : Data(std::move(data)) {}
 
@@ -62,6 +62,6 @@ public:
 
     std::vector<uint8_t> Data;
 
-private:
+  private:
     int64_t Position = 0;
 };

@@ -14,7 +14,8 @@ const char* FindIn(std::span<const TStringEntry> table, int id) {
 
 std::string LoadStr(int id) {
     for (auto table : {SharedStringTable(), ProfileStringTable(), RestoreStringTable()}) {
-        if (const char* text = FindIn(table, id)) return text;
+        if (const char* text = FindIn(table, id))
+            return text;
     }
     return {};
 }

@@ -19,21 +19,24 @@ struct TVersionString {
 constexpr TVersionString kVersionInfo[] = {
     {"CompanyName", "Orvanet"},
     {"FileDescription", "Vaultaire 2000 backup utility"},
-    {"FileVersion", VL_STRINGIFY(VL_VERSION_MAJOR) "." VL_STRINGIFY(VL_VERSION_MINOR) "." VL_STRINGIFY(
-        VL_VERSION_PATCH) "." VL_STRINGIFY(VL_VERSION_TWEAK)},
+    {"FileVersion",
+     VL_STRINGIFY(VL_VERSION_MAJOR) "." VL_STRINGIFY(VL_VERSION_MINOR) "." VL_STRINGIFY(
+         VL_VERSION_PATCH) "." VL_STRINGIFY(VL_VERSION_TWEAK)},
     {"InternalName", "vaultaire"},
     {"LegalCopyright", "Copyright (C) Orvanet"},
     {"LegalTrademarks", ""},
     {"OriginalFilename", "vaultaire"},
     {"ProductName", "Vaultaire 2000"},
-    {"ProductVersion", VL_STRINGIFY(VL_VERSION_MAJOR) "." VL_STRINGIFY(VL_VERSION_MINOR) "." VL_STRINGIFY(
-        VL_VERSION_PATCH)},
+    {"ProductVersion", VL_STRINGIFY(VL_VERSION_MAJOR) "." VL_STRINGIFY(
+                           VL_VERSION_MINOR) "." VL_STRINGIFY(VL_VERSION_PATCH)},
     {"Comments", ""},
 };
 
 }  // namespace
 
-TVExeVersion::TVExeVersion() { SetUseCurrent(true); }
+TVExeVersion::TVExeVersion() {
+    SetUseCurrent(true);
+}
 
 void TVExeVersion::SetFilename(const std::string& fileName) {
     Filename = fileName;
@@ -42,13 +45,16 @@ void TVExeVersion::SetFilename(const std::string& fileName) {
 
 void TVExeVersion::SetUseCurrent(bool useCurrent) {
     UseCurrentApplication = useCurrent;
-    if (useCurrent) Filename = GetExeName();
+    if (useCurrent)
+        Filename = GetExeName();
 }
 
 std::string TVExeVersion::GetInfo(const std::string& key) const {
-    if (!UseCurrentApplication) return {};
+    if (!UseCurrentApplication)
+        return {};
     for (const TVersionString& entry : kVersionInfo) {
-        if (key == entry.Key) return entry.Value;
+        if (key == entry.Key)
+            return entry.Value;
     }
     return {};
 }
@@ -58,13 +64,15 @@ std::string TVExeVersion::VersionPart(int index) const {
     size_t start = 0;
     for (int i = 0; i < index; ++i) {
         start = version.find('.', start);
-        if (start == std::string::npos) return {};
+        if (start == std::string::npos)
+            return {};
         ++start;
     }
     return version.substr(start, version.find('.', start) - start);
 }
 
 std::string TVExeVersion::GetShortVersion() const {
-    if (GetFileVersion().empty()) return {};
+    if (GetFileVersion().empty())
+        return {};
     return GetMajorVersion() + "." + GetMinorVersion() + GetRelease();
 }

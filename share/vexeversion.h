@@ -7,7 +7,7 @@
 // Reads the version information of a program file. The programs of this product carry
 // theirs compiled in; any other file has none, and every getter then gives "".
 class VLSHARE_EXPORT TVExeVersion {
-public:
+  public:
     TVExeVersion();
 
     const std::string& GetFilename() const { return Filename; }
@@ -37,7 +37,7 @@ public:
     // Major, a dot, then minor and release run together: 2.0.2.0 gives 2.02.
     std::string GetShortVersion() const;
 
-private:
+  private:
     std::string VersionPart(int index) const;
 
     std::string Filename;

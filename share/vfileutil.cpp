@@ -11,7 +11,9 @@
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 bool IsDriveRoot(const std::string& path) {
     return path.size() == 3 && IsDrivePath(path) && IsSeparator(path[2]);
@@ -20,7 +22,8 @@ bool IsDriveRoot(const std::string& path) {
 // The drive form of a host folder when a drive holds it, else the host folder itself.
 std::string ProgramFolder(const std::string& hostFolder, bool withSlash) {
     std::string folder;
-    if (!DrivePathOf(hostFolder, folder)) folder = hostFolder;
+    if (!DrivePathOf(hostFolder, folder))
+        folder = hostFolder;
     return withSlash ? AppendSlash(folder) : RemoveSlash(folder);
 }
 
@@ -30,28 +33,36 @@ std::string LastName(const std::string& path) {
     return cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
 }
 
-bool PathExists(const std::string& path) { return FileExists(path) || DirectoryExists(path); }
+bool PathExists(const std::string& path) {
+    return FileExists(path) || DirectoryExists(path);
+}
 
 // One argument of a desktop entry's Exec line, quoted, with the value's own escapes.
 std::string ExecArgument(const std::string& text) {
     std::string quoted = "\"";
     for (char c : text) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
-        if (c == '%') quoted += '%';
+        if (c == '"' || c == '`' || c == '$' || c == '\\')
+            quoted += '\\';
+        if (c == '%')
+            quoted += '%';
         quoted += c;
     }
     quoted += '"';
     std::string escaped;
-    for (char c : quoted) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    for (char c : quoted)
+        escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
     return escaped;
 }
 
 std::string DesktopValue(const std::string& text) {
     std::string value;
     for (char c : text) {
-        if (c == '\n') value += "\\n";
-        else if (c == '\\') value += "\\\\";
-        else value += c;
+        if (c == '\n')
+            value += "\\n";
+        else if (c == '\\')
+            value += "\\\\";
+        else
+            value += c;
     }
     return value;
 }
@@ -59,28 +70,41 @@ std::string DesktopValue(const std::string& text) {
 }  // namespace
 
 std::string AppendSlash(const std::string& path) {
-    if (path.empty() || path.back() == ':' || path.back() == '\\') return path;
-    if (IsHostPath(path) && path.back() == '/') return path;
-    if (path.size() == 1 && std::isalpha(static_cast<unsigned char>(path[0]))) return path + ":\\";
+    if (path.empty() || path.back() == ':' || path.back() == '\\')
+        return path;
+    if (IsHostPath(path) && path.back() == '/')
+        return path;
+    if (path.size() == 1 && std::isalpha(static_cast<unsigned char>(path[0])))
+        return path + ":\\";
     return path + SeparatorOf(path);
 }
 
 std::string RemoveSlash(const std::string& path) {
-    if (path.empty()) return path;
+    if (path.empty())
+        return path;
     bool trailing = path.back() == '\\' || (IsHostPath(path) && path.back() == '/' && path != "/");
     return trailing ? path.substr(0, path.size() - 1) : path;
 }
 
-std::string GetExeDir(bool withSlash) { return ProgramFolder(ExeFolderHost(), withSlash); }
+std::string GetExeDir(bool withSlash) {
+    return ProgramFolder(ExeFolderHost(), withSlash);
+}
 
-std::string GetExeName() { return GetExeDir(true) + LastName(ExeFileHost()); }
+std::string GetExeName() {
+    return GetExeDir(true) + LastName(ExeFileHost());
+}
 
-std::string GetDataDir(bool withSlash) { return ProgramFolder(DataFolderHost(), withSlash); }
+std::string GetDataDir(bool withSlash) {
+    return ProgramFolder(DataFolderHost(), withSlash);
+}
 
-std::string GetTempDir() { return ProgramFolder(TempFolderHost(), true); }
+std::string GetTempDir() {
+    return ProgramFolder(TempFolderHost(), true);
+}
 
 int GetTempFile(std::string& name, const std::string& prefix) {
-    if (CreateUniqueFile(GetTempDir(), prefix, name)) return 0;
+    if (CreateUniqueFile(GetTempDir(), prefix, name))
+        return 0;
     int error = GetLastError();
     return error != 0 ? error : ERROR_GEN_FAILURE;
 }
@@ -92,7 +116,8 @@ std::string GetDisplayName(const std::string& path) {
         std::string name = GetVolumeInformation(full, volume) && !volume.Label.empty()
                                ? volume.Label
                                : DefaultDriveName(full[0]);
-        if (name.empty()) return {};
+        if (name.empty())
+            return {};
         return name + " (" + static_cast<char>(std::toupper(full[0])) + ":)";
     }
     return PathExists(path) ? LastName(path) : std::string();
@@ -116,16 +141,19 @@ std::string ShortToLongPath(const std::string& path) {
 
 std::string ShortcutFileName(const std::string& name, int folder) {
     std::string special = SpecialFolderHost(folder);
-    if (special.empty()) return {};
+    if (special.empty())
+        return {};
     return special + "/" + name.substr(0, name.find('.')) + ".desktop";
 }
 
 void CreateShortcut(const std::string& target, const std::string& name, int folder) {
     std::string file = ShortcutFileName(name, folder);
-    if (file.empty()) throw Exception("The special folder " + std::to_string(folder) + " does not exist.");
+    if (file.empty())
+        throw Exception("The special folder " + std::to_string(folder) + " does not exist.");
     std::string host;
     if (!HostPathOf(target, host)) {
-        throw Exception("Cannot make a shortcut to \"" + target + "\". " + SysErrorMessage(GetLastError()));
+        throw Exception("Cannot make a shortcut to \"" + target + "\". " +
+                        SysErrorMessage(GetLastError()));
     }
     std::string entry = "[Desktop Entry]\nType=Application\nName=" + DesktopValue(name) +
                         "\nExec=" + ExecArgument(host) +
@@ -133,14 +161,17 @@ void CreateShortcut(const std::string& target, const std::string& name, int fold
                         "\nTerminal=false\nX-GNOME-Autostart-enabled=true\n";
     std::string folderHost = file.substr(0, file.find_last_of('/'));
     if (!ForceDirectories(folderHost) || !WriteFileAtomically(file, entry)) {
-        throw Exception("Cannot write the shortcut \"" + file + "\". " + SysErrorMessage(GetLastError()));
+        throw Exception("Cannot write the shortcut \"" + file + "\". " +
+                        SysErrorMessage(GetLastError()));
     }
 }
 
 void DeleteShortcut(const std::string& name, int folder) {
     std::string file = ShortcutFileName(name, folder);
-    if (file.empty() || !FileExists(file)) return;
+    if (file.empty() || !FileExists(file))
+        return;
     if (!DeleteFile(file)) {
-        throw Exception("Cannot delete the shortcut \"" + file + "\". " + SysErrorMessage(GetLastError()));
+        throw Exception("Cannot delete the shortcut \"" + file + "\". " +
+                        SysErrorMessage(GetLastError()));
     }
 }

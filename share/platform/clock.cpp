@@ -14,7 +14,8 @@ std::function<uint32_t()> TickSource;
 uint32_t GetTickCount() {
     {
         std::lock_guard guard(SourceLock);
-        if (TickSource) return TickSource();
+        if (TickSource)
+            return TickSource();
     }
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now().time_since_epoch());

@@ -1,13 +1,14 @@
 #include "platform/drivemap.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <dirent.h>
 #include <mutex>
 #include <sstream>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 
 #include "interaction.h"
 #include "platform/folders.h"
@@ -28,14 +29,16 @@ constexpr TTypeName kTypeNames[] = {
 
 const char* TypeName(int type) {
     for (const TTypeName& t : kTypeNames) {
-        if (t.Type == type) return t.Name;
+        if (t.Type == type)
+            return t.Name;
     }
     return "fixed";
 }
 
 int TypeFromName(const std::string& name) {
     for (const TTypeName& t : kTypeNames) {
-        if (name == t.Name) return t.Type;
+        if (name == t.Name)
+            return t.Type;
     }
     return DRIVE_UNKNOWN;
 }
@@ -54,7 +57,8 @@ bool SplitWords(const std::string& line, std::vector<std::string>& words) {
         if (line[i] == '"') {
             ++i;
             for (;;) {
-                if (i >= line.size()) return false;
+                if (i >= line.size())
+                    return false;
                 if (line[i] == '"') {
                     if (i + 1 < line.size() && line[i + 1] == '"') {
                         word += '"';
@@ -80,33 +84,39 @@ std::string QuoteIfNeeded(const std::string& word) {
     bool plain = !word.empty() && std::none_of(word.begin(), word.end(), [](char c) {
         return std::isspace(static_cast<unsigned char>(c)) || c == '"' || c == '#';
     });
-    if (plain) return word;
+    if (plain)
+        return word;
     std::string quoted = "\"";
-    for (char c : word) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    for (char c : word)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     return quoted + "\"";
 }
 
 bool ParseCapacity(const std::string& text, int64_t& bytes) {
-    if (text.empty()) return false;
+    if (text.empty())
+        return false;
     size_t digits = 0;
     while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]))) {
         ++digits;
     }
-    if (digits == 0 || digits > 15) return false;
+    if (digits == 0 || digits > 15)
+        return false;
     int64_t value = std::stoll(text.substr(0, digits));
     std::string unit = text.substr(digits);
-    int64_t factor = unit.empty()                  ? 1
+    int64_t factor = unit.empty()                 ? 1
                      : unit == "K" || unit == "k" ? 1024
                      : unit == "M" || unit == "m" ? 1024 * 1024
                      : unit == "G" || unit == "g" ? 1024LL * 1024 * 1024
-                                                   : 0;
-    if (factor == 0 || value <= 0) return false;
+                                                  : 0;
+    if (factor == 0 || value <= 0)
+        return false;
     bytes = value * factor;
     return true;
 }
 
 std::string ExpandHome(const std::string& folder) {
-    if (folder == "~" || folder.rfind("~/", 0) == 0) return HomeFolderHost() + folder.substr(1);
+    if (folder == "~" || folder.rfind("~/", 0) == 0)
+        return HomeFolderHost() + folder.substr(1);
     return folder;
 }
 
@@ -117,7 +127,8 @@ std::string ParseEntry(const std::vector<std::string>& words, TDriveEntry& entry
         return "\"" + head + "\" is not a drive letter followed by a colon";
     }
     entry.Letter = static_cast<char>(std::toupper(static_cast<unsigned char>(head[0])));
-    if (words.size() < 2) return "the drive type is missing";
+    if (words.size() < 2)
+        return "the drive type is missing";
     entry.Type = TypeFromName(words[1]);
     if (entry.Type == DRIVE_UNKNOWN) {
         return "unknown drive type \"" + words[1] +
@@ -145,7 +156,8 @@ std::string ParseEntry(const std::vector<std::string>& words, TDriveEntry& entry
             return "\"" + word + "\" is not understood";
         }
     }
-    if (entry.HostFolder.empty() && entry.Uuid.empty()) return "the folder is missing";
+    if (entry.HostFolder.empty() && entry.Uuid.empty())
+        return "the folder is missing";
     if (!entry.HostFolder.empty() && !entry.Uuid.empty()) {
         return "give either a folder or a uuid, not both";
     }
@@ -168,7 +180,8 @@ std::string UnescapeMountField(const std::string& field) {
             bool octal = true;
             for (size_t k = 1; k <= 3; ++k) {
                 char c = field[i + k];
-                if (c < '0' || c > '7') octal = false;
+                if (c < '0' || c > '7')
+                    octal = false;
                 value = value * 8 + (c - '0');
             }
             if (octal) {
@@ -186,7 +199,8 @@ bool IsRemovableBlockDevice(const std::string& majorMinor) {
     std::string device = hostfs::Canonical("/sys/dev/block/" + majorMinor);
     for (int depth = 0; depth < 4 && device.size() > 1; ++depth) {
         std::string flag;
-        if (hostfs::ReadFile(device + "/removable", flag)) return !flag.empty() && flag[0] == '1';
+        if (hostfs::ReadFile(device + "/removable", flag))
+            return !flag.empty() && flag[0] == '1';
         device = hostfs::Parent(device);
     }
     return false;
@@ -194,13 +208,16 @@ bool IsRemovableBlockDevice(const std::string& majorMinor) {
 
 std::string UuidOfDevice(const std::string& majorMinor) {
     DIR* folder = ::opendir("/dev/disk/by-uuid");
-    if (!folder) return {};
+    if (!folder)
+        return {};
     std::string found;
     while (dirent* entry = ::readdir(folder)) {
         struct stat info;
         std::string path = std::string("/dev/disk/by-uuid/") + entry->d_name;
-        if (entry->d_name[0] == '.' || ::stat(path.c_str(), &info) != 0) continue;
-        std::string id = std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev));
+        if (entry->d_name[0] == '.' || ::stat(path.c_str(), &info) != 0)
+            continue;
+        std::string id =
+            std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev));
         if (id == majorMinor) {
             found = entry->d_name;
             break;
@@ -212,46 +229,56 @@ std::string UuidOfDevice(const std::string& majorMinor) {
 
 bool IsUserVisibleMountPoint(const std::string& mountPoint) {
     for (const char* place : {"/media", "/mnt", "/run/media", "/srv", "/net"}) {
-        if (hostfs::IsInside(mountPoint, place) && mountPoint != place) return true;
+        if (hostfs::IsInside(mountPoint, place) && mountPoint != place)
+            return true;
     }
     std::string home = HomeFolderHost();
-    return mountPoint == "/tmp" || (home != "/" && hostfs::IsInside(mountPoint, home) && mountPoint != home);
+    return mountPoint == "/tmp" ||
+           (home != "/" && hostfs::IsInside(mountPoint, home) && mountPoint != home);
 }
 
 int MediumType(const std::string& fileSystem, const std::string& majorMinor,
                const std::string& mountPoint) {
-    static const char* const kRemote[] = {"nfs",  "nfs4",       "cifs",  "smb3",       "smbfs",
-                                          "9p",   "fuse.sshfs", "sshfs", "fuse.davfs2", "afs",
-                                          "ceph", "glusterfs",  "fuse.rclone"};
+    static const char* const kRemote[] = {
+        "nfs",   "nfs4",        "cifs", "smb3", "smbfs",     "9p",         "fuse.sshfs",
+        "sshfs", "fuse.davfs2", "afs",  "ceph", "glusterfs", "fuse.rclone"};
     if (std::find(std::begin(kRemote), std::end(kRemote), fileSystem) != std::end(kRemote)) {
         return DRIVE_REMOTE;
     }
-    if (fileSystem == "iso9660" || fileSystem == "udf") return DRIVE_CDROM;
-    if (fileSystem == "tmpfs" || fileSystem == "ramfs") return DRIVE_RAMDISK;
+    if (fileSystem == "iso9660" || fileSystem == "udf")
+        return DRIVE_CDROM;
+    if (fileSystem == "tmpfs" || fileSystem == "ramfs")
+        return DRIVE_RAMDISK;
     bool mountedByDesktop =
         hostfs::IsInside(mountPoint, "/media") || hostfs::IsInside(mountPoint, "/run/media");
-    if (IsRemovableBlockDevice(majorMinor) || mountedByDesktop) return DRIVE_REMOVABLE;
+    if (IsRemovableBlockDevice(majorMinor) || mountedByDesktop)
+        return DRIVE_REMOVABLE;
     return DRIVE_UNKNOWN;
 }
 
 std::vector<TMountedMedium> ScanMountedMedia() {
     std::vector<TMountedMedium> media;
     std::string table;
-    if (!hostfs::ReadFile("/proc/self/mountinfo", table)) return media;
+    if (!hostfs::ReadFile("/proc/self/mountinfo", table))
+        return media;
     std::istringstream lines(table);
     std::string line;
     while (std::getline(lines, line)) {
         std::istringstream fields(line);
         std::vector<std::string> parts;
-        for (std::string field; fields >> field;) parts.push_back(field);
+        for (std::string field; fields >> field;)
+            parts.push_back(field);
         auto dash = std::find(parts.begin(), parts.end(), "-");
-        if (parts.size() < 5 || dash == parts.end() || dash + 1 == parts.end()) continue;
+        if (parts.size() < 5 || dash == parts.end() || dash + 1 == parts.end())
+            continue;
         TMountedMedium medium;
         medium.MountPoint = UnescapeMountField(parts[4]);
         medium.FileSystem = *(dash + 1);
-        if (!IsUserVisibleMountPoint(medium.MountPoint)) continue;
+        if (!IsUserVisibleMountPoint(medium.MountPoint))
+            continue;
         medium.Type = MediumType(medium.FileSystem, parts[2], medium.MountPoint);
-        if (medium.Type == DRIVE_UNKNOWN) continue;
+        if (medium.Type == DRIVE_UNKNOWN)
+            continue;
         if (medium.Type == DRIVE_REMOVABLE || medium.Type == DRIVE_CDROM) {
             medium.Uuid = UuidOfDevice(parts[2]);
         }
@@ -275,10 +302,11 @@ void ReportDamagedMap(const std::string& file, const TDriveMapError& error) {
     Interaction().MessageBox({901, message, LoadStr(101), MB_OK | MB_ICONEXCLAMATION});
 }
 
-void RememberNewMedia(const std::string& file, const std::string& fileText,
-                      const TDriveMap& before, const TDriveMap& after) {
+void RememberNewMedia(const std::string& file, const std::string& fileText, const TDriveMap& before,
+                      const TDriveMap& after) {
     std::string text = fileText.empty() ? FormatDriveMapHelp() : fileText;
-    if (!text.empty() && text.back() != '\n') text += '\n';
+    if (!text.empty() && text.back() != '\n')
+        text += '\n';
     for (const TDriveEntry& entry : after.Entries()) {
         const TDriveEntry* old = before.Find(entry.Letter);
         if (!entry.Uuid.empty() && (!old || old->Uuid != entry.Uuid)) {
@@ -305,7 +333,8 @@ std::shared_ptr<const TDriveMap> LoadDriveMap() {
     }
     if (map->DetectMedia) {
         TDriveMap before = *map;
-        if (AssignMediaLetters(*map, ScanMountedMedia())) RememberNewMedia(file, text, before, *map);
+        if (AssignMediaLetters(*map, ScanMountedMedia()))
+            RememberNewMedia(file, text, before, *map);
     }
     return map;
 }
@@ -315,7 +344,8 @@ std::shared_ptr<const TDriveMap> LoadDriveMap() {
 const TDriveEntry* TDriveMap::Find(char letter) const {
     char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
     for (const TDriveEntry& entry : Drives) {
-        if (entry.Letter == upper) return &entry;
+        if (entry.Letter == upper)
+            return &entry;
     }
     return nullptr;
 }
@@ -323,8 +353,10 @@ const TDriveEntry* TDriveMap::Find(char letter) const {
 const TDriveEntry* TDriveMap::FindByHostPath(const std::string& hostPath) const {
     const TDriveEntry* best = nullptr;
     for (const TDriveEntry& entry : Drives) {
-        if (entry.HostFolder.empty() || !hostfs::IsInside(hostPath, entry.HostFolder)) continue;
-        if (!best || entry.HostFolder.size() > best->HostFolder.size()) best = &entry;
+        if (entry.HostFolder.empty() || !hostfs::IsInside(hostPath, entry.HostFolder))
+            continue;
+        if (!best || entry.HostFolder.size() > best->HostFolder.size())
+            best = &entry;
     }
     return best;
 }
@@ -342,7 +374,8 @@ void TDriveMap::Remove(char letter) {
 
 uint32_t TDriveMap::LogicalDrives() const {
     uint32_t mask = 0;
-    for (const TDriveEntry& entry : Drives) mask |= 1u << (entry.Letter - 'A');
+    for (const TDriveEntry& entry : Drives)
+        mask |= 1u << (entry.Letter - 'A');
     return mask;
 }
 
@@ -357,7 +390,8 @@ bool ParseDriveMap(const std::string& text, TDriveMap& map, TDriveMapError& erro
             error = {number, "a double quote is not closed"};
             return false;
         }
-        if (words.empty() || words[0][0] == '#') continue;
+        if (words.empty() || words[0][0] == '#')
+            continue;
         if (words[0] == "detect") {
             if (words.size() != 2 || (words[1] != "on" && words[1] != "off")) {
                 error = {number, "write \"detect on\" or \"detect off\""};
@@ -398,14 +432,20 @@ std::string FormatDriveMapHelp() {
 
 std::string FormatDriveMap(const TDriveMap& map) {
     std::string text = FormatDriveMapHelp();
-    if (!map.DetectMedia) text += "detect off\n";
+    if (!map.DetectMedia)
+        text += "detect off\n";
     for (const TDriveEntry& entry : map.Entries()) {
         text += std::string(1, entry.Letter) + ": " + TypeName(entry.Type);
-        if (!entry.Uuid.empty()) text += " uuid=" + entry.Uuid;
-        else text += " " + QuoteIfNeeded(entry.HostFolder);
-        if (entry.Capacity > 0) text += " capacity=" + std::to_string(entry.Capacity);
-        if (entry.WriteProtected) text += " write-protected";
-        if (entry.Simulated) text += " simulated";
+        if (!entry.Uuid.empty())
+            text += " uuid=" + entry.Uuid;
+        else
+            text += " " + QuoteIfNeeded(entry.HostFolder);
+        if (entry.Capacity > 0)
+            text += " capacity=" + std::to_string(entry.Capacity);
+        if (entry.WriteProtected)
+            text += " write-protected";
+        if (entry.Simulated)
+            text += " simulated";
         text += "\n";
     }
     return text;
@@ -414,11 +454,13 @@ std::string FormatDriveMap(const TDriveMap& map) {
 bool AssignMediaLetters(TDriveMap& map, const std::vector<TMountedMedium>& media) {
     bool remembered = false;
     for (const TMountedMedium& medium : media) {
-        if (medium.Type == DRIVE_UNKNOWN) continue;
+        if (medium.Type == DRIVE_UNKNOWN)
+            continue;
         const TDriveEntry* known = nullptr;
         for (const TDriveEntry& entry : map.Entries()) {
             bool sameMedium = !medium.Uuid.empty() && entry.Uuid == medium.Uuid;
-            if (sameMedium || entry.HostFolder == medium.MountPoint) known = &entry;
+            if (sameMedium || entry.HostFolder == medium.MountPoint)
+                known = &entry;
         }
         if (known) {
             if (known->HostFolder.empty()) {
@@ -429,19 +471,24 @@ bool AssignMediaLetters(TDriveMap& map, const std::vector<TMountedMedium>& media
             continue;
         }
         char letter = 'D';
-        while (letter <= 'Z' && map.Find(letter)) ++letter;
-        if (letter > 'Z') break;
+        while (letter <= 'Z' && map.Find(letter))
+            ++letter;
+        if (letter > 'Z')
+            break;
         map.Set({letter, medium.Type, medium.MountPoint, medium.Uuid, 0, false, false});
         remembered = remembered || !medium.Uuid.empty();
     }
     return remembered;
 }
 
-std::string DriveMapFileName() { return DataFolderHost() + "/drives.map"; }
+std::string DriveMapFileName() {
+    return DataFolderHost() + "/drives.map";
+}
 
 std::shared_ptr<const TDriveMap> CurrentDriveMap() {
     std::lock_guard guard(MapLock);
-    if (!LoadedMap) LoadedMap = LoadDriveMap();
+    if (!LoadedMap)
+        LoadedMap = LoadDriveMap();
     return LoadedMap;
 }
 
@@ -452,9 +499,12 @@ void ReloadDriveMap() {
 }
 
 int GetDriveType(const std::string& root) {
-    if (root.size() < 2 || root[1] != ':') return DRIVE_NO_ROOT_DIR;
+    if (root.size() < 2 || root[1] != ':')
+        return DRIVE_NO_ROOT_DIR;
     const TDriveEntry* entry = CurrentDriveMap()->Find(root[0]);
     return entry ? entry->Type : DRIVE_NO_ROOT_DIR;
 }
 
-uint32_t GetLogicalDrives() { return CurrentDriveMap()->LogicalDrives(); }
+uint32_t GetLogicalDrives() {
+    return CurrentDriveMap()->LogicalDrives();
+}

@@ -20,13 +20,13 @@ enum : int {
 
 // One drive letter and the host folder behind it.
 struct VLSHARE_EXPORT TDriveEntry {
-    char Letter = 0;          // 'A' ... 'Z'
+    char Letter = 0;  // 'A' ... 'Z'
     int Type = DRIVE_FIXED;
-    std::string HostFolder;   // absolute, without trailing slash; empty: no medium
-    std::string Uuid;         // file-system UUID of a remembered medium, else empty
-    int64_t Capacity = 0;     // capacity of a simulated medium in bytes; 0: the file system's
+    std::string HostFolder;  // absolute, without trailing slash; empty: no medium
+    std::string Uuid;        // file-system UUID of a remembered medium, else empty
+    int64_t Capacity = 0;    // capacity of a simulated medium in bytes; 0: the file system's
     bool WriteProtected = false;
-    bool Simulated = false;   // a folder standing in for a medium (tests, demonstrations)
+    bool Simulated = false;  // a folder standing in for a medium (tests, demonstrations)
 
     bool operator==(const TDriveEntry&) const = default;
 };
@@ -35,7 +35,7 @@ struct VLSHARE_EXPORT TDriveEntry {
 // mounted removable, optical, network or RAM file system a letter from D: on; a map file
 // in the data folder can change or add letters (see FormatDriveMapHelp for its form).
 class VLSHARE_EXPORT TDriveMap {
-public:
+  public:
     // The entry of letter (either case), or null.
     const TDriveEntry* Find(char letter) const;
     // The entry whose host folder is the longest prefix of hostPath (at a folder
@@ -51,7 +51,7 @@ public:
     const std::vector<TDriveEntry>& Entries() const { return Drives; }
     bool DetectMedia = true;  // add mounted media to the letters of the file
 
-private:
+  private:
     std::vector<TDriveEntry> Drives;  // sorted by letter
 };
 

@@ -1,12 +1,13 @@
 #include "platform/files.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 
 #include "datetime.h"
 #include "platform/clock.h"
@@ -25,12 +26,16 @@ bool Fail() {
 }
 
 bool StatHost(const std::string& path, std::string& host, struct stat& info) {
-    if (!HostPathOf(path, host)) return false;
-    if (::stat(host.c_str(), &info) != 0) return Fail();
+    if (!HostPathOf(path, host))
+        return false;
+    if (::stat(host.c_str(), &info) != 0)
+        return Fail();
     return true;
 }
 
-std::string BaseName(const std::string& host) { return host.substr(host.find_last_of('/') + 1); }
+std::string BaseName(const std::string& host) {
+    return host.substr(host.find_last_of('/') + 1);
+}
 
 // What the archive attribute records of a file: its size and last-write time.
 std::string ArchiveStamp(const struct stat& info) {
@@ -45,10 +50,14 @@ bool ArchiveIsSet(const std::string& host, const struct stat& info) {
 }
 
 // User attributes need write access to the file; a read-only file gets it for a moment.
-bool WithWriteAccess(const std::string& host, const struct stat& info, int (*change)(const std::string&, const struct stat&)) {
-    if (change(host, info) == 0) return true;
-    if (errno != EACCES || (info.st_mode & S_IWUSR)) return Fail();
-    if (::chmod(host.c_str(), info.st_mode | S_IWUSR) != 0) return Fail();
+bool WithWriteAccess(const std::string& host, const struct stat& info,
+                     int (*change)(const std::string&, const struct stat&)) {
+    if (change(host, info) == 0)
+        return true;
+    if (errno != EACCES || (info.st_mode & S_IWUSR))
+        return Fail();
+    if (::chmod(host.c_str(), info.st_mode | S_IWUSR) != 0)
+        return Fail();
     int result = change(host, info);
     int saved = errno;
     ::chmod(host.c_str(), info.st_mode & 07777);
@@ -72,11 +81,15 @@ int32_t DosTimeOf(const struct stat& info) {
 
 int AttributesOf(const std::string& host, const struct stat& info) {
     int attr = 0;
-    if (S_ISDIR(info.st_mode)) attr |= faDirectory;
-    if ((info.st_mode & 0222) == 0) attr |= faReadOnly;
+    if (S_ISDIR(info.st_mode))
+        attr |= faDirectory;
+    if ((info.st_mode & 0222) == 0)
+        attr |= faReadOnly;
     std::string name = BaseName(host);
-    if (!name.empty() && name[0] == '.') attr |= faHidden;
-    if (S_ISREG(info.st_mode) && ArchiveIsSet(host, info)) attr |= faArchive;
+    if (!name.empty() && name[0] == '.')
+        attr |= faHidden;
+    if (S_ISREG(info.st_mode) && ArchiveIsSet(host, info))
+        attr |= faArchive;
     return attr;
 }
 
@@ -96,7 +109,8 @@ bool DirectoryExists(const std::string& path) {
 
 bool CreateDir(const std::string& path) {
     std::string host;
-    if (!HostPathOf(path, host)) return false;
+    if (!HostPathOf(path, host))
+        return false;
     return ::mkdir(host.c_str(), 0777) == 0 || Fail();
 }
 
@@ -107,13 +121,15 @@ bool ForceDirectories(const std::string& path) {
 
 bool RemoveDir(const std::string& path) {
     std::string host;
-    if (!HostPathOf(path, host)) return false;
+    if (!HostPathOf(path, host))
+        return false;
     return ::rmdir(host.c_str()) == 0 || Fail();
 }
 
 bool DeleteFile(const std::string& path) {
     std::string host;
-    if (!HostPathOf(path, host)) return false;
+    if (!HostPathOf(path, host))
+        return false;
     struct stat info;
     if (::lstat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         SetLastError(ERROR_ACCESS_DENIED);
@@ -124,11 +140,13 @@ bool DeleteFile(const std::string& path) {
 
 bool RenameFile(const std::string& oldPath, const std::string& newPath) {
     std::string from, to;
-    if (!HostPathOf(oldPath, from) || !HostPathOf(newPath, to)) return false;
+    if (!HostPathOf(oldPath, from) || !HostPathOf(newPath, to))
+        return false;
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
         return true;
     }
-    if (errno != EINVAL && errno != ENOSYS) return Fail();
+    if (errno != EINVAL && errno != ENOSYS)
+        return Fail();
     // The file system cannot refuse to replace by itself.
     if (hostfs::Exists(to)) {
         SetLastError(ERROR_ALREADY_EXISTS);
@@ -139,7 +157,8 @@ bool RenameFile(const std::string& oldPath, const std::string& newPath) {
 
 bool ReplaceFile(const std::string& oldPath, const std::string& newPath) {
     std::string from, to;
-    if (!HostPathOf(oldPath, from) || !HostPathOf(newPath, to)) return false;
+    if (!HostPathOf(oldPath, from) || !HostPathOf(newPath, to))
+        return false;
     return ::rename(from.c_str(), to.c_str()) == 0 || Fail();
 }
 
@@ -157,7 +176,8 @@ int32_t FileAge(const std::string& path) {
 
 bool FileSetDate(const std::string& path, int32_t fileDate) {
     std::string host;
-    if (!HostPathOf(path, host)) return false;
+    if (!HostPathOf(path, host))
+        return false;
     timespec times[2];
     times[0].tv_sec = 0;
     times[0].tv_nsec = UTIME_OMIT;
@@ -175,15 +195,18 @@ int GetFileAttributes(const std::string& path) {
 bool SetFileAttributes(const std::string& path, int attributes) {
     std::string host;
     struct stat info;
-    if (!StatHost(path, host, info)) return false;
+    if (!StatHost(path, host, info))
+        return false;
     mode_t mode = info.st_mode & 07777;
     mode_t wanted = (attributes & faReadOnly) ? (mode & ~0222) : (mode | S_IWUSR);
     if ((mode & 0222) == 0 && !(attributes & faReadOnly) && ::chmod(host.c_str(), wanted) != 0) {
         return Fail();
     }
-    if (S_ISREG(info.st_mode) && (attributes & faArchive) != (AttributesOf(host, info) & faArchive)) {
+    if (S_ISREG(info.st_mode) &&
+        (attributes & faArchive) != (AttributesOf(host, info) & faArchive)) {
         auto change = (attributes & faArchive) ? ForgetArchiveStamp : RecordArchiveStamp;
-        if (!WithWriteAccess(host, info, change)) return false;
+        if (!WithWriteAccess(host, info, change))
+            return false;
     }
     if ((attributes & faReadOnly) && (mode & 0222) != 0 && ::chmod(host.c_str(), wanted) != 0) {
         return Fail();
@@ -204,10 +227,12 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
 bool CreateUniqueFile(const std::string& folder, const std::string& prefix, std::string& name) {
     name.clear();
     std::string hostFolder;
-    if (!HostPathOf(folder, hostFolder)) return false;
+    if (!HostPathOf(folder, hostFolder))
+        return false;
     std::string host = (hostFolder == "/" ? "" : hostFolder) + "/" + prefix + "XXXXXX";
     int fd = ::mkostemp(host.data(), O_CLOEXEC);
-    if (fd < 0) return Fail();
+    if (fd < 0)
+        return Fail();
     ::close(fd);
     std::string separator(1, SeparatorOf(folder));
     bool endsWithSeparator = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
@@ -218,7 +243,8 @@ bool CreateUniqueFile(const std::string& folder, const std::string& prefix, std:
 // ---- Folder search ----
 
 bool MatchesWildcard(const std::string& name, const std::string& pattern) {
-    if (pattern == "*.*" || pattern == "*") return true;
+    if (pattern == "*.*" || pattern == "*")
+        return true;
     // Iterative match with one step of backtracking for the last "*".
     size_t n = 0, p = 0, starP = std::string::npos, starN = 0;
     while (n < name.size()) {
@@ -236,7 +262,8 @@ bool MatchesWildcard(const std::string& name, const std::string& pattern) {
         }
     }
     // What is left of the pattern may stand for nothing: "*" always, "?" at the name's end.
-    while (p < pattern.size() && (pattern[p] == '*' || pattern[p] == '?')) ++p;
+    while (p < pattern.size() && (pattern[p] == '*' || pattern[p] == '?'))
+        ++p;
     return p == pattern.size();
 }
 
@@ -244,7 +271,8 @@ TFileSearch::TFileSearch(const std::string& pattern, int attrMask) : AttrMask(at
     size_t cut = pattern.find_last_of(IsHostPath(pattern) ? "/" : "\\/:");
     Folder = cut == std::string::npos ? std::string() : pattern.substr(0, cut + 1);
     NamePattern = cut == std::string::npos ? pattern : pattern.substr(cut + 1);
-    if (!HostPathOf(Folder, HostFolder)) return;
+    if (!HostPathOf(Folder, HostFolder))
+        return;
     Handle = ::opendir(HostFolder.c_str());
     if (!Handle) {
         Fail();
@@ -254,33 +282,41 @@ TFileSearch::TFileSearch(const std::string& pattern, int attrMask) : AttrMask(at
 }
 
 TFileSearch::~TFileSearch() {
-    if (Handle) ::closedir(static_cast<DIR*>(Handle));
+    if (Handle)
+        ::closedir(static_cast<DIR*>(Handle));
 }
 
 void TFileSearch::Next() {
     HasEntry = false;
-    if (!Handle) return;
+    if (!Handle)
+        return;
     auto map = CurrentDriveMap();
     while (dirent* entry = ::readdir(static_cast<DIR*>(Handle))) {
         std::string name = entry->d_name;
-        if (name == "." || name == ".." || !MatchesWildcard(name, NamePattern)) continue;
+        if (name == "." || name == ".." || !MatchesWildcard(name, NamePattern))
+            continue;
         std::string host = (HostFolder == "/" ? "" : HostFolder) + "/" + name;
         struct stat link, info;
-        if (::lstat(host.c_str(), &link) != 0) continue;
+        if (::lstat(host.c_str(), &link) != 0)
+            continue;
         if (S_ISLNK(link.st_mode)) {
             // A link is listed only when it leads to a regular file.
-            if (::stat(host.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+            if (::stat(host.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+                continue;
         } else {
             info = link;
         }
-        if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) continue;
+        if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+            continue;
         if (S_ISDIR(info.st_mode)) {
             const TDriveEntry* drive = map->FindByHostPath(host);
-            if (drive && drive->HostFolder == host) continue;  // another drive's root
+            if (drive && drive->HostFolder == host)
+                continue;  // another drive's root
         }
         int attr = AttributesOf(host, info);
         int filtered = attr & (faHidden | faSysFile | faDirectory | faVolumeID);
-        if ((filtered & ~AttrMask) != 0) continue;
+        if ((filtered & ~AttrMask) != 0)
+            continue;
         Entry = {name, S_ISREG(info.st_mode) ? static_cast<int64_t>(info.st_size) : 0,
                  DosTimeOf(info), attr};
         HasEntry = true;

@@ -21,9 +21,9 @@ enum : int {
     faAnyFile = 0x3F,
 };
 
-VLSHARE_EXPORT bool FileExists(const std::string& path);       // a file, not a folder
+VLSHARE_EXPORT bool FileExists(const std::string& path);  // a file, not a folder
 VLSHARE_EXPORT bool DirectoryExists(const std::string& path);
-VLSHARE_EXPORT bool CreateDir(const std::string& path);        // one level
+VLSHARE_EXPORT bool CreateDir(const std::string& path);         // one level
 VLSHARE_EXPORT bool ForceDirectories(const std::string& path);  // with missing parents
 VLSHARE_EXPORT bool RemoveDir(const std::string& path);
 VLSHARE_EXPORT bool DeleteFile(const std::string& path);
@@ -71,7 +71,7 @@ struct TSearchRec {
 // root of another drive. Entries whose attributes are not in attrMask are passed over too
 // (files without hidden or read-only flags always pass). "." and ".." are never listed.
 class VLSHARE_EXPORT TFileSearch {
-public:
+  public:
     TFileSearch(const std::string& pattern, int attrMask);
     ~TFileSearch();
     TFileSearch(const TFileSearch&) = delete;
@@ -81,16 +81,18 @@ public:
     void Next();
     const TSearchRec& Rec() const { return Entry; }
     bool IsDirectory() const { return (Entry.Attr & faDirectory) != 0; }
-    bool IsDotDirectory() const { return IsDirectory() && !Entry.Name.empty() && Entry.Name[0] == '.'; }
+    bool IsDotDirectory() const {
+        return IsDirectory() && !Entry.Name.empty() && Entry.Name[0] == '.';
+    }
     // The pattern's folder part followed by the entry's name.
     std::string FullName() const { return Folder + Entry.Name; }
 
-private:
-    std::string Folder;       // as given, with its trailing separator
+  private:
+    std::string Folder;  // as given, with its trailing separator
     std::string HostFolder;
     std::string NamePattern;
     int AttrMask;
-    void* Handle = nullptr;   // the open folder listing
+    void* Handle = nullptr;  // the open folder listing
     TSearchRec Entry;
     bool HasEntry = false;
 };

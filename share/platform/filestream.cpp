@@ -1,9 +1,10 @@
 #include "platform/filestream.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "datetime.h"
 #include "platform/clock.h"
@@ -13,11 +14,15 @@
 namespace {
 
 int OpenFlags(unsigned mode) {
-    if (mode == fmCreate) return O_RDWR | O_CREAT | O_TRUNC;
+    if (mode == fmCreate)
+        return O_RDWR | O_CREAT | O_TRUNC;
     switch (mode & 3) {
-        case fmOpenWrite: return O_WRONLY;
-        case fmOpenReadWrite: return O_RDWR;
-        default: return O_RDONLY;
+        case fmOpenWrite:
+            return O_WRONLY;
+        case fmOpenReadWrite:
+            return O_RDWR;
+        default:
+            return O_RDONLY;
     }
 }
 
@@ -28,11 +33,13 @@ TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FileName(
     bool mapped = HostPathOf(fileName, host);
     if (mapped) {
         Handle = ::open(host.c_str(), OpenFlags(mode) | O_CLOEXEC, 0666);
-        if (Handle < 0) SetLastErrorFromErrno();
+        if (Handle < 0)
+            SetLastErrorFromErrno();
     }
     if (Handle >= 0) {
         struct stat info;
-        if (::fstat(Handle, &info) == 0 && S_ISREG(info.st_mode)) return;
+        if (::fstat(Handle, &info) == 0 && S_ISREG(info.st_mode))
+            return;
         // Only regular files are opened: never a folder, a device or a pipe.
         ::close(Handle);
         Handle = -1;
@@ -46,19 +53,22 @@ TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FileName(
 }
 
 TFileStream::~TFileStream() {
-    if (Handle >= 0) ::close(Handle);
+    if (Handle >= 0)
+        ::close(Handle);
 }
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {
     int64_t done = 0;
     while (done < count) {
         ssize_t n = ::read(Handle, static_cast<char*>(buffer) + done, count - done);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0) {
             SetLastErrorFromErrno();
             throw EReadError(SysErrorMessage(GetLastError()));
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         done += n;
     }
     return done;
@@ -68,9 +78,11 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
     int64_t done = 0;
     while (done < count) {
         ssize_t n = ::write(Handle, static_cast<const char*>(buffer) + done, count - done);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
+            if (n == 0)
+                errno = ENOSPC;
             SetLastErrorFromErrno();
             throw EWriteError(SysErrorMessage(GetLastError()));
         }
@@ -82,7 +94,7 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
     int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
                  : origin == TSeekOrigin::soCurrent ? SEEK_CUR
-                                                     : SEEK_END;
+                                                    : SEEK_END;
     off_t result = ::lseek(Handle, static_cast<off_t>(offset), whence);
     if (result < 0) {
         SetLastErrorFromErrno();
@@ -96,12 +108,14 @@ void TFileStream::SetSize(int64_t size) {
         SetLastErrorFromErrno();
         throw EWriteError(SysErrorMessage(GetLastError()));
     }
-    if (GetPosition() > size) SetPosition(size);
+    if (GetPosition() > size)
+        SetPosition(size);
 }
 
 int32_t TFileStream::GetFileDate() const {
     struct stat info;
-    if (::fstat(Handle, &info) != 0) return -1;
+    if (::fstat(Handle, &info) != 0)
+        return -1;
     return DateTimeToFileDate(UnixToLocalDateTime(info.st_mtim.tv_sec));
 }
 

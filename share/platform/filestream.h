@@ -16,7 +16,7 @@ enum : unsigned {
 // EFOpenError (EFCreateError for fmCreate), read and write failures EReadError and
 // EWriteError; each leaves the system error in the last error as well.
 class VLSHARE_EXPORT TFileStream : public TStream {
-public:
+  public:
     TFileStream(const std::string& fileName, unsigned mode);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
@@ -34,7 +34,7 @@ public:
     // Forces what was written out to the medium.
     void Flush();
 
-private:
+  private:
     std::string FileName;
     int Handle = -1;
 };

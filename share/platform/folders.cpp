@@ -1,7 +1,8 @@
 #include "platform/folders.h"
 
-#include <cstdlib>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include "platform/hostfs.h"
 
@@ -20,7 +21,9 @@ std::string ExeFileHost() {
     return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
 }
 
-std::string ExeFolderHost() { return hostfs::Parent(ExeFileHost()); }
+std::string ExeFolderHost() {
+    return hostfs::Parent(ExeFileHost());
+}
 
 std::string HomeFolderHost() {
     std::string home = FromEnvironment("HOME");
@@ -29,10 +32,12 @@ std::string HomeFolderHost() {
 
 std::string DataFolderHost() {
     std::string folder = FromEnvironment("VAULTAIRE_HOME");
-    if (folder.empty() && ::access(ExeFolderHost().c_str(), W_OK) == 0) folder = ExeFolderHost();
+    if (folder.empty() && ::access(ExeFolderHost().c_str(), W_OK) == 0)
+        folder = ExeFolderHost();
     if (folder.empty()) {
         std::string data = FromEnvironment("XDG_DATA_HOME");
-        if (data.empty()) data = HomeFolderHost() + "/.local/share";
+        if (data.empty())
+            data = HomeFolderHost() + "/.local/share";
         folder = data + "/Vaultaire 2000";
     }
     hostfs::MakeFolders(folder);
@@ -46,18 +51,22 @@ std::string TempFolderHost() {
 
 std::string AutostartFolderHost() {
     std::string config = FromEnvironment("XDG_CONFIG_HOME");
-    if (config.empty()) config = HomeFolderHost() + "/.config";
+    if (config.empty())
+        config = HomeFolderHost() + "/.config";
     return config + "/autostart";
 }
 
 std::string SpecialFolderHost(int folder) {
     switch (folder) {
-        case 0: return HomeFolderHost() + "/Desktop";
+        case 0:
+            return HomeFolderHost() + "/Desktop";
         case 2: {
             std::string data = FromEnvironment("XDG_DATA_HOME");
             return (data.empty() ? HomeFolderHost() + "/.local/share" : data) + "/applications";
         }
-        case 7: return AutostartFolderHost();
-        default: return {};
+        case 7:
+            return AutostartFolderHost();
+        default:
+            return {};
     }
 }

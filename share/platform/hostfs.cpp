@@ -1,10 +1,11 @@
 #include "platform/hostfs.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fcntl.h>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/syserror.h"
@@ -30,8 +31,10 @@ bool ReadFile(const std::string& path, std::string& content) {
     }
     char buffer[65536];
     ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0) content.append(buffer, n);
-    if (n < 0) SetLastErrorFromErrno();
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+        content.append(buffer, n);
+    if (n < 0)
+        SetLastErrorFromErrno();
     ::close(fd);
     return n == 0;
 }
@@ -42,8 +45,10 @@ bool WriteAll(int fd, const std::string& content) {
     size_t done = 0;
     while (done < content.size()) {
         ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
         done += static_cast<size_t>(n);
     }
     return true;
@@ -69,7 +74,8 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
     struct stat old;
     mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
     bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
-    if (!ok) SetLastErrorFromErrno();
+    if (!ok)
+        SetLastErrorFromErrno();
     if (::close(fd) != 0 && ok) {
         SetLastErrorFromErrno();
         ok = false;
@@ -87,9 +93,11 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
 }
 
 bool MakeFolders(const std::string& path) {
-    if (IsDirectory(path)) return true;
+    if (IsDirectory(path))
+        return true;
     std::string parent = Parent(path);
-    if (parent != path && !MakeFolders(parent)) return false;
+    if (parent != path && !MakeFolders(parent))
+        return false;
     if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
         SetLastErrorFromErrno();
         return false;
@@ -99,7 +107,8 @@ bool MakeFolders(const std::string& path) {
 
 std::string Parent(const std::string& path) {
     size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
+    if (slash == std::string::npos)
+        return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
@@ -108,32 +117,38 @@ std::string Normalise(const std::string& path) {
     size_t start = 0;
     while (start <= path.size()) {
         size_t end = path.find('/', start);
-        if (end == std::string::npos) end = path.size();
+        if (end == std::string::npos)
+            end = path.size();
         std::string part = path.substr(start, end - start);
         if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
+            if (!parts.empty())
+                parts.pop_back();
         } else if (!part.empty() && part != ".") {
             parts.push_back(part);
         }
         start = end + 1;
     }
     std::string result;
-    for (const std::string& part : parts) result += "/" + part;
+    for (const std::string& part : parts)
+        result += "/" + part;
     return result.empty() ? "/" : result;
 }
 
 std::string Canonical(const std::string& path) {
     char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved)) return resolved;
+    if (::realpath(path.c_str(), resolved))
+        return resolved;
     // Resolve the part that exists and keep the rest as it stands.
     std::string parent = Parent(path);
-    if (parent == path || parent == ".") return path;
+    if (parent == path || parent == ".")
+        return path;
     std::string base = Canonical(parent);
     return (base == "/" ? "" : base) + path.substr(path.find_last_of('/'));
 }
 
 bool IsInside(const std::string& path, const std::string& folder) {
-    if (folder == "/") return !path.empty() && path[0] == '/';
+    if (folder == "/")
+        return !path.empty() && path[0] == '/';
     return path.compare(0, folder.size(), folder) == 0 &&
            (path.size() == folder.size() || path[folder.size()] == '/');
 }

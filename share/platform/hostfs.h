@@ -3,8 +3,9 @@
 // Small helpers on host paths, for the platform layer's own use. They set the last
 // system error (syserror.h) when they fail.
 
-#include <string>
 #include <sys/stat.h>
+
+#include <string>
 
 namespace hostfs {
 

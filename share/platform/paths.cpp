@@ -19,26 +19,36 @@ std::vector<std::string> SplitComponents(const std::string& text, const char* se
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find_first_of(separators, start);
-        if (end == std::string::npos) end = text.size();
-        if (end > start) parts.push_back(text.substr(start, end - start));
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > start)
+            parts.push_back(text.substr(start, end - start));
         start = end + 1;
     }
     return parts;
 }
 
-bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
+bool HasWildcard(const std::string& name) {
+    return name.find_first_of("*?") != std::string::npos;
+}
 
 }  // namespace
 
-bool IsHostPath(const std::string& path) { return !path.empty() && path[0] == '/'; }
+bool IsHostPath(const std::string& path) {
+    return !path.empty() && path[0] == '/';
+}
 
 bool IsDrivePath(const std::string& path) {
     return path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
 }
 
-char SeparatorOf(const std::string& path) { return IsHostPath(path) ? '/' : '\\'; }
+char SeparatorOf(const std::string& path) {
+    return IsHostPath(path) ? '/' : '\\';
+}
 
-bool SamePath(const std::string& a, const std::string& b) { return a == b; }
+bool SamePath(const std::string& a, const std::string& b) {
+    return a == b;
+}
 
 bool HostPathOf(const std::string& path, std::string& host) {
     host.clear();
@@ -46,32 +56,40 @@ bool HostPathOf(const std::string& path, std::string& host) {
         host = path;
         return true;
     }
-    if (!IsDrivePath(path)) return Fail(ERROR_PATH_NOT_FOUND);
+    if (!IsDrivePath(path))
+        return Fail(ERROR_PATH_NOT_FOUND);
     const TDriveEntry* drive = CurrentDriveMap()->Find(path[0]);
-    if (!drive) return Fail(ERROR_PATH_NOT_FOUND);
+    if (!drive)
+        return Fail(ERROR_PATH_NOT_FOUND);
     if (drive->HostFolder.empty() || !hostfs::IsDirectory(drive->HostFolder)) {
         return Fail(ERROR_NOT_READY);
     }
     std::vector<std::string> kept;
     for (const std::string& part : SplitComponents(path.substr(2), "\\/")) {
-        if (part == ".") continue;
+        if (part == ".")
+            continue;
         if (part == "..") {
-            if (kept.empty()) return Fail(ERROR_BAD_PATHNAME);
+            if (kept.empty())
+                return Fail(ERROR_BAD_PATHNAME);
             kept.pop_back();
             continue;
         }
-        if (HasWildcard(part)) return Fail(ERROR_INVALID_NAME);
+        if (HasWildcard(part))
+            return Fail(ERROR_INVALID_NAME);
         kept.push_back(part);
     }
     host = drive->HostFolder == "/" ? "" : drive->HostFolder;
-    for (const std::string& part : kept) host += "/" + part;
-    if (host.empty()) host = "/";
+    for (const std::string& part : kept)
+        host += "/" + part;
+    if (host.empty())
+        host = "/";
     return true;
 }
 
 bool DrivePathOf(const std::string& hostPath, std::string& path) {
     path.clear();
-    if (!IsHostPath(hostPath)) return Fail(ERROR_PATH_NOT_FOUND);
+    if (!IsHostPath(hostPath))
+        return Fail(ERROR_PATH_NOT_FOUND);
     std::string normal = hostfs::Normalise(hostPath);
     auto map = CurrentDriveMap();
     const TDriveEntry* drive = map->FindByHostPath(normal);
@@ -90,7 +108,8 @@ bool DrivePathOf(const std::string& hostPath, std::string& path) {
             }
         }
     }
-    if (!drive) return Fail(ERROR_PATH_NOT_FOUND);
+    if (!drive)
+        return Fail(ERROR_PATH_NOT_FOUND);
     std::string rest = drive->HostFolder == "/" ? normal : normal.substr(drive->HostFolder.size());
     std::string result = std::string(1, drive->Letter) + ":";
     for (const std::string& part : SplitComponents(rest, "/")) {

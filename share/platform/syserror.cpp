@@ -48,39 +48,64 @@ constexpr TErrorText kTexts[] = {
 
 int ErrorFromErrno(int hostErrno) {
     switch (hostErrno) {
-        case 0: return ERROR_SUCCESS;
-        case ENOENT: return ERROR_FILE_NOT_FOUND;
-        case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+        case 0:
+            return ERROR_SUCCESS;
+        case ENOENT:
+            return ERROR_FILE_NOT_FOUND;
+        case ENOTDIR:
+            return ERROR_PATH_NOT_FOUND;
         case EMFILE:
-        case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
+        case ENFILE:
+            return ERROR_TOO_MANY_OPEN_FILES;
         case EACCES:
         case EPERM:
-        case EISDIR: return ERROR_ACCESS_DENIED;
-        case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-        case ENODEV: return ERROR_INVALID_DRIVE;
-        case EXDEV: return ERROR_NOT_SAME_DEVICE;
-        case EROFS: return ERROR_WRITE_PROTECT;
+        case EISDIR:
+            return ERROR_ACCESS_DENIED;
+        case ENOMEM:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        case ENODEV:
+            return ERROR_INVALID_DRIVE;
+        case EXDEV:
+            return ERROR_NOT_SAME_DEVICE;
+        case EROFS:
+            return ERROR_WRITE_PROTECT;
         case ENXIO:
-        case ENOMEDIUM: return ERROR_NOT_READY;
-        case EIO: return ERROR_READ_FAULT;
+        case ENOMEDIUM:
+            return ERROR_NOT_READY;
+        case EIO:
+            return ERROR_READ_FAULT;
         case EBUSY:
-        case ETXTBSY: return ERROR_SHARING_VIOLATION;
-        case ENOTSUP: return ERROR_NOT_SUPPORTED;
-        case EEXIST: return ERROR_ALREADY_EXISTS;
-        case EINVAL: return ERROR_INVALID_PARAMETER;
+        case ETXTBSY:
+            return ERROR_SHARING_VIOLATION;
+        case ENOTSUP:
+            return ERROR_NOT_SUPPORTED;
+        case EEXIST:
+            return ERROR_ALREADY_EXISTS;
+        case EINVAL:
+            return ERROR_INVALID_PARAMETER;
         case ENOSPC:
-        case EDQUOT: return ERROR_DISK_FULL;
-        case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
-        case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-        case EFBIG: return ERROR_FILE_TOO_LARGE;
-        case ELOOP: return ERROR_CANT_RESOLVE_FILENAME;
-        default: return ERROR_GEN_FAILURE;
+        case EDQUOT:
+            return ERROR_DISK_FULL;
+        case ENOTEMPTY:
+            return ERROR_DIR_NOT_EMPTY;
+        case ENAMETOOLONG:
+            return ERROR_FILENAME_EXCED_RANGE;
+        case EFBIG:
+            return ERROR_FILE_TOO_LARGE;
+        case ELOOP:
+            return ERROR_CANT_RESOLVE_FILENAME;
+        default:
+            return ERROR_GEN_FAILURE;
     }
 }
 
-int GetLastError() { return LastError; }
+int GetLastError() {
+    return LastError;
+}
 
-void SetLastError(int error) { LastError = error; }
+void SetLastError(int error) {
+    LastError = error;
+}
 
 int SetLastErrorFromErrno() {
     LastError = ErrorFromErrno(errno);
@@ -89,13 +114,14 @@ int SetLastErrorFromErrno() {
 
 std::string SysErrorMessage(int error) {
     for (const TErrorText& entry : kTexts) {
-        if (entry.Error == error) return entry.Text;
+        if (entry.Error == error)
+            return entry.Text;
     }
     return "System error " + std::to_string(error) + ".";
 }
 
 void RaiseLastOSError() {
     int error = GetLastError();
-    throw EOSError(error, "System Error.  Code: " + std::to_string(error) + ".\n" +
-                              SysErrorMessage(error));
+    throw EOSError(
+        error, "System Error.  Code: " + std::to_string(error) + ".\n" + SysErrorMessage(error));
 }

@@ -9,17 +9,21 @@
 namespace {
 
 std::string Trimmed(std::string s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+        s.pop_back();
     size_t start = 0;
-    while (start < s.size() && std::isspace(static_cast<unsigned char>(s[start]))) ++start;
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    while (start < s.size() && std::isspace(static_cast<unsigned char>(s[start])))
+        ++start;
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s.substr(start);
 }
 
 bool ReadLine(std::FILE* in, std::string& line) {
     line.clear();
     int c;
-    while ((c = std::fgetc(in)) != EOF && c != '\n') line.push_back(static_cast<char>(c));
+    while ((c = std::fgetc(in)) != EOF && c != '\n')
+        line.push_back(static_cast<char>(c));
     return c != EOF || !line.empty();
 }
 
@@ -38,7 +42,8 @@ int TTerminalInteraction::Ask(const std::string& prompt, std::initializer_list<T
         }
         std::string answer = Trimmed(line);
         for (const TChoice& choice : choices) {
-            if (answer == choice.Word || answer == choice.Short) return choice.Answer;
+            if (answer == choice.Word || answer == choice.Short)
+                return choice.Answer;
         }
     }
 }
@@ -61,9 +66,10 @@ int TTerminalInteraction::MessageBox(const TMessageRequest& request) {
             return Ask(prompt + "[retry/cancel] ",
                        {{"retry", "r", IDRETRY}, {"cancel", "c", IDCANCEL}}, fallback);
         case MB_ABORTRETRYIGNORE:
-            return Ask(prompt + "[abort/retry/ignore] ",
-                       {{"abort", "a", IDABORT}, {"retry", "r", IDRETRY}, {"ignore", "i", IDIGNORE}},
-                       fallback);
+            return Ask(
+                prompt + "[abort/retry/ignore] ",
+                {{"abort", "a", IDABORT}, {"retry", "r", IDRETRY}, {"ignore", "i", IDIGNORE}},
+                fallback);
         default: {
             // A plain notice needs no answer.
             std::lock_guard guard(Lock);
@@ -80,7 +86,9 @@ int TTerminalInteraction::AskOverwrite(const std::string& fileName, int32_t copy
                          FormatDateTime("dd/mm/yyyy hh:nn:ss", FileDateToDateTime(copyFileTime)) +
                          "? [yes/all/no/none] ";
     return Ask(prompt,
-               {{"yes", "y", IDYES}, {"all", "a", IDYESTOALL}, {"no", "n", IDNO},
+               {{"yes", "y", IDYES},
+                {"all", "a", IDYESTOALL},
+                {"no", "n", IDNO},
                 {"none", "o", IDNOTOALL}},
                IDNOTOALL);
 }

@@ -10,13 +10,13 @@
 // the input stream (also when it is not a terminal). The end of input answers Cancel
 // (or the style's default where there is no Cancel button).
 class VLSHARE_EXPORT TTerminalInteraction : public TInteraction {
-public:
+  public:
     TTerminalInteraction(std::FILE* in = stdin, std::FILE* out = stderr) : In(in), Out(out) {}
 
     int MessageBox(const TMessageRequest& request) override;
     int AskOverwrite(const std::string& fileName, int32_t copyFileTime) override;
 
-private:
+  private:
     // Shows prompt until a line names one of the choices ("yes", "y", ...); returns its
     // answer, or fallback at the end of input.
     struct TChoice {

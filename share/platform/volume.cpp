@@ -1,9 +1,10 @@
 #include "platform/volume.h"
 
-#include <cctype>
 #include <dirent.h>
-#include <sstream>
 #include <sys/stat.h>
+
+#include <cctype>
+#include <sstream>
 
 #include "platform/drivemap.h"
 #include "platform/folders.h"
@@ -21,21 +22,27 @@ uint32_t SerialFromText(const std::string& text) {
     uint32_t serial = 0;
     int digits = 0;
     for (char c : text) {
-        if (!std::isxdigit(static_cast<unsigned char>(c))) continue;
-        int value = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(c) - 'a' + 10;
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            continue;
+        int value =
+            std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(c) - 'a' + 10;
         serial = serial << 4 | static_cast<uint32_t>(value);
-        if (++digits == 8) break;
+        if (++digits == 8)
+            break;
     }
     return serial;
 }
 
 bool ReadVolumeFile(const std::string& folder, TVolumeInfo& info) {
     std::string text;
-    if (!hostfs::ReadFile(folder + "/.vaultaire/volume", text)) return false;
+    if (!hostfs::ReadFile(folder + "/.vaultaire/volume", text))
+        return false;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("serial=", 0) == 0) info.Serial = SerialFromText(line.substr(7));
-        if (line.rfind("label=", 0) == 0) info.Label = line.substr(6);
+        if (line.rfind("serial=", 0) == 0)
+            info.Serial = SerialFromText(line.substr(7));
+        if (line.rfind("label=", 0) == 0)
+            info.Label = line.substr(6);
     }
     return true;
 }
@@ -43,10 +50,12 @@ bool ReadVolumeFile(const std::string& folder, TVolumeInfo& info) {
 // The name of the /dev/disk/by-... link that leads to the device holding folder.
 std::string DeviceLinkName(const std::string& byWhat, const std::string& folder) {
     struct stat mounted;
-    if (::stat(folder.c_str(), &mounted) != 0) return {};
+    if (::stat(folder.c_str(), &mounted) != 0)
+        return {};
     std::string links = "/dev/disk/" + byWhat;
     DIR* listing = ::opendir(links.c_str());
-    if (!listing) return {};
+    if (!listing)
+        return {};
     std::string found;
     while (dirent* entry = ::readdir(listing)) {
         struct stat device;
@@ -81,9 +90,11 @@ std::string UnescapeLinkName(const std::string& name) {
 
 bool GetVolumeInformation(const std::string& root, TVolumeInfo& info) {
     info = {};
-    if (root.empty()) return Fail(ERROR_INVALID_DRIVE);
+    if (root.empty())
+        return Fail(ERROR_INVALID_DRIVE);
     const TDriveEntry* drive = CurrentDriveMap()->Find(root[0]);
-    if (!drive) return Fail(ERROR_INVALID_DRIVE);
+    if (!drive)
+        return Fail(ERROR_INVALID_DRIVE);
     if (drive->HostFolder.empty() || !hostfs::IsDirectory(drive->HostFolder)) {
         return Fail(ERROR_NOT_READY);
     }
@@ -99,13 +110,20 @@ bool GetVolumeInformation(const std::string& root, TVolumeInfo& info) {
 
 std::string DefaultDriveName(char letter) {
     const TDriveEntry* drive = CurrentDriveMap()->Find(letter);
-    if (!drive) return {};
-    if (drive->HostFolder == HomeFolderHost()) return "Home";
+    if (!drive)
+        return {};
+    if (drive->HostFolder == HomeFolderHost())
+        return "Home";
     switch (drive->Type) {
-        case DRIVE_REMOVABLE: return "Removable Disk";
-        case DRIVE_REMOTE: return "Network Drive";
-        case DRIVE_CDROM: return "CD Drive";
-        case DRIVE_RAMDISK: return "RAM Disk";
-        default: return "Local Disk";
+        case DRIVE_REMOVABLE:
+            return "Removable Disk";
+        case DRIVE_REMOTE:
+            return "Network Drive";
+        case DRIVE_CDROM:
+            return "CD Drive";
+        case DRIVE_RAMDISK:
+            return "RAM Disk";
+        default:
+            return "Local Disk";
     }
 }

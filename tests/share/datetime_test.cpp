@@ -43,7 +43,8 @@ TEST(DateTime, FormatsLogAndDialogPatterns) {
     TDateTime noon = EncodeDateTime({2026, 3, 1, 12, 5, 0, 0});
     TDateTime midnight = EncodeDateTime({2026, 3, 1, 0, 7, 9, 0});
     EXPECT_EQ(FormatDateTime("dd/mm/yyyy hh:mm:ss am/pm'. '", late), "05/12/2026 11:20:58 pm. ");
-    EXPECT_EQ(FormatDateTime("dd/mm/yyyy hh:mm:ss am/pm'. '", midnight), "01/03/2026 12:07:09 am. ");
+    EXPECT_EQ(FormatDateTime("dd/mm/yyyy hh:mm:ss am/pm'. '", midnight),
+              "01/03/2026 12:07:09 am. ");
     EXPECT_EQ(FormatDateTime("dddd, mmmm d, yyyy ' at ' hh:mm AM/PM", noon),
               "Sunday, March 1, 2026  at  12:05 PM");
     EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn", noon), "2026-03-01 12:05");

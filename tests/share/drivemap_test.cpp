@@ -15,7 +15,8 @@ struct TBadLine {
 };
 
 TDriveEntry Drive(char letter, int type, std::string folder, std::string uuid = "") {
-    return {.Letter = letter, .Type = type, .HostFolder = std::move(folder), .Uuid = std::move(uuid)};
+    return {
+        .Letter = letter, .Type = type, .HostFolder = std::move(folder), .Uuid = std::move(uuid)};
 }
 
 }  // namespace
@@ -23,14 +24,15 @@ TDriveEntry Drive(char letter, int type, std::string folder, std::string uuid = 
 TEST(DriveMapFile, ReadsEntriesOptionsAndQuotedFolders) {
     TDriveMap map;
     TDriveMapError error;
-    ASSERT_TRUE(ParseDriveMap("# comment\n"
-                              "\n"
-                              "detect off\n"
-                              "a: removable \"/tmp/my floppy\" capacity=1440K simulated\n"
-                              "E: cdrom /media/cd write-protected\n"
-                              "F: removable uuid=1234-ABCD\n"
-                              "G: remote /mnt/share/../share2/\n",
-                              map, error))
+    ASSERT_TRUE(
+        ParseDriveMap("# comment\n"
+                      "\n"
+                      "detect off\n"
+                      "a: removable \"/tmp/my floppy\" capacity=1440K simulated\n"
+                      "E: cdrom /media/cd write-protected\n"
+                      "F: removable uuid=1234-ABCD\n"
+                      "G: remote /mnt/share/../share2/\n",
+                      map, error))
         << error.Line << ": " << error.Message;
     EXPECT_FALSE(map.DetectMedia);
     ASSERT_NE(map.Find('A'), nullptr);

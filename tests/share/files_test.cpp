@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class Files : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fs::create_directories(Dir.Path() / "c");
         UseDriveMap("detect off\nC: fixed " + Dir / "c" + "\nD: removable " + Dir / "c/d" + "\n");

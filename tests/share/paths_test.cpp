@@ -8,7 +8,7 @@
 namespace {
 
 class PathMapping : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Home = (TestSandbox() / "home").string();
         std::filesystem::create_directories(Dir.Path() / "stick");

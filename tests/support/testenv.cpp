@@ -1,17 +1,18 @@
 #include "testenv.h"
 
-#include "platform/drivemap.h"
-
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/drivemap.h"
+
 namespace fs = std::filesystem;
 
 TTempDir::TTempDir() {
     std::string pattern = (TestSandbox() / "tmpdir-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot make a temporary folder");
     Root = pattern;
 }
 
@@ -25,10 +26,12 @@ TTempDir::~TTempDir() {
 }
 
 void WriteTextFile(const fs::path& path, const std::string& content) {
-    if (path.has_parent_path()) fs::create_directories(path.parent_path());
+    if (path.has_parent_path())
+        fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
-    if (!out) throw std::runtime_error("cannot write " + path.string());
+    if (!out)
+        throw std::runtime_error("cannot write " + path.string());
 }
 
 std::string ReadTextFile(const fs::path& path) {

@@ -6,7 +6,7 @@
 
 // A folder that exists for the life of the object and is removed with everything in it.
 class TTempDir {
-public:
+  public:
     TTempDir();
     ~TTempDir();
     TTempDir(const TTempDir&) = delete;
@@ -16,7 +16,7 @@ public:
     // Path of name inside the folder, as a string.
     std::string operator/(const std::string& name) const { return (Root / name).string(); }
 
-private:
+  private:
     std::filesystem::path Root;
 };
 

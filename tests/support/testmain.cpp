@@ -17,9 +17,11 @@ namespace {
 
 fs::path MakeSandbox() {
     std::string pattern = (fs::temp_directory_path() / "vltest-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make the test sandbox");
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot make the test sandbox");
     fs::path root = fs::canonical(pattern);
-    for (const char* sub : {"home", "data", "config", "tmp"}) fs::create_directories(root / sub);
+    for (const char* sub : {"home", "data", "config", "tmp"})
+        fs::create_directories(root / sub);
     setenv("HOME", (root / "home").c_str(), 1);
     setenv("VAULTAIRE_HOME", (root / "data").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
@@ -31,7 +33,7 @@ fs::path MakeSandbox() {
 
 // Questions that a test did not script fail that test.
 class TUnexpectedQuestions : public TInteraction {
-public:
+  public:
     int MessageBox(const TMessageRequest& request) override {
         ADD_FAILURE() << "unexpected message box " << request.Id << ": " << request.Text;
         return DefaultAnswer(request.Flags);
@@ -49,7 +51,9 @@ fs::path& SandboxRoot() {
 
 }  // namespace
 
-const fs::path& TestSandbox() { return SandboxRoot(); }
+const fs::path& TestSandbox() {
+    return SandboxRoot();
+}
 
 int main(int argc, char** argv) {
     SandboxRoot() = MakeSandbox();

@@ -1,0 +1,86 @@
+#include "interaction.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "display.h"
+#include "platform/terminalinteraction.h"
+#include "scriptedinteraction.h"
+
+namespace {
+
+// Answers the terminal's questions from text and collects what it printed.
+struct TTerminalRun {
+    explicit TTerminalRun(const std::string& input) : Input(input) {
+        // An empty buffer cannot be opened: one zero byte stands in, which answers nothing.
+        In = Input.empty() ? fmemopen(nullptr, 1, "r") : fmemopen(Input.data(), Input.size(), "r");
+        Out = open_memstream(&Printed, &PrintedSize);
+    }
+    ~TTerminalRun() {
+        std::fclose(In);
+        std::fclose(Out);
+        std::free(Printed);
+    }
+    std::string Output() {
+        std::fflush(Out);
+        return std::string(Printed, PrintedSize);
+    }
+    std::string Input;
+    std::FILE* In;
+    std::FILE* Out;
+    char* Printed = nullptr;
+    size_t PrintedSize = 0;
+};
+
+}  // namespace
+
+TEST(TerminalQuestions, AnswersAreReadOneLineEachAndEndOfInputCancels) {
+    struct Case {
+        const char* Input;
+        unsigned Flags;
+        int Answer;
+    };
+    const Case cases[] = {
+        {"y\n", MB_YESNO, IDYES},
+        {"  NO \n", MB_YESNO, IDNO},
+        {"maybe\nyes\n", MB_YESNO, IDYES},
+        {"", MB_YESNOCANCEL, IDCANCEL},
+        {"", MB_YESNO, IDNO},
+        {"r\n", MB_RETRYCANCEL, IDRETRY},
+        {"cancel\n", MB_OKCANCEL, IDCANCEL},
+        {"ok", MB_OKCANCEL, IDOK},
+        {"", MB_OK, IDOK},
+    };
+    for (const Case& c : cases) {
+        TTerminalRun run(c.Input);
+        TTerminalInteraction terminal(run.In, run.Out);
+        EXPECT_EQ(terminal.MessageBox({0, "Erase?", "Vaultaire 2000", c.Flags}), c.Answer)
+            << c.Input;
+        EXPECT_NE(run.Output().find("Vaultaire 2000: Erase?"), std::string::npos);
+    }
+}
+
+TEST(TerminalQuestions, OverwriteAsksFourWays) {
+    TTerminalRun run("all\n");
+    TTerminalInteraction terminal(run.In, run.Out);
+    EXPECT_EQ(terminal.AskOverwrite("C:\\a.txt", 0x5B8A7A1D), IDYESTOALL);
+    EXPECT_NE(run.Output().find("C:\\a.txt"), std::string::npos);
+    TTerminalRun ended("");
+    TTerminalInteraction closed(ended.In, ended.Out);
+    EXPECT_EQ(closed.AskOverwrite("C:\\a.txt", 0), IDNOTOALL) << "no answer replaces nothing";
+}
+
+TEST(ScriptedQuestions, DisplayMessageShowsTheTextOfItsIdUnderTheProductName) {
+    TScriptedInteraction script;
+    script.Expect(356, IDOK);
+    script.ExpectText("cannot monitor", IDOK);
+    TInteraction* previous = SetInteraction(&script);
+    EXPECT_EQ(DisplayMessage(356, MB_ICONSTOP), IDOK);
+    EXPECT_EQ(DisplayMessage(355, MB_ICONSTOP), IDOK);
+    EXPECT_EQ(DisplayMessage(363, MB_YESNO), IDNO) << "not scripted: the default answer";
+    SetInteraction(previous);
+    EXPECT_EQ(script.Asked()[0], "Error: Vaultaire 2000 is already running!");
+    EXPECT_EQ(script.Unexpected().size(), 1u);
+    EXPECT_EQ(script.Pending(), 0u);
+}
