@@ -26,3 +26,7 @@ VLSHARE_EXPORT char32_t UpperCaseChar(char32_t c);
 VLSHARE_EXPORT std::string AnsiUpperCase(const std::string& s);
 // Equal when their AnsiUpperCase forms are.
 VLSHARE_EXPORT bool SameText(const std::string& a, const std::string& b);
+
+// The first count characters of s (UTF-8 code points, stray bytes counting as one each);
+// all of s when it is shorter.
+VLSHARE_EXPORT std::string LeftChars(const std::string& s, size_t count);

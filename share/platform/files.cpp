@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "datetime.h"
 #include "platform/clock.h"
@@ -160,6 +161,46 @@ bool ReplaceFile(const std::string& oldPath, const std::string& newPath) {
     if (!HostPathOf(oldPath, from) || !HostPathOf(newPath, to))
         return false;
     return ::rename(from.c_str(), to.c_str()) == 0 || Fail();
+}
+
+std::string FollowFileLink(const std::string& path) {
+    std::string host;
+    struct stat link;
+    if (!HostPathOf(path, host) || ::lstat(host.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return path;
+    char* resolved = ::realpath(host.c_str(), nullptr);
+    if (!resolved)
+        return path;
+    std::string target = resolved;
+    std::free(resolved);
+    return target;
+}
+
+namespace {
+
+// The permission bits of a newly created file. The creation mask can only be read
+// without changing it through the process's status file.
+mode_t NewFileMode() {
+    std::string status;
+    mode_t mask = 022;
+    if (hostfs::ReadFile("/proc/self/status", status)) {
+        size_t at = status.find("\nUmask:");
+        if (at != std::string::npos)
+            mask = static_cast<mode_t>(std::strtoul(status.c_str() + at + 7, nullptr, 8));
+    }
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+bool CopyFileMode(const std::string& model, const std::string& path) {
+    std::string modelHost, host;
+    if (!HostPathOf(path, host))
+        return false;
+    struct stat info;
+    bool modelExists = HostPathOf(model, modelHost) && ::stat(modelHost.c_str(), &info) == 0;
+    mode_t mode = modelExists ? (info.st_mode & 07777) : NewFileMode();
+    return ::chmod(host.c_str(), mode) == 0 || Fail();
 }
 
 int64_t GetFileSize(const std::string& path) {

@@ -32,6 +32,13 @@ VLSHARE_EXPORT bool RenameFile(const std::string& oldPath, const std::string& ne
 // Renames a file over newPath, replacing it in one step.
 VLSHARE_EXPORT bool ReplaceFile(const std::string& oldPath, const std::string& newPath);
 
+// The file path stands for once symbolic links are followed to the end, as a host path;
+// path itself when it is no link or its link leads nowhere.
+VLSHARE_EXPORT std::string FollowFileLink(const std::string& path);
+// Gives the file path the permission bits of the file model; when model does not exist,
+// those a newly created file gets (read and write as far as the creation mask allows).
+VLSHARE_EXPORT bool CopyFileMode(const std::string& model, const std::string& path);
+
 // Size in bytes, or -1.
 VLSHARE_EXPORT int64_t GetFileSize(const std::string& path);
 // Last-write time as a DOS packed local date-time, or -1.

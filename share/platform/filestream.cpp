@@ -137,3 +137,14 @@ void TFileStream::Flush() {
         throw EWriteError(SysErrorMessage(GetLastError()));
     }
 }
+
+void TFileStream::Close() {
+    if (Handle < 0)
+        return;
+    int result = ::close(Handle);
+    Handle = -1;
+    if (result != 0) {
+        SetLastErrorFromErrno();
+        throw EWriteError(SysErrorMessage(GetLastError()));
+    }
+}

@@ -33,6 +33,9 @@ class VLSHARE_EXPORT TFileStream : public TStream {
     void SetFileDate(int32_t fileDate);
     // Forces what was written out to the medium.
     void Flush();
+    // Closes the file at once, so that a failure the system reports only then (a full
+    // disk or quota on some file systems) raises EWriteError instead of passing unseen.
+    void Close();
 
   private:
     std::string FileName;

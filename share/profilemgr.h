@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "profile.h"
+#include "vlshare_export.h"
+
+// The one owner of every profile: which is current, the profiles file, and the program
+// settings kept in the registry. Constructing it loads everything; destroying it saves.
+class VLSHARE_EXPORT TProfileMgr {
+public:
+    // The settings as stored in the registry value "Settings", 28 bytes as they lie here.
+    struct TSettings {
+        int32_t CurrentIndex = -1;
+        uint8_t StartWithWindows = 1;
+        uint8_t CreateLog = 1;
+        uint8_t Padding1[2] = {};
+        int32_t MaxLogEntries = 500;
+        uint8_t LogType = 2;  // ltBoth
+        uint8_t Padding2[3] = {};
+        uint8_t Reserved[12] = {};
+    };
+    static_assert(sizeof(TSettings) == 28);
+
+    TProfileMgr();
+    ~TProfileMgr();
+    TProfileMgr(const TProfileMgr&) = delete;
+    TProfileMgr& operator=(const TProfileMgr&) = delete;
+
+    // The profiles file and the registry key the manager keeps its settings under.
+    static std::string ProfilesFileName();
+    static std::string RegistryKey();
+
+    void ReadProfiles();
+    void WriteProfiles();
+    void ReadRegistry();
+    void WriteRegistry();
+
+    int Count() const { return static_cast<int>(Profiles.size()); }
+    TProfile* Items(int index) const { return Profiles.at(index).get(); }
+    TProfile* GetCurrentProfile() const;
+    std::string GetTitle(int index) const { return Items(index)->Title; }
+    std::string GetTitles() const;
+    int IndexOfTitle(const std::string& title) const;
+    bool Open(const std::string& title);
+    bool OpenMRU();
+    bool UpdateCurrentProfile(const TProfile* profile);
+    void SaveCurrentProfile();
+    bool DeleteCurrentProfile();
+    int AddNewProfile(std::unique_ptr<TProfile> profile);
+    bool IsValidTitle(const TProfile* self, const std::string& title) const;
+    std::string GetNewTitle() const;
+
+    int32_t CurrentIndex = -1;
+    bool StartWithWindows = true;
+    bool CreateLog = true;
+    int32_t MaxLogEntries = 500;
+    uint8_t LogType = 2;
+
+private:
+    TSettings StoredSettings() const;
+    // Keeps a damaged profiles file for the user instead of losing it.
+    void MoveDamagedFileAside(const std::string& file);
+
+    std::vector<std::unique_ptr<TProfile>> Profiles;
+    std::unique_ptr<TProfile> Copy;  // what TProfile::ProfileCopy points at
+    uint8_t Reserved[12] = {};
+};
