@@ -74,8 +74,8 @@ std::string SystemErrorText(int error) {
 
 [[noreturn]] void RaiseFileError(const std::string& action, const std::string& fileName) {
     int error = GetLastError();
-    throw EOSError(error, "Cannot " + action + " file \"" + fileName + "\". " +
-                              SysErrorMessage(error));
+    throw EOSError(error,
+                   "Cannot " + action + " file \"" + fileName + "\". " + SysErrorMessage(error));
 }
 
 // Empties the work list when a rewrite ends, also by an exception.
@@ -171,8 +171,8 @@ void TLogFile::WriteEntry(TLogCode code, const std::string& fileName, int error,
     } else {
         if (LogType == ltSuccess)
             return;
-        entry += LoadStr(code == lcSaveFile ? StrErrorSavingFile : StrErrorRestoringFile) +
-                 fileName;
+        entry +=
+            LoadStr(code == lcSaveFile ? StrErrorSavingFile : StrErrorRestoringFile) + fileName;
         AddErrorMsg(entry, error);
     }
     AddEntry(entry);

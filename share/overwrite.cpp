@@ -18,8 +18,8 @@ constexpr int kIconSize = 32;
 QString ModifiedOn(int32_t fileTime) {
     if (fileTime == -1)
         return {};
-    std::string date = FormatDateTime("dddd, mmmm d, yyyy ' at ' hh:mm AM/PM",
-                                      FileDateToDateTime(fileTime));
+    std::string date =
+        FormatDateTime("dddd, mmmm d, yyyy ' at ' hh:mm AM/PM", FileDateToDateTime(fileTime));
     return QString::fromStdString("modified on " + date);
 }
 
@@ -30,10 +30,11 @@ TOverWriteForm::TOverWriteForm(QWidget* owner, int32_t fileTime, const std::stri
       Form(std::make_unique<Ui::TOverWriteForm>()) {
     Form->setupUi(this);
 
-    QPixmap question = style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this)
+    QPixmap question = style()
+                           ->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this)
                            .pixmap(kIconSize, kIconSize);
-    QPixmap file = style()->standardIcon(QStyle::SP_FileIcon, nullptr, this)
-                       .pixmap(kIconSize, kIconSize);
+    QPixmap file =
+        style()->standardIcon(QStyle::SP_FileIcon, nullptr, this).pixmap(kIconSize, kIconSize);
     Form->Image3->setPixmap(question);
     Form->Image1->setPixmap(file);
     Form->Image2->setPixmap(file);

@@ -20,7 +20,9 @@ namespace {
 // The first characters of a title name the diskettes of its series.
 constexpr size_t kLabelPrefixLength = 7;
 
-[[noreturn]] void RaiseCorrupted() { throw Exception(LoadStr(351)); }
+[[noreturn]] void RaiseCorrupted() {
+    throw Exception(LoadStr(351));
+}
 
 bool IsBlankText(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
@@ -38,7 +40,9 @@ TProfile::TProfile() {
     IsNew = true;
 }
 
-TProfile::TProfile(TStream& stream) { Read(stream); }
+TProfile::TProfile(TStream& stream) {
+    Read(stream);
+}
 
 bool TProfile::operator==(const TProfile& o) const {
     const TProfileHeader& a = Header;
@@ -64,13 +68,15 @@ void TProfile::Write(TStream& stream) {
 
 void TProfile::Read(TStream& stream) {
     auto header = stream.ReadValue<TProfileHeader>();
-    if (header.Magic1 != kMagic1 || header.Magic2 != kMagic2) RaiseCorrupted();
+    if (header.Magic1 != kMagic1 || header.Magic2 != kMagic2)
+        RaiseCorrupted();
     std::string title, source, target;
     stream >> title >> source >> target;
     TMasks masks;
     masks.Read(stream);
     bool upgraded = header.Version == 256 || header.Version == 513;
-    if (!upgraded && header.Version != kVersion) RaiseCorrupted();
+    if (!upgraded && header.Version != kVersion)
+        RaiseCorrupted();
     header.Version = kVersion;
     Header = header;
     Title = title;
@@ -82,16 +88,20 @@ void TProfile::Read(TStream& stream) {
 }
 
 int TProfile::UpdateTitle(const std::string& title) {
-    if (IsBlankText(title)) return 769;
-    if (SameText(title, Title)) return 0;
-    if (Manager && !Manager->IsValidTitle(this, title)) return 768;
+    if (IsBlankText(title))
+        return 769;
+    if (SameText(title, Title))
+        return 0;
+    if (Manager && !Manager->IsValidTitle(this, title))
+        return 768;
     Title = title;
     Modified = true;
     return 0;
 }
 
 int TProfile::UpdatePassword(const std::string& password) {
-    if (password.empty()) return 764;
+    if (password.empty())
+        return 764;
     int32_t key = MakeKey(password);
     if (key != Header.Key) {
         Header.Key = key;
@@ -101,7 +111,8 @@ int TProfile::UpdatePassword(const std::string& password) {
 }
 
 int TProfile::UpdateSource(const std::vector<std::string>& folders) {
-    if (folders.empty()) return 757;
+    if (folders.empty())
+        return 757;
     std::string text = ToCommaText(folders);
     if (text != Source) {
         Source = text;
@@ -111,9 +122,11 @@ int TProfile::UpdateSource(const std::vector<std::string>& folders) {
 }
 
 int TProfile::UpdateTarget(const std::string& target) {
-    if (target.empty()) return 758;
+    if (target.empty())
+        return 758;
     for (const std::string& folder : GetSourceFolders()) {
-        if (SameText(folder, target)) return 759;
+        if (SameText(folder, target))
+            return 759;
     }
     if (target != Target) {
         Target = target;
@@ -124,13 +137,15 @@ int TProfile::UpdateTarget(const std::string& target) {
 
 bool TProfile::AddMask(const std::string& mask, bool include) {
     bool added = Masks.Add(mask, include);
-    if (added) Modified = true;
+    if (added)
+        Modified = true;
     return added;
 }
 
 bool TProfile::DeleteMask(const std::string& mask, bool include) {
     bool deleted = Masks.Delete(mask, include);
-    if (deleted) Modified = true;
+    if (deleted)
+        Modified = true;
     return deleted;
 }
 
@@ -161,7 +176,8 @@ bool TProfile::DeletePassword() {
 }
 
 void TProfile::UndoChanges() {
-    if (ProfileCopy && ProfileCopy != this) *this = *ProfileCopy;
+    if (ProfileCopy && ProfileCopy != this)
+        *this = *ProfileCopy;
 }
 
 std::string TProfile::LabelFor(int number) const {
@@ -191,34 +207,41 @@ void TProfile::StartNewSeries() {
 }
 
 bool TProfile::IsLabel(const std::string& s) {
-    if (s.size() < 5 || s[s.size() - 4] != '-') return false;
+    if (s.size() < 5 || s[s.size() - 4] != '-')
+        return false;
     return std::all_of(s.end() - 3, s.end(),
                        [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
 }
 
 bool TProfile::IsLabelValid(const std::string& label) const {
-    if (!IsLabel(label)) return false;
+    if (!IsLabel(label))
+        return false;
     std::string prefix = label.substr(0, label.size() - 4);
     int number = std::stoi(label.substr(label.size() - 3));
     return SameText(prefix, LeftChars(Title, kLabelPrefixLength)) && number <= Header.LabelNumber;
 }
 
-std::vector<std::string> TProfile::GetSourceFolders() const { return FromCommaText(Source); }
+std::vector<std::string> TProfile::GetSourceFolders() const {
+    return FromCommaText(Source);
+}
 
 std::string TProfile::GetSourceDrives() const {
     std::string drives(26, 'x');
     for (const std::string& folder : GetSourceFolders()) {
-        if (folder.empty() || !std::isalpha(static_cast<unsigned char>(folder[0]))) continue;
+        if (folder.empty() || !std::isalpha(static_cast<unsigned char>(folder[0])))
+            continue;
         drives[std::toupper(static_cast<unsigned char>(folder[0])) - 'A'] = 'a';
     }
     return drives;
 }
 
 bool TProfile::DoesFileNameMatch(const std::string& fileName) const {
-    if (Source.empty()) return false;
+    if (Source.empty())
+        return false;
     std::vector<std::string> folders = GetSourceFolders();
     size_t slash = fileName.find_last_of('\\');
-    std::string folder = slash == std::string::npos ? std::string("\\") : fileName.substr(0, slash + 1);
+    std::string folder =
+        slash == std::string::npos ? std::string("\\") : fileName.substr(0, slash + 1);
     if (folder.size() == 3) {
         for (const std::string& source : folders) {
             if (!source.empty() && !fileName.empty() &&

@@ -40,7 +40,7 @@ static_assert(offsetof(TProfileHeader, Magic2) == 40);
 // from the questions of AddMask. The profile dialogs and the command line both edit
 // profiles through them.
 class VLSHARE_EXPORT TProfile {
-public:
+  public:
     static constexpr int32_t kMagic1 = 0x734C;
     static constexpr int32_t kMagic2 = 0x3E6D;
     static constexpr int32_t kVersion = 514;
@@ -95,6 +95,6 @@ public:
     static TProfileMgr* Manager;
     static TProfile* ProfileCopy;
 
-private:
+  private:
     std::string LabelFor(int number) const;
 };

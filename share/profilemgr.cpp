@@ -27,7 +27,8 @@ TProfileMgr::TProfileMgr() {
     if (Profiles.empty()) {
         CurrentIndex = -1;
     } else {
-        if (CurrentIndex < 0 || CurrentIndex >= Count()) CurrentIndex = 0;
+        if (CurrentIndex < 0 || CurrentIndex >= Count())
+            CurrentIndex = 0;
         Copy = std::make_unique<TProfile>(*GetCurrentProfile());
         TProfile::ProfileCopy = Copy.get();
     }
@@ -41,19 +42,26 @@ TProfileMgr::~TProfileMgr() {
     TProfile::ProfileCopy = nullptr;
 }
 
-std::string TProfileMgr::ProfilesFileName() { return GetDataDir(true) + LoadStr(114); }
+std::string TProfileMgr::ProfilesFileName() {
+    return GetDataDir(true) + LoadStr(114);
+}
 
-std::string TProfileMgr::RegistryKey() { return LoadStr(104) + LoadStr(101); }
+std::string TProfileMgr::RegistryKey() {
+    return LoadStr(104) + LoadStr(101);
+}
 
 void TProfileMgr::ReadProfiles() {
     std::string file = ProfilesFileName();
-    if (!FileExists(file)) return;
+    if (!FileExists(file))
+        return;
     try {
         std::string content;
-        if (!ReadFileText(file, content)) RaiseLastOSError();
+        if (!ReadFileText(file, content))
+            RaiseLastOSError();
         TMemoryStream stream(std::vector<uint8_t>(content.begin(), content.end()));
         auto count = stream.ReadValue<int32_t>();
-        for (int32_t i = 0; i < count; ++i) Profiles.push_back(std::make_unique<TProfile>(stream));
+        for (int32_t i = 0; i < count; ++i)
+            Profiles.push_back(std::make_unique<TProfile>(stream));
     } catch (const std::exception&) {
         Profiles.clear();
         MoveDamagedFileAside(file);
@@ -62,16 +70,19 @@ void TProfileMgr::ReadProfiles() {
 }
 
 void TProfileMgr::MoveDamagedFileAside(const std::string& file) {
-    if (!ReplaceFile(file, file + ".damaged")) DeleteFile(file);
+    if (!ReplaceFile(file, file + ".damaged"))
+        DeleteFile(file);
 }
 
 void TProfileMgr::WriteProfiles() {
     std::vector<std::pair<bool, bool>> flags;
-    for (const auto& profile : Profiles) flags.emplace_back(profile->Modified, profile->IsNew);
+    for (const auto& profile : Profiles)
+        flags.emplace_back(profile->Modified, profile->IsNew);
     try {
         TMemoryStream stream;
         stream.WriteValue<int32_t>(Count());
-        for (const auto& profile : Profiles) profile->Write(stream);
+        for (const auto& profile : Profiles)
+            profile->Write(stream);
         std::string content(stream.Data.begin(), stream.Data.end());
         if (!WriteFileAtomically(ProfilesFileName(), content)) {
             throw Exception("Cannot write the profiles file \"" + ProfilesFileName() + "\". " +
@@ -142,27 +153,32 @@ void TProfileMgr::WriteRegistry() {
 }
 
 TProfile* TProfileMgr::GetCurrentProfile() const {
-    if (Profiles.empty() || CurrentIndex < 0 || CurrentIndex >= Count()) return nullptr;
+    if (Profiles.empty() || CurrentIndex < 0 || CurrentIndex >= Count())
+        return nullptr;
     return Profiles[CurrentIndex].get();
 }
 
 std::string TProfileMgr::GetTitles() const {
     std::vector<std::string> titles;
-    for (const auto& profile : Profiles) titles.push_back(profile->Title);
+    for (const auto& profile : Profiles)
+        titles.push_back(profile->Title);
     return ToCommaText(titles);
 }
 
 int TProfileMgr::IndexOfTitle(const std::string& title) const {
     for (int i = 0; i < Count(); ++i) {
-        if (SameText(Profiles[i]->Title, title)) return i;
+        if (SameText(Profiles[i]->Title, title))
+            return i;
     }
     return -1;
 }
 
 bool TProfileMgr::Open(const std::string& title) {
-    if (Profiles.empty() || title.empty()) return false;
+    if (Profiles.empty() || title.empty())
+        return false;
     int index = IndexOfTitle(title);
-    if (index < 0) return false;
+    if (index < 0)
+        return false;
     CurrentIndex = index;
     if (Copy) {
         *Copy = *Profiles[index];
@@ -174,25 +190,30 @@ bool TProfileMgr::Open(const std::string& title) {
 }
 
 bool TProfileMgr::OpenMRU() {
-    if (Profiles.empty()) return false;
+    if (Profiles.empty())
+        return false;
     return Open(GetTitle(CurrentIndex < 0 ? 0 : CurrentIndex));
 }
 
 bool TProfileMgr::UpdateCurrentProfile(const TProfile* profile) {
     TProfile* current = GetCurrentProfile();
-    if (!profile || !current) return false;
-    if (profile != current) *current = *profile;
+    if (!profile || !current)
+        return false;
+    if (profile != current)
+        *current = *profile;
     return true;
 }
 
 void TProfileMgr::SaveCurrentProfile() {
     WriteProfiles();
     TProfile* current = GetCurrentProfile();
-    if (current && Copy) *Copy = *current;
+    if (current && Copy)
+        *Copy = *current;
 }
 
 bool TProfileMgr::DeleteCurrentProfile() {
-    if (Count() < 2 || !GetCurrentProfile()) return false;
+    if (Count() < 2 || !GetCurrentProfile())
+        return false;
     Profiles.erase(Profiles.begin() + CurrentIndex);
     return Open(GetTitle(0));
 }
@@ -201,28 +222,33 @@ int TProfileMgr::AddNewProfile(std::unique_ptr<TProfile> profile) {
     Profiles.push_back(std::move(profile));
     WriteProfiles();
     int index = Count() - 1;
-    if (Count() == 1) Open(GetTitle(0));
+    if (Count() == 1)
+        Open(GetTitle(0));
     return index;
 }
 
 bool TProfileMgr::IsValidTitle(const TProfile* self, const std::string& title) const {
     for (const auto& profile : Profiles) {
-        if (profile.get() == self) continue;
+        if (profile.get() == self)
+            continue;
         // A title clashes with another whose leading characters it shares, up to the
         // length of the shorter one and at most the length that names a diskette series.
         size_t count = std::min({DecodeUtf8Lenient(profile->Title).size(),
                                  DecodeUtf8Lenient(title).size(), kTitleClashLength});
-        if (SameText(LeftChars(profile->Title, count), LeftChars(title, count))) return false;
+        if (SameText(LeftChars(profile->Title, count), LeftChars(title, count)))
+            return false;
     }
     return true;
 }
 
 std::string TProfileMgr::GetNewTitle() const {
     std::string title = LoadStr(111);
-    if (IndexOfTitle(title) < 0) return title;
+    if (IndexOfTitle(title) < 0)
+        return title;
     for (int i = 1;; ++i) {
         char numbered[64];
         std::snprintf(numbered, sizeof numbered, LoadStr(112).c_str(), i);
-        if (IndexOfTitle(numbered) < 0) return numbered;
+        if (IndexOfTitle(numbered) < 0)
+            return numbered;
     }
 }

@@ -11,7 +11,7 @@
 // The one owner of every profile: which is current, the profiles file, and the program
 // settings kept in the registry. Constructing it loads everything; destroying it saves.
 class VLSHARE_EXPORT TProfileMgr {
-public:
+  public:
     // The settings as stored in the registry value "Settings", 28 bytes as they lie here.
     struct TSettings {
         int32_t CurrentIndex = -1;
@@ -60,7 +60,7 @@ public:
     int32_t MaxLogEntries = 500;
     uint8_t LogType = 2;
 
-private:
+  private:
     TSettings StoredSettings() const;
     // Keeps a damaged profiles file for the user instead of losing it.
     void MoveDamagedFileAside(const std::string& file);

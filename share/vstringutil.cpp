@@ -134,6 +134,7 @@ bool SameText(const std::string& a, const std::string& b) {
 
 std::string LeftChars(const std::string& s, size_t count) {
     size_t pos = 0;
-    for (size_t taken = 0; taken < count && pos < s.size(); ++taken) pos += DecodeAt(s, pos).Length;
+    for (size_t taken = 0; taken < count && pos < s.size(); ++taken)
+        pos += DecodeAt(s, pos).Length;
     return s.substr(0, pos);
 }

@@ -127,6 +127,7 @@ class VLSHARE_EXPORT TVUnzipStream : public TVZStream {
     bool Valid = false;
 
   private:
+    bool IsOriginalSize(int64_t size) const;
     bool MayOverwrite(const std::string& targetName, int* answer);
     void ExtractThroughTemporaryFile(const std::string& fileName, bool replacing);
 

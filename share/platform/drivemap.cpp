@@ -400,6 +400,11 @@ bool ParseDriveMap(const std::string& text, TDriveMap& map, TDriveMapError& erro
             result.DetectMedia = words[1] == "on";
             continue;
         }
+        if (words.size() == 2 && words[1] == "none" && words[0].size() == 2 && words[0][1] == ':' &&
+            std::isalpha(static_cast<unsigned char>(words[0][0]))) {
+            result.Remove(static_cast<char>(std::toupper(static_cast<unsigned char>(words[0][0]))));
+            continue;
+        }
         TDriveEntry entry;
         std::string problem = ParseEntry(words, entry);
         if (problem.empty() && std::count(seen.begin(), seen.end(), entry.Letter)) {
@@ -422,6 +427,7 @@ std::string FormatDriveMapHelp() {
            "# One drive a line:\n"
            "#   LETTER: TYPE FOLDER [capacity=BYTES] [write-protected] [simulated]\n"
            "#   LETTER: TYPE uuid=UUID      (a medium remembered by its file-system UUID)\n"
+           "#   LETTER: none                (no such drive, not even C:)\n"
            "# TYPE is removable, fixed, remote, cdrom or ramdisk. FOLDER is an absolute host\n"
            "# folder (~ for the home folder), in double quotes when it holds blanks; a\n"
            "# missing folder means that no medium is in the drive. capacity (a K, M or G may\n"

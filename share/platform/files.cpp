@@ -180,7 +180,7 @@ namespace {
 
 // The permission bits of a newly created file. The creation mask can only be read
 // without changing it through the process's status file.
-mode_t NewFileMode() {
+mode_t ReadNewFileMode() {
     std::string status;
     mode_t mask = 022;
     if (hostfs::ReadFile("/proc/self/status", status)) {
@@ -189,6 +189,11 @@ mode_t NewFileMode() {
             mask = static_cast<mode_t>(std::strtoul(status.c_str() + at + 7, nullptr, 8));
     }
     return 0666 & ~mask;
+}
+
+mode_t NewFileMode() {
+    static const mode_t mode = ReadNewFileMode();
+    return mode;
 }
 
 }  // namespace

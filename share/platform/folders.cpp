@@ -70,3 +70,11 @@ std::string SpecialFolderHost(int folder) {
             return {};
     }
 }
+
+std::string AbsoluteHostPath(const std::string& path) {
+    if (!path.empty() && path[0] == '/')
+        return hostfs::Normalise(path);
+    char buffer[4096];
+    std::string current = ::getcwd(buffer, sizeof buffer) ? buffer : "/";
+    return hostfs::Normalise(current + "/" + path);
+}

@@ -19,3 +19,6 @@ VLSHARE_EXPORT std::string AutostartFolderHost();
 // The host folder of a special folder number (0 desktop, 2 programs menu, 7 startup), or
 // empty for a number without one.
 VLSHARE_EXPORT std::string SpecialFolderHost(int folder);
+// path made absolute against the current folder and normalised (no ".", "..", doubled
+// slashes); an absolute path is only normalised.
+VLSHARE_EXPORT std::string AbsoluteHostPath(const std::string& path);

@@ -12,14 +12,18 @@ struct TRegistry::TStore {
 
 namespace {
 
-QString ToQt(const std::string& text) { return QString::fromStdString(text); }
+QString ToQt(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 // QSettings separates groups with "/"; key paths here use backslashes.
 QString GroupOf(const std::string& key) {
     QString group = ToQt(key);
     group.replace('\\', '/');
-    while (group.startsWith('/')) group.remove(0, 1);
-    while (group.endsWith('/')) group.chop(1);
+    while (group.startsWith('/'))
+        group.remove(0, 1);
+    while (group.endsWith('/'))
+        group.chop(1);
     return group;
 }
 
@@ -42,13 +46,16 @@ TRegistry::TRegistry() : Store(std::make_unique<TStore>(ToQt(FileName()))) {
 
 TRegistry::~TRegistry() = default;
 
-std::string TRegistry::FileName() { return DataFolderHost() + "/Vaultaire 2000.ini"; }
+std::string TRegistry::FileName() {
+    return DataFolderHost() + "/Vaultaire 2000.ini";
+}
 
 bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
     QString group = GroupOf(key);
-    bool exists = Store->Settings.childGroups().contains(group.section('/', 0, 0)) ||
-                  group.isEmpty();
-    if (!exists && !canCreate) return false;
+    bool exists =
+        Store->Settings.childGroups().contains(group.section('/', 0, 0)) || group.isEmpty();
+    if (!exists && !canCreate)
+        return false;
     CurrentKey = group.toStdString();
     return true;
 }
@@ -76,7 +83,8 @@ std::vector<uint8_t> TRegistry::ReadBinaryData(const std::string& name) const {
 }
 
 void TRegistry::WriteBinaryData(const std::string& name, const std::vector<uint8_t>& data) {
-    QByteArray bytes(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()));
+    QByteArray bytes(reinterpret_cast<const char*>(data.data()),
+                     static_cast<qsizetype>(data.size()));
     Store->Settings.setValue(ToQt(ValueKey(name)), bytes);
 }
 
@@ -91,7 +99,8 @@ void TRegistry::WriteString(const std::string& name, const std::string& value) {
 int32_t TRegistry::ReadInteger(const std::string& name) const {
     bool ok = false;
     int value = Store->Settings.value(ToQt(ValueKey(name))).toInt(&ok);
-    if (!ok) throw ERegistryException("The setting \"" + name + "\" is not a number.");
+    if (!ok)
+        throw ERegistryException("The setting \"" + name + "\" is not a number.");
     return value;
 }
 
@@ -100,7 +109,8 @@ void TRegistry::WriteInteger(const std::string& name, int32_t value) {
 }
 
 bool TRegistry::DeleteValue(const std::string& name) {
-    if (!ValueExists(name)) return false;
+    if (!ValueExists(name))
+        return false;
     Store->Settings.remove(ToQt(ValueKey(name)));
     return true;
 }

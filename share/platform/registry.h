@@ -9,7 +9,7 @@
 #include "vlshare_export.h"
 
 class VLSHARE_EXPORT ERegistryException : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
@@ -17,7 +17,7 @@ public:
 // one settings file in the data folder. Key paths use backslashes
 // ("\Software\Orvanet\Vaultaire 2000"). Failures raise ERegistryException.
 class VLSHARE_EXPORT TRegistry {
-public:
+  public:
     TRegistry();
     ~TRegistry();
     TRegistry(const TRegistry&) = delete;
@@ -39,7 +39,7 @@ public:
     void WriteInteger(const std::string& name, int32_t value);
     bool DeleteValue(const std::string& name);
 
-private:
+  private:
     std::string ValueKey(const std::string& name) const;
     struct TStore;
     std::unique_ptr<TStore> Store;

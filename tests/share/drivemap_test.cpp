@@ -42,6 +42,7 @@ TEST(DriveMapFile, ReadsEntriesOptionsAndQuotedFolders) {
     EXPECT_EQ(map.Find('F')->Uuid, "1234-ABCD");
     EXPECT_EQ(map.Find('F')->HostFolder, "");
     EXPECT_EQ(map.Find('G')->HostFolder, "/mnt/share2");
+    EXPECT_EQ(map.Find('C'), nullptr) << "C: none takes the default C: away";
     EXPECT_EQ(map.LogicalDrives(), (1u << 0) | (1u << 4) | (1u << 5) | (1u << 6));
 }
 

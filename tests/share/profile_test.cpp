@@ -67,7 +67,8 @@ TEST(ProfileRecord, HeaderLiesAsStoredAndKeepsPaddingAndReserved) {
     EXPECT_EQ(std::string(bytes.begin() + 49, bytes.begin() + 58), "Documents");
 
     // Bytes the program does not interpret survive a read and a write.
-    for (size_t offset : {17u, 18u, 19u, 32u, 39u, 44u, 47u}) bytes[offset] = 0xA5;
+    for (size_t offset : {17u, 18u, 19u, 32u, 39u, 44u, 47u})
+        bytes[offset] = 0xA5;
     TMemoryStream stream(bytes);
     TProfile read(stream);
     EXPECT_EQ(Stored(read), bytes);
@@ -231,17 +232,16 @@ TEST(Coverage, SourceDrivesAndFileNames) {
         bool Covered;
     };
     const Case cases[] = {
-        {"C:\\AUTOEXEC.BAT", true},          // a drive root: decided by the masks alone
-        {"C:\\OLD.BAK", false},              // ... which exclude .bak
-        {"E:\\x.txt", false},                // a root with no source on its drive
-        {"C:\\Work\\plan.doc", true},
-        {"C:\\Work\\Sub\\plan.doc", true},
-        {"D:\\Data2\\x.txt", true},          // folders are matched as text
-        {"C:\\work\\plan.doc", false},       // ... with letter case
-        {"C:\\Other\\plan.doc", false},
-        {"C:\\Work\\plan.tmp", false},
+        {"C:\\AUTOEXEC.BAT", true},  // a drive root: decided by the masks alone
+        {"C:\\OLD.BAK", false},      // ... which exclude .bak
+        {"E:\\x.txt", false},        // a root with no source on its drive
+        {"C:\\Work\\plan.doc", true},   {"C:\\Work\\Sub\\plan.doc", true},
+        {"D:\\Data2\\x.txt", true},     // folders are matched as text
+        {"C:\\work\\plan.doc", false},  // ... with letter case
+        {"C:\\Other\\plan.doc", false}, {"C:\\Work\\plan.tmp", false},
     };
-    for (const Case& c : cases) EXPECT_EQ(profile.DoesFileNameMatch(c.File), c.Covered) << c.File;
+    for (const Case& c : cases)
+        EXPECT_EQ(profile.DoesFileNameMatch(c.File), c.Covered) << c.File;
 
     profile.Source = "";
     EXPECT_FALSE(profile.DoesFileNameMatch("C:\\Work\\plan.doc"));

@@ -14,7 +14,7 @@ namespace {
 
 // Each test gets a data folder of its own, so it starts without profiles or settings.
 class ProfileManager : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SavedHome = std::getenv("VAULTAIRE_HOME");
         setenv("VAULTAIRE_HOME", Data.Path().c_str(), 1);
@@ -137,9 +137,8 @@ TEST_F(ProfileManager, TitlesClashInTheirFirstSevenCharacters) {
         bool Valid;
     };
     const Case cases[] = {
-        {"DOCUMENTARY", false}, {"Doc", false},     {"Pictures", true},
-        {"Letters", true},      {"docs", false},    {"Documen", false},
-        {"D", false},           {"Music", true},
+        {"DOCUMENTARY", false}, {"Doc", false},     {"Pictures", true}, {"Letters", true},
+        {"docs", false},        {"Documen", false}, {"D", false},       {"Music", true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(manager.IsValidTitle(pictures, c.Title), c.Valid) << c.Title;

@@ -1,0 +1,321 @@
+#include "zstream.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <memory>
+#include <new>
+
+#include "interaction.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/syserror.h"
+#include "varchive.h"
+
+namespace {
+
+constexpr int64_t BufferSize = 16384;
+constexpr const char* TemporaryPrefix = ".VLR";
+
+std::unique_ptr<uint8_t[]> AllocateBuffer(int64_t size) {
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
+    if (!buffer)
+        throw EZStreamError(Z_MEM_ERROR);
+    return buffer;
+}
+
+// One zlib stream, ended however the work on it ends.
+class TZlibSession {
+  public:
+    TZlibSession(bool compress, TVZCompLevel level) : Compress(compress) {
+        int result = compress ? deflateInit(&State, level) : inflateInit(&State);
+        if (result != Z_OK)
+            throw EZStreamError(result);
+    }
+    ~TZlibSession() {
+        if (!Ended)
+            End();
+    }
+    TZlibSession(const TZlibSession&) = delete;
+    TZlibSession& operator=(const TZlibSession&) = delete;
+
+    int Step(bool lastInput) {
+        if (Compress)
+            return deflate(&State, lastInput ? Z_FINISH : Z_NO_FLUSH);
+        return inflate(&State, Z_NO_FLUSH);
+    }
+    void Finish() {
+        Ended = true;
+        int result = End();
+        if (result != Z_OK)
+            throw EZStreamError(result);
+    }
+
+    z_stream State{};
+
+  private:
+    int End() { return Compress ? deflateEnd(&State) : inflateEnd(&State); }
+
+    bool Compress;
+    bool Ended = false;
+};
+
+// The folder part of a path, with its separator: "C:\Data\" for "C:\Data\a.txt".
+std::string FolderOf(const std::string& path) {
+    size_t cut = path.find_last_of(IsHostPath(path) ? "/" : "\\/:");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+[[noreturn]] void RaiseCannotCreate(const std::string& fileName) {
+    int error = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_GEN_FAILURE;
+    throw EFCreateError(error,
+                        "Cannot create file \"" + fileName + "\". " + SysErrorMessage(error));
+}
+
+}  // namespace
+
+// ---- Header ----
+
+void TVZStreamHeader::Write(TStream& target) const {
+    TMemoryStream bytes;
+    bytes.WriteValue(Magic1);
+    bytes << OriginalPath;
+    bytes.WriteValue(OriginalSize);
+    bytes.WriteValue(FileTime);
+    bytes.WriteValue(Reserved);
+    bytes.WriteValue(Method);
+    bytes.WriteValue(Key);
+    bytes.WriteValue(Magic2);
+    target.WriteBuffer(bytes.Data.data(), static_cast<int64_t>(bytes.Data.size()));
+}
+
+void TVZStreamHeader::Read(TStream& source) {
+    Magic1 = source.ReadValue<int32_t>();
+    source >> OriginalPath;
+    OriginalSize = source.ReadValue<int64_t>();
+    FileTime = source.ReadValue<int32_t>();
+    Reserved = source.ReadValue<int32_t>();
+    Method = source.ReadValue<int32_t>();
+    Key = source.ReadValue<int32_t>();
+    Magic2 = source.ReadValue<int32_t>();
+}
+
+// ---- TVZStream ----
+
+TVZStream::TVZStream(const std::string& fileName) : TFileStream(fileName, fmOpenRead) {}
+
+int TVZStream::CompareFileTime(const std::string& fileName) const {
+    int32_t onDisk = FileAge(fileName);
+    return onDisk < Header.FileTime ? -1 : onDisk > Header.FileTime ? 1 : 0;
+}
+
+void TVZStream::Process(bool compress, TVZCompLevel level, int64_t count) {
+    if (count <= 0)
+        return;
+    TZlibSession zlib(compress, level);
+    z_stream& state = zlib.State;
+    const int64_t inSize = std::min(count, BufferSize);
+    const int64_t outSize = compress ? std::min(count, BufferSize) : BufferSize;
+    auto inBuffer = AllocateBuffer(inSize);
+    auto outBuffer = AllocateBuffer(outSize);
+
+    int64_t handedIn = 0;  // bytes of this stream given to zlib so far
+    state.next_out = outBuffer.get();
+    state.avail_out = static_cast<uInt>(outSize);
+    while (true) {
+        if (state.avail_in == 0 && handedIn < count) {
+            int64_t step = std::min(inSize, count - handedIn);
+            ReadBuffer(inBuffer.get(), step);
+            state.next_in = inBuffer.get();
+            state.avail_in = static_cast<uInt>(step);
+            handedIn += step;
+        }
+        bool lastInput = handedIn == count;
+        int result = zlib.Step(lastInput);
+        if (state.avail_out == 0) {
+            TargetStream->WriteBuffer(outBuffer.get(), outSize);
+            state.next_out = outBuffer.get();
+            state.avail_out = static_cast<uInt>(outSize);
+        }
+        if (result == Z_STREAM_END)
+            break;
+        // Inflate makes no progress only when it wants input that the archive lacks.
+        if (result == Z_BUF_ERROR && !compress && lastInput && state.avail_in == 0)
+            throw EZStreamError(Z_DATA_ERROR);
+        // A stream that asks for a preset dictionary was never written by this program.
+        if (result == Z_NEED_DICT)
+            throw EZStreamError(Z_DATA_ERROR);
+        if (result != Z_OK && result != Z_BUF_ERROR)
+            throw EZStreamError(result);
+    }
+    TargetStream->WriteBuffer(outBuffer.get(), outSize - state.avail_out);
+    // Bytes after the end of the compressed data mean the archive is damaged.
+    if (!compress && (state.avail_in != 0 || handedIn != count))
+        throw EZStreamError(Z_DATA_ERROR);
+    zlib.Finish();
+}
+
+// ---- TVZipStream ----
+
+TVZipStream::TVZipStream(const std::string& sourceName) : TVZStream(sourceName) {
+    SetCompLevel(-1);
+    Header.OriginalPath = sourceName;
+    Header.FileTime = GetFileDate();
+    Header.OriginalSize = GetSize();
+}
+
+void TVZipStream::SetCompLevel(TVZCompLevel level) {
+    FCompLevel = level;
+    if (level == 0 || FMethodToUse == sm_Stored)
+        FMethodToUse = level != 0 ? sm_BestMethod : sm_Stored;
+}
+
+void TVZipStream::SetMethodToUse(TVZStreamMethod method) {
+    FMethodToUse = method;
+    if (method == sm_Stored || FCompLevel == 0)
+        FCompLevel = method != sm_Stored ? -1 : 0;
+}
+
+void TVZipStream::operator>>(TFileStream* target) {
+    TargetStream = target;
+    const int64_t start = target->GetPosition();
+    // The header records the size the content will have: the source as it is now, even
+    // when it changed since it was opened.
+    SetPosition(0);
+    const int64_t size = GetSize();
+    Header.OriginalSize = size;
+    if (FCompLevel == 0) {
+        WriteStored(*target, start, size);
+    } else {
+        Header.Method = 1;
+        Header.Write(*target);
+        const int64_t storedEnd = target->GetPosition() + size;
+        Process(true, FCompLevel, size);
+        if (FMethodToUse == sm_BestMethod && target->GetSize() > storedEnd) {
+            SetMethodToUse(sm_Stored);
+            WriteStored(*target, start, size);
+        }
+    }
+    FLastTargetSize = target->GetSize();
+}
+
+void TVZipStream::WriteStored(TFileStream& target, int64_t start, int64_t size) {
+    SetPosition(0);
+    target.SetSize(start);
+    target.SetPosition(start);
+    Header.Method = 0;
+    Header.Write(target);
+    target.CopyFrom(*this, size);
+}
+
+void TVZipStream::operator>>(std::string targetName) {
+    TFileStream target(targetName, fmCreate);
+    try {
+        *this >> &target;
+        target.Close();
+    } catch (...) {
+        DeleteFile(targetName);
+        throw;
+    }
+}
+
+// ---- TVUnzipStream ----
+
+TVUnzipStream::TVUnzipStream(const std::string& archiveName) : TVZStream(archiveName) {
+    try {
+        Header.Read(*this);
+        Valid = Header.IsValid();
+        ContentStart = GetPosition();
+    } catch (const EStreamError&) {
+        Valid = false;
+    }
+}
+
+void TVUnzipStream::operator>>(TFileStream* target) {
+    if (!Valid)
+        throw EZStreamError(Z_DATA_ERROR);
+    TargetStream = target;
+    SetPosition(ContentStart);
+    const int64_t start = target->GetPosition();
+    const int64_t count = GetSize() - ContentStart;
+    if (Header.Method != 0) {
+        Process(false, -1, count);
+    } else {
+        if (!IsOriginalSize(count))
+            throw EZStreamError(Z_DATA_ERROR);
+        target->CopyFrom(*this, count);
+    }
+    // Content of another size than the source had means the archive was cut off (a zlib
+    // stream cut right after the header looks like an empty one).
+    if (!IsOriginalSize(target->GetPosition() - start))
+        throw EZStreamError(Z_DATA_ERROR);
+    target->SetFileDate(Header.FileTime);
+}
+
+bool TVUnzipStream::IsOriginalSize(int64_t size) const {
+    // Archives of older writers hold the size in 32 bits, widened with its sign.
+    return size == Header.OriginalSize || static_cast<int32_t>(size) == Header.OriginalSize;
+}
+
+void TVUnzipStream::operator>>(std::string targetName) {
+    Extract(targetName, nullptr);
+}
+
+bool TVUnzipStream::MayOverwrite(const std::string& targetName, int* answer) {
+    switch (OverwriteMode) {
+        case 0:
+            return false;
+        case 2:
+            return CompareFileTime(targetName) < 0;
+        case 3: {
+            int reply = Interaction().AskOverwrite(targetName, Header.FileTime);
+            if (answer)
+                *answer = reply;
+            return reply == IDYES || reply == IDYESTOALL;
+        }
+        default:
+            return true;
+    }
+}
+
+bool TVUnzipStream::Extract(std::string targetName, int* answer) {
+    if (!Valid)
+        throw EZStreamError(Z_DATA_ERROR);
+    const bool exists = FileExists(targetName);
+    if (exists && !MayOverwrite(targetName, answer))
+        return false;
+    // A link keeps leading to the restored file: the file it leads to is replaced.
+    const std::string fileName = exists ? FollowFileLink(targetName) : targetName;
+    const std::string folder = FolderOf(fileName);
+    if (!folder.empty() && !DirectoryExists(folder))
+        ForceDirectories(folder);
+    if (!folder.empty() && !DirectoryExists(folder))
+        return false;
+    if (exists) {
+        // A file that may not be written to is not replaced behind its back.
+        TFileStream writable(fileName, fmOpenWrite);
+    }
+    ExtractThroughTemporaryFile(fileName, exists);
+    return true;
+}
+
+void TVUnzipStream::ExtractThroughTemporaryFile(const std::string& fileName, bool replacing) {
+    std::string workName;
+    if (!CreateUniqueFile(FolderOf(fileName), TemporaryPrefix, workName))
+        RaiseCannotCreate(fileName);
+    try {
+        TFileStream work(workName, fmOpenWrite);
+        *this >> &work;
+        if (!CopyFileMode(fileName, workName))
+            RaiseCannotCreate(fileName);
+        // The old file goes only when the new one is safely on the medium.
+        if (replacing)
+            work.Flush();
+        work.Close();
+        if (!ReplaceFile(workName, fileName))
+            RaiseCannotCreate(fileName);
+    } catch (...) {
+        DeleteFile(workName);
+        throw;
+    }
+}

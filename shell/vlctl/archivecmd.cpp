@@ -1,0 +1,162 @@
+// vlctl archive: look into, restore and make single backed-up copies.
+#include <cstdio>
+
+#include "commands.h"
+#include "crypt.h"
+#include "datetime.h"
+#include "interaction.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/syserror.h"
+#include "vfileutil.h"
+#include "zstream.h"
+
+namespace {
+
+const char* const kInfoUsage = "vlctl archive info ARCHIVE";
+const char* const kExtractUsage =
+    "vlctl archive extract ARCHIVE [TARGET] [--overwrite never|always|newer|ask] "
+    "[--password-file FILE]";
+const char* const kCreateUsage =
+    "vlctl archive create SOURCE ARCHIVE [--store] [--password-file FILE]";
+
+std::string FormatFileTime(int32_t fileTime) {
+    TDateTime value = FileDateToDateTime(fileTime);
+    return value == 0 ? "(none)" : FormatDateTime("dd/mm/yyyy hh:nn:ss", value);
+}
+
+void OpenArchive(TVUnzipStream& archive, const std::string& argument) {
+    if (!archive.Valid) {
+        throw ECommandError("\"" + argument + "\" is not a valid backed-up copy (damaged header)");
+    }
+}
+
+int RunInfo(const TArgs& args) {
+    args.Expect(1, 1);
+    std::string name = ProgramPathOf(args.Positional()[0]);
+    TVUnzipStream archive(name);
+    std::printf("archive:       %s\n", name.c_str());
+    std::printf("valid:         %s\n", archive.Valid ? "yes" : "no");
+    if (!archive.Valid)
+        return kExitError;
+    const TVZStreamHeader& header = archive.Header;
+    std::printf("original path: %s\n", header.OriginalPath.c_str());
+    std::printf("original size: %lld bytes\n", static_cast<long long>(header.OriginalSize));
+    std::printf("last written:  %s\n", FormatFileTime(header.FileTime).c_str());
+    std::printf("method:        %s\n", header.Method == 0 ? "stored" : "deflated");
+    std::printf("archive size:  %lld bytes\n", static_cast<long long>(archive.GetSize()));
+    if (header.Key == 0) {
+        std::printf("password:      none\n");
+    } else {
+        std::printf("password:      protected (key %08X)\n", static_cast<uint32_t>(header.Key));
+    }
+    return kExitOk;
+}
+
+uint8_t OverwriteModeOf(const std::string& word) {
+    if (word == "never")
+        return 0;
+    if (word == "always")
+        return 1;
+    if (word == "newer")
+        return 2;
+    if (word == "ask")
+        return 3;
+    throw ECommandError("--overwrite takes never, always, newer or ask, not \"" + word + "\"");
+}
+
+void CheckPassword(const TVZStreamHeader& header, const TArgs& args) {
+    if (header.Key == 0)
+        return;
+    if (!args.Has("password-file")) {
+        throw ECommandError("the copy is password-protected: give --password-file FILE");
+    }
+    if (MakeKey(ReadPasswordFile(args.Value("password-file"))) != header.Key) {
+        throw ECommandError("the password does not fit this copy");
+    }
+}
+
+// Where the file goes: TARGET, a file inside TARGET when it is a folder, or the place
+// the file was backed up from.
+std::string ExtractTarget(const TVZStreamHeader& header, const TArgs& args) {
+    if (args.Positional().size() < 2) {
+        std::string host;
+        if (!IsDrivePath(header.OriginalPath) || !HostPathOf(header.OriginalPath, host)) {
+            throw ECommandError("the stored path \"" + header.OriginalPath +
+                                "\" maps to no drive here; give a TARGET");
+        }
+        return header.OriginalPath;
+    }
+    std::string target = ProgramPathOf(args.Positional()[1]);
+    if (DirectoryExists(target)) {
+        std::string original = header.OriginalPath;
+        std::string name = original.substr(original.find_last_of("\\/:") + 1);
+        if (name.empty())
+            throw ECommandError("the stored path has no file name; give a file");
+        target = AppendSlash(target) + name;
+    }
+    return target;
+}
+
+int RunExtract(const TArgs& args) {
+    args.Expect(1, 2);
+    std::string name = ProgramPathOf(args.Positional()[0]);
+    TVUnzipStream archive(name);
+    OpenArchive(archive, args.Positional()[0]);
+    CheckPassword(archive.Header, args);
+    std::string target = ExtractTarget(archive.Header, args);
+    archive.OverwriteMode = OverwriteModeOf(args.Value("overwrite", "ask"));
+    int answer = 0;
+    if (!archive.Extract(target, &answer)) {
+        if (answer == IDNO || answer == IDNOTOALL || archive.OverwriteMode == 3) {
+            std::fprintf(stderr, "vlctl: %s was left as it is\n", target.c_str());
+            return kExitCancelled;
+        }
+        if (FileExists(target)) {
+            throw ECommandError(target + " exists and was left as it is (see --overwrite)");
+        }
+        throw ECommandError("cannot restore to " + target + ": " + SysErrorMessage(GetLastError()));
+    }
+    std::printf("restored %s (%lld bytes)\n", target.c_str(),
+                static_cast<long long>(archive.Header.OriginalSize));
+    return kExitOk;
+}
+
+int RunCreate(const TArgs& args) {
+    args.Expect(2, 2);
+    std::string source = DrivePathArgument(args.Positional()[0]);
+    std::string target = ProgramPathOf(args.Positional()[1]);
+    if (!FileExists(source))
+        throw ECommandError("there is no file " + args.Positional()[0]);
+    if (FileExists(target) || DirectoryExists(target)) {
+        throw ECommandError(args.Positional()[1] + " already exists; it was left as it is");
+    }
+    int32_t key =
+        args.Has("password-file") ? MakeKey(ReadPasswordFile(args.Value("password-file"))) : 0;
+    TVZipStream zip(source);
+    zip.SetCompLevel(args.Has("store") ? 0 : -1);
+    zip.Header.Key = key;
+    zip >> target;
+    std::printf("wrote %s: %lld bytes for %lld (%s)\n", target.c_str(),
+                static_cast<long long>(zip.LastTargetSize()),
+                static_cast<long long>(zip.Header.OriginalSize),
+                zip.Header.Method == 0 ? "stored" : "deflated");
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunArchive(const std::vector<std::string>& words) {
+    if (words.empty())
+        throw ECommandError("usage: vlctl archive info|extract|create ...");
+    std::vector<std::string> rest(words.begin() + 1, words.end());
+    if (words[0] == "info")
+        return RunInfo(TArgs(rest, {}, {}, kInfoUsage));
+    if (words[0] == "extract") {
+        return RunExtract(TArgs(rest, {"overwrite", "password-file"}, {}, kExtractUsage));
+    }
+    if (words[0] == "create") {
+        return RunCreate(TArgs(rest, {"password-file"}, {"store"}, kCreateUsage));
+    }
+    throw ECommandError("unknown archive command \"" + words[0] + "\"");
+}

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "profilemgr.h"
+#include "runprogram.h"
+#include "sandboxdata.h"
+
+TEST(VlctlProfiles, SaysSoWhenThereAreNone) {
+    TFreshDataFolder data;
+    TRunResult run = RunProgram(VLCTL_PROGRAM, {"profiles"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_NE(run.Out.find("There are no profiles"), std::string::npos);
+}
+
+TEST(VlctlProfiles, ListsEachProfileAndMarksTheCurrentOne) {
+    TFreshDataFolder data;
+    {
+        TProfileMgr manager;
+        auto documents = std::make_unique<TProfile>();
+        documents->Title = "Documents";
+        documents->UpdateSource({"C:\\Work", "D:\\My Files"});
+        documents->UpdateTarget("E:\\Backups");
+        documents->UpdatePassword("secret");
+        documents->SetNumVersions(3);
+        manager.AddNewProfile(std::move(documents));
+        auto pictures = std::make_unique<TProfile>();
+        pictures->Title = "Pictures";
+        pictures->SetCompression(false);
+        manager.AddNewProfile(std::move(pictures));
+        manager.Open("Pictures");
+    }
+    TRunResult run = RunProgram(VLCTL_PROGRAM, {"profiles"});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_NE(run.Out.find("  Documents\n"
+                           "    sources:     C:\\Work, D:\\My Files\n"
+                           "    target:      E:\\Backups\n"
+                           "    versions:    3\n"
+                           "    compression: on\n"
+                           "    password:    yes\n"),
+              std::string::npos)
+        << run.Out;
+    EXPECT_NE(run.Out.find("* Pictures\n"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("    compression: off\n    password:    no\n"), std::string::npos);
+}
+
+TEST(VlctlCommandLine, RefusesWhatItDoesNotKnow) {
+    struct Case {
+        std::vector<std::string> Arguments;
+        const char* ErrorPart;
+    };
+    const Case cases[] = {
+        {{"frobnicate"}, "unknown command"},
+        {{"profiles", "extra"}, "usage: vlctl profiles"},
+        {{"profiles", "--all"}, "unknown option --all"},
+        {{"archive"}, "usage"},
+        {{"archive", "info"}, "usage: vlctl archive info"},
+        {{"archive", "extract", "a", "--overwrite"}, "needs a value"},
+    };
+    for (const Case& c : cases) {
+        TRunResult run = RunProgram(VLCTL_PROGRAM, c.Arguments);
+        EXPECT_EQ(run.ExitCode, 1) << c.Arguments[0];
+        EXPECT_NE(run.Err.find(c.ErrorPart), std::string::npos) << run.Err;
+    }
+    EXPECT_EQ(RunProgram(VLCTL_PROGRAM, {"help"}).ExitCode, 0);
+    EXPECT_NE(RunProgram(VLCTL_PROGRAM, {"version"}).Out.find("2.02"), std::string::npos);
+}
