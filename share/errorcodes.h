@@ -9,4 +9,5 @@ enum : int {
     ERR_TARGETNOTFOUND = 0xF002,  // the target drive is missing
     ERR_CANCELLED = 0xF003,       // the user cancelled
     ERR_FILETOOLARGE = 0xF004,    // a file does not fit on an empty target medium
+    ERR_FILECHANGED = 0xF005,     // a file kept changing while it was being copied
 };

@@ -55,6 +55,12 @@ class VLSHARE_EXPORT TInteraction {
     // May the existing file fileName be replaced by a backed-up copy of DOS date-time
     // copyFileTime? Returns IDYES, IDYESTOALL, IDNO or IDNOTOALL.
     virtual int AskOverwrite(const std::string& fileName, int32_t copyFileTime) = 0;
+
+    // The diskette request: the series expects diskette labelNumber, but another is in the
+    // drive. Returns IDOK with the chosen action in choice (0 insert the expected diskette,
+    // 1 restart the numbering at 1, 2 make this diskette number labelNumber, 3 skip to
+    // labelNumber + 1), or IDCANCEL.
+    virtual int AskDiskette(int labelNumber, int& choice) = 0;
 };
 
 // The interaction in use. SetInteraction does not take ownership and returns the one

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTextBoundaryFinder>
 
 #include "datetime.h"
 #include "interaction.h"
@@ -23,6 +24,33 @@ QString ModifiedOn(int32_t fileTime) {
     return QString::fromStdString("modified on " + date);
 }
 
+// path with room to wrap in a label of the given width: the label breaks lines only at
+// blanks, and a drive-form path may hold none. Zero-width spaces go after each folder
+// separator and, within a name too wide for a line of its own, where the line is full.
+QString Wrappable(const std::string& path, const QFontMetrics& metrics, int width) {
+    constexpr QChar kBreak(0x200B);  // zero-width space
+    QString source = QString::fromStdString(path);
+    QString text;
+    QString run;  // since the last place to break
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, source);
+    for (qsizetype start = 0; start < source.size();) {
+        qsizetype end = characters.toNextBoundary();
+        QString character = source.mid(start, end - start);
+        if (width > 0 && !run.isEmpty() && metrics.horizontalAdvance(run + character) > width) {
+            text += kBreak;
+            run.clear();
+        }
+        text += character;
+        run = character == u" " ? QString() : run + character;
+        if (character == u"\\" || character == u"/") {
+            text += kBreak;
+            run.clear();
+        }
+        start = end;
+    }
+    return text;
+}
+
 }  // namespace
 
 TOverWriteForm::TOverWriteForm(QWidget* owner, int32_t fileTime, const std::string& fileName)
@@ -39,7 +67,11 @@ TOverWriteForm::TOverWriteForm(QWidget* owner, int32_t fileTime, const std::stri
     Form->Image1->setPixmap(file);
     Form->Image2->setPixmap(file);
 
-    Form->FileNameText->setText(QString::fromStdString("The file " + fileName));
+    // The label's width is known once the layout has placed it.
+    layout()->activate();
+    QLabel* label = Form->FileNameText;
+    int lineWidth = label->contentsRect().width() - label->fontMetrics().averageCharWidth();
+    label->setText("The file " + Wrappable(fileName, label->fontMetrics(), lineWidth));
     Form->ModifiedDate1->setText(ModifiedOn(FileAge(fileName)));
     Form->ModifiedDate2->setText(ModifiedOn(fileTime));
 
@@ -48,6 +80,10 @@ TOverWriteForm::TOverWriteForm(QWidget* owner, int32_t fileTime, const std::stri
     connect(Form->NoButton, &QPushButton::clicked, this, [this] { done(IDNO); });
     connect(Form->Button2, &QPushButton::clicked, this, [this] { done(IDNOTOALL); });
 
+    // The children are not shown yet, so their new texts did not reach the inner layouts:
+    // activating the layout again measures everything afresh.
+    layout()->invalidate();
+    layout()->activate();
     setFixedSize(width(), heightForWidth(width()));
 }
 

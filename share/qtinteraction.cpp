@@ -1,11 +1,13 @@
 #include "qtinteraction.h"
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QThread>
 #include <functional>
 
 #include "overwrite.h"
+#include "strtable.h"
 
 namespace {
 
@@ -75,6 +77,10 @@ int TQtInteraction::AskOverwrite(const std::string& fileName, int32_t copyFileTi
     return InMainThread([&] { return ShowOverwriteForm(fileName, copyFileTime); }, IDNO);
 }
 
+int TQtInteraction::AskDiskette(int labelNumber, int& choice) {
+    return InMainThread([&] { return ShowDisketteRequest(labelNumber, choice); }, IDCANCEL);
+}
+
 void TQtInteraction::SetMainWindow(QWidget* window) {
     MainWindow = window;
 }
@@ -112,4 +118,32 @@ int TQtInteraction::ShowOverwriteForm(const std::string& fileName, int32_t copyF
             // Closed without an answer: the file stays as it is.
             return IDNO;
     }
+}
+
+int TQtInteraction::ShowDisketteRequest(int labelNumber, int& choice) {
+    auto numbered = [](int id, int a, int b = 0) {
+        char buffer[512];
+        std::snprintf(buffer, sizeof buffer, LoadStr(id).c_str(), a, b);
+        return QString::fromUtf8(buffer);
+    };
+    // The items and the action each stands for; the restart item only once the series
+    // has passed its first diskette.
+    QStringList items{numbered(653, labelNumber)};
+    std::vector<int> actions{0};
+    if (labelNumber > 1) {
+        items << QString::fromStdString(LoadStr(654));
+        actions.push_back(1);
+    }
+    items << numbered(655, labelNumber) << numbered(656, labelNumber, labelNumber + 1);
+    actions.push_back(2);
+    actions.push_back(3);
+    QString label = QString::fromStdString(LoadStr(651)) + QString(" %1.").arg(labelNumber) +
+                    "\n" + QString::fromStdString(LoadStr(652)) + "\n\n" +
+                    QString::fromStdString(LoadStr(657) + " " + LoadStr(658)) + " (2-4)";
+    bool ok = false;
+    QString picked = QInputDialog::getItem(Owner(), QString::fromStdString(LoadStr(101)), label,
+                                           items, 0, false, &ok);
+    if (!ok) return IDCANCEL;
+    choice = actions[static_cast<size_t>(items.indexOf(picked))];
+    return IDOK;
 }

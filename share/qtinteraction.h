@@ -12,6 +12,7 @@ class VLSHARE_EXPORT TQtInteraction : public TInteraction {
   public:
     int MessageBox(const TMessageRequest& request) override;
     int AskOverwrite(const std::string& fileName, int32_t copyFileTime) override;
+    int AskDiskette(int labelNumber, int& choice) override;
 
     // The window that owns the dialogs; without one, the active window does.
     void SetMainWindow(QWidget* window);
@@ -20,6 +21,7 @@ class VLSHARE_EXPORT TQtInteraction : public TInteraction {
     QWidget* Owner() const;
     int ShowMessageBox(const TMessageRequest& request);
     int ShowOverwriteForm(const std::string& fileName, int32_t copyFileTime);
+    int ShowDisketteRequest(int labelNumber, int& choice);
 
     QPointer<QWidget> MainWindow;
 };

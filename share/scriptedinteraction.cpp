@@ -15,6 +15,17 @@ void TScriptedInteraction::ExpectOverwrite(int answer) {
     Script.push_back({TKind::Overwrite, 0, {}, answer});
 }
 
+void TScriptedInteraction::ExpectDiskette(int answer, int choice) {
+    std::lock_guard guard(Lock);
+    Script.push_back({TKind::Diskette, 0, {}, answer, choice});
+}
+
+int TScriptedInteraction::AskDiskette(int labelNumber, int& choice) {
+    return Answer(TKind::Diskette,
+                  {0, "Diskette request for number " + std::to_string(labelNumber), {}, MB_OKCANCEL},
+                  IDCANCEL, &choice);
+}
+
 int TScriptedInteraction::MessageBox(const TMessageRequest& request) {
     return Answer(TKind::Message, request, DefaultAnswer(request.Flags));
 }
@@ -32,7 +43,8 @@ bool TScriptedInteraction::Matches(const TExpectation& e, TKind kind,
     return request.Text.find(e.TextPart) != std::string::npos;
 }
 
-int TScriptedInteraction::Answer(TKind kind, const TMessageRequest& request, int fallback) {
+int TScriptedInteraction::Answer(TKind kind, const TMessageRequest& request, int fallback,
+                                 int* choice) {
     std::lock_guard guard(Lock);
     AskedTexts.push_back(request.Text);
     if (Script.empty() || !Matches(Script.front(), kind, request)) {
@@ -40,6 +52,7 @@ int TScriptedInteraction::Answer(TKind kind, const TMessageRequest& request, int
         return fallback;
     }
     int answer = Script.front().Answer;
+    if (choice) *choice = Script.front().Choice;
     Script.pop_front();
     return answer;
 }

@@ -19,9 +19,12 @@ class VLSHARE_EXPORT TScriptedInteraction : public TInteraction {
     void ExpectText(std::string textPart, int answer);
     // The next question asks whether to overwrite a file.
     void ExpectOverwrite(int answer);
+    // The next question is the diskette request; answer with answer and choice.
+    void ExpectDiskette(int answer, int choice);
 
     int MessageBox(const TMessageRequest& request) override;
     int AskOverwrite(const std::string& fileName, int32_t copyFileTime) override;
+    int AskDiskette(int labelNumber, int& choice) override;
 
     // Texts of every question asked, in order.
     std::vector<std::string> Asked() const;
@@ -31,15 +34,16 @@ class VLSHARE_EXPORT TScriptedInteraction : public TInteraction {
     size_t Pending() const;
 
   private:
-    enum class TKind { Message, Overwrite };
+    enum class TKind { Message, Overwrite, Diskette };
     struct TExpectation {
         TKind Kind;
         int Id;
         std::string TextPart;
         int Answer;
+        int Choice = 0;
     };
     bool Matches(const TExpectation& e, TKind kind, const TMessageRequest& request) const;
-    int Answer(TKind kind, const TMessageRequest& request, int fallback);
+    int Answer(TKind kind, const TMessageRequest& request, int fallback, int* choice = nullptr);
 
     mutable std::mutex Lock;
     std::deque<TExpectation> Script;

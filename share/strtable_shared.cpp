@@ -115,6 +115,8 @@ static constexpr TStringEntry kSharedStrings[] = {
     {901,
      "The drive map \"%s\" cannot be used: line %d: %s.\n"
      "The default drive map is used instead."},
+    {902, "Formatting will erase all data on the disk in drive \"%c\". Format it now?"},
+    {903, "The file changed while it was being saved; it will be saved at its next change."},
     {32000, "Please insert a diskette in drive \"%c\""},
     {32001, "Please insert a blank diskette in drive \"%c\""},
     {32002, "Please insert disk # %d in drive \"%c\""},

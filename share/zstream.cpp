@@ -139,9 +139,10 @@ void TVZStream::Process(bool compress, TVZCompLevel level, int64_t count) {
         }
         if (result == Z_STREAM_END)
             break;
-        // Inflate makes no progress only when it wants input that the archive lacks.
-        if (result == Z_BUF_ERROR && !compress && lastInput && state.avail_in == 0)
-            throw EZStreamError(Z_DATA_ERROR);
+        // With room for output, zlib stalls only for want of input: all of it was given,
+        // so the compressed data ends early.
+        if (result == Z_BUF_ERROR && lastInput && state.avail_in == 0)
+            throw EZStreamError(compress ? Z_BUF_ERROR : Z_DATA_ERROR);
         // A stream that asks for a preset dictionary was never written by this program.
         if (result == Z_NEED_DICT)
             throw EZStreamError(Z_DATA_ERROR);

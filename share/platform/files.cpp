@@ -34,6 +34,15 @@ bool StatHost(const std::string& path, std::string& host, struct stat& info) {
     return true;
 }
 
+// StatHost for a file about to be changed: fails on a write-protected medium.
+bool StatHostForWriting(const std::string& path, std::string& host, struct stat& info) {
+    if (!HostPathForWriting(path, host))
+        return false;
+    if (::stat(host.c_str(), &info) != 0)
+        return Fail();
+    return true;
+}
+
 std::string BaseName(const std::string& host) {
     return host.substr(host.find_last_of('/') + 1);
 }
@@ -76,6 +85,13 @@ int ForgetArchiveStamp(const std::string& host, const struct stat&) {
     return result != 0 && (errno == ENODATA || errno == ENOTSUP) ? 0 : result;
 }
 
+// A drive's root folder is the medium itself: it cannot be removed like a folder on it.
+bool IsDriveRoot(const std::string& host) {
+    auto map = CurrentDriveMap();
+    const TDriveEntry* drive = map->FindByHostPath(hostfs::Normalise(host));
+    return drive && drive->HostFolder == hostfs::Normalise(host);
+}
+
 int32_t DosTimeOf(const struct stat& info) {
     return DateTimeToFileDate(UnixToLocalDateTime(info.st_mtim.tv_sec));
 }
@@ -110,26 +126,32 @@ bool DirectoryExists(const std::string& path) {
 
 bool CreateDir(const std::string& path) {
     std::string host;
-    if (!HostPathOf(path, host))
+    if (!HostPathForWriting(path, host))
         return false;
     return ::mkdir(host.c_str(), 0777) == 0 || Fail();
 }
 
 bool ForceDirectories(const std::string& path) {
+    if (DirectoryExists(path))
+        return true;
     std::string host;
-    return HostPathOf(path, host) && hostfs::MakeFolders(host);
+    return HostPathForWriting(path, host) && hostfs::MakeFolders(host);
 }
 
 bool RemoveDir(const std::string& path) {
     std::string host;
-    if (!HostPathOf(path, host))
+    if (!HostPathForWriting(path, host))
         return false;
+    if (IsDriveRoot(host)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
     return ::rmdir(host.c_str()) == 0 || Fail();
 }
 
 bool DeleteFile(const std::string& path) {
     std::string host;
-    if (!HostPathOf(path, host))
+    if (!HostPathForWriting(path, host))
         return false;
     struct stat info;
     if (::lstat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
@@ -141,7 +163,7 @@ bool DeleteFile(const std::string& path) {
 
 bool RenameFile(const std::string& oldPath, const std::string& newPath) {
     std::string from, to;
-    if (!HostPathOf(oldPath, from) || !HostPathOf(newPath, to))
+    if (!HostPathForWriting(oldPath, from) || !HostPathForWriting(newPath, to))
         return false;
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
         return true;
@@ -158,7 +180,7 @@ bool RenameFile(const std::string& oldPath, const std::string& newPath) {
 
 bool ReplaceFile(const std::string& oldPath, const std::string& newPath) {
     std::string from, to;
-    if (!HostPathOf(oldPath, from) || !HostPathOf(newPath, to))
+    if (!HostPathForWriting(oldPath, from) || !HostPathForWriting(newPath, to))
         return false;
     return ::rename(from.c_str(), to.c_str()) == 0 || Fail();
 }
@@ -200,7 +222,7 @@ mode_t NewFileMode() {
 
 bool CopyFileMode(const std::string& model, const std::string& path) {
     std::string modelHost, host;
-    if (!HostPathOf(path, host))
+    if (!HostPathForWriting(path, host))
         return false;
     struct stat info;
     bool modelExists = HostPathOf(model, modelHost) && ::stat(modelHost.c_str(), &info) == 0;
@@ -222,7 +244,7 @@ int32_t FileAge(const std::string& path) {
 
 bool FileSetDate(const std::string& path, int32_t fileDate) {
     std::string host;
-    if (!HostPathOf(path, host))
+    if (!HostPathForWriting(path, host))
         return false;
     timespec times[2];
     times[0].tv_sec = 0;
@@ -230,6 +252,15 @@ bool FileSetDate(const std::string& path, int32_t fileDate) {
     times[1].tv_sec = static_cast<time_t>(LocalDateTimeToUnix(FileDateToDateTime(fileDate)));
     times[1].tv_nsec = 0;
     return ::utimensat(AT_FDCWD, host.c_str(), times, 0) == 0 || Fail();
+}
+
+bool GetFileStamp(const std::string& path, TFileStamp& stamp) {
+    std::string host;
+    struct stat info;
+    if (!StatHost(path, host, info)) return false;
+    stamp.Size = static_cast<int64_t>(info.st_size);
+    stamp.WriteTimeNs = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return true;
 }
 
 int GetFileAttributes(const std::string& path) {
@@ -241,7 +272,7 @@ int GetFileAttributes(const std::string& path) {
 bool SetFileAttributes(const std::string& path, int attributes) {
     std::string host;
     struct stat info;
-    if (!StatHost(path, host, info))
+    if (!StatHostForWriting(path, host, info))
         return false;
     mode_t mode = info.st_mode & 07777;
     mode_t wanted = (attributes & faReadOnly) ? (mode & ~0222) : (mode | S_IWUSR);
@@ -267,13 +298,13 @@ bool ReadFileText(const std::string& path, std::string& content) {
 
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
     std::string host;
-    return HostPathOf(path, host) && hostfs::WriteFileAtomically(host, content);
+    return HostPathForWriting(path, host) && hostfs::WriteFileAtomically(host, content);
 }
 
 bool CreateUniqueFile(const std::string& folder, const std::string& prefix, std::string& name) {
     name.clear();
     std::string hostFolder;
-    if (!HostPathOf(folder, hostFolder))
+    if (!HostPathForWriting(folder, hostFolder))
         return false;
     std::string host = (hostFolder == "/" ? "" : hostFolder) + "/" + prefix + "XXXXXX";
     int fd = ::mkostemp(host.data(), O_CLOEXEC);

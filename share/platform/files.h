@@ -45,6 +45,14 @@ VLSHARE_EXPORT int64_t GetFileSize(const std::string& path);
 VLSHARE_EXPORT int32_t FileAge(const std::string& path);
 VLSHARE_EXPORT bool FileSetDate(const std::string& path, int32_t fileDate);
 
+// What tells one state of a file's content from another: its size and last-write time.
+struct TFileStamp {
+    int64_t Size = -1;
+    int64_t WriteTimeNs = 0;
+    bool operator==(const TFileStamp&) const = default;
+};
+VLSHARE_EXPORT bool GetFileStamp(const std::string& path, TFileStamp& stamp);
+
 // Attributes (fa... flags), or -1.
 VLSHARE_EXPORT int GetFileAttributes(const std::string& path);
 // Applies the read-only and archive flags of attributes; the others cannot be set here.

@@ -4,12 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "datetime.h"
 #include "platform/clock.h"
+#include "platform/drivemap.h"
 #include "platform/paths.h"
 #include "platform/syserror.h"
+#include "platform/volume.h"
 
 namespace {
 
@@ -26,11 +29,38 @@ int OpenFlags(unsigned mode) {
     }
 }
 
+bool OpensForWriting(unsigned mode) {
+    return mode == fmCreate || (mode & 3) != fmOpenRead;
+}
+
+// How large a file of currentSize bytes may grow on the medium it lies on: a drive with a
+// capacity in the drive map has room for what its other files leave; -1 for no limit
+// beyond the file system's own.
+int64_t SizeLimitOnMedium(const std::string& fileName, int64_t currentSize) {
+    auto map = CurrentDriveMap();
+    bool anyCapacity = std::any_of(map->Entries().begin(), map->Entries().end(),
+                                   [](const TDriveEntry& e) { return e.Capacity > 0; });
+    if (!anyCapacity)
+        return -1;
+    const TDriveEntry* drive = map->Find(DriveLetterOf(fileName));
+    if (!drive || drive->Capacity <= 0)
+        return -1;
+    int64_t total = 0, available = 0;
+    GetDiskFreeSpace(std::string(1, drive->Letter) + ":\\", total, available);
+    return currentSize + available;
+}
+
+[[noreturn]] void RaiseDiskFull() {
+    SetLastError(ERROR_DISK_FULL);
+    throw EWriteError(SysErrorMessage(ERROR_DISK_FULL));
+}
+
 }  // namespace
 
 TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FileName(fileName) {
     std::string host;
-    bool mapped = HostPathOf(fileName, host);
+    bool writing = OpensForWriting(mode);
+    bool mapped = writing ? HostPathForWriting(fileName, host) : HostPathOf(fileName, host);
     if (mapped) {
         Handle = ::open(host.c_str(), OpenFlags(mode) | O_CLOEXEC, 0666);
         if (Handle < 0)
@@ -38,8 +68,11 @@ TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FileName(
     }
     if (Handle >= 0) {
         struct stat info;
-        if (::fstat(Handle, &info) == 0 && S_ISREG(info.st_mode))
+        if (::fstat(Handle, &info) == 0 && S_ISREG(info.st_mode)) {
+            if (writing)
+                MaxSize = SizeLimitOnMedium(fileName, static_cast<int64_t>(info.st_size));
             return;
+        }
         // Only regular files are opened: never a folder, a device or a pipe.
         ::close(Handle);
         Handle = -1;
@@ -74,10 +107,18 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
     return done;
 }
 
+int64_t TFileStream::Fitting(int64_t count) const {
+    if (MaxSize < 0)
+        return count;
+    off_t position = ::lseek(Handle, 0, SEEK_CUR);
+    return std::clamp<int64_t>(MaxSize - static_cast<int64_t>(position), 0, count);
+}
+
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
+    int64_t fitting = Fitting(count);
     int64_t done = 0;
-    while (done < count) {
-        ssize_t n = ::write(Handle, static_cast<const char*>(buffer) + done, count - done);
+    while (done < fitting) {
+        ssize_t n = ::write(Handle, static_cast<const char*>(buffer) + done, fitting - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -88,6 +129,8 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
         }
         done += n;
     }
+    if (fitting < count)
+        RaiseDiskFull();
     return done;
 }
 
@@ -104,6 +147,8 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 }
 
 void TFileStream::SetSize(int64_t size) {
+    if (MaxSize >= 0 && size > MaxSize)
+        RaiseDiskFull();
     if (::ftruncate(Handle, static_cast<off_t>(size)) != 0) {
         SetLastErrorFromErrno();
         throw EWriteError(SysErrorMessage(GetLastError()));

@@ -14,7 +14,9 @@ enum : unsigned {
 
 // A stream over an open file, named by a drive-form or host path. Opening failures raise
 // EFOpenError (EFCreateError for fmCreate), read and write failures EReadError and
-// EWriteError; each leaves the system error in the last error as well.
+// EWriteError; each leaves the system error in the last error as well. Opening for writing
+// fails on a write-protected medium (19); on a drive with a capacity in the drive map, a
+// write that would let the medium's files outgrow it writes what fits and fails with 112.
 class VLSHARE_EXPORT TFileStream : public TStream {
   public:
     TFileStream(const std::string& fileName, unsigned mode);
@@ -38,6 +40,10 @@ class VLSHARE_EXPORT TFileStream : public TStream {
     void Close();
 
   private:
+    // How many of count bytes written at the current position still fit on the medium.
+    int64_t Fitting(int64_t count) const;
+
     std::string FileName;
     int Handle = -1;
+    int64_t MaxSize = -1;  // the largest the file may grow on its medium; -1: no limit
 };

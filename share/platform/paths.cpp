@@ -1,5 +1,6 @@
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <cctype>
 #include <vector>
 
@@ -30,6 +31,32 @@ std::vector<std::string> SplitComponents(const std::string& text, const char* se
 
 bool HasWildcard(const std::string& name) {
     return name.find_first_of("*?") != std::string::npos;
+}
+
+// The entry of the drive whose folder holds the host path, comparing real paths so that a
+// symbolic link into a drive's folder counts as that drive.
+const TDriveEntry* DriveHoldingHostPath(const TDriveMap& map, const std::string& hostPath) {
+    std::string real = hostfs::Canonical(hostfs::Normalise(hostPath));
+    const TDriveEntry* best = nullptr;
+    size_t bestLength = 0;
+    for (const TDriveEntry& entry : map.Entries()) {
+        if (entry.HostFolder.empty())
+            continue;
+        std::string folder = hostfs::Canonical(entry.HostFolder);
+        if (hostfs::IsInside(real, folder) && (!best || folder.size() > bestLength)) {
+            best = &entry;
+            bestLength = folder.size();
+        }
+    }
+    return best;
+}
+
+const TDriveEntry* DriveHolding(const TDriveMap& map, const std::string& path) {
+    if (IsDrivePath(path))
+        return map.Find(path[0]);
+    if (IsHostPath(path))
+        return DriveHoldingHostPath(map, path);
+    return nullptr;
 }
 
 }  // namespace
@@ -84,6 +111,28 @@ bool HostPathOf(const std::string& path, std::string& host) {
     if (host.empty())
         host = "/";
     return true;
+}
+
+bool HostPathForWriting(const std::string& path, std::string& host) {
+    if (!HostPathOf(path, host))
+        return false;
+    auto map = CurrentDriveMap();
+    bool anyProtected = std::any_of(map->Entries().begin(), map->Entries().end(),
+                                    [](const TDriveEntry& e) { return e.WriteProtected; });
+    if (!anyProtected)
+        return true;
+    const TDriveEntry* drive = DriveHolding(*map, path);
+    if (drive && drive->WriteProtected) {
+        host.clear();
+        return Fail(ERROR_WRITE_PROTECT);
+    }
+    return true;
+}
+
+char DriveLetterOf(const std::string& path) {
+    auto map = CurrentDriveMap();
+    const TDriveEntry* drive = DriveHolding(*map, path);
+    return drive ? drive->Letter : 0;
 }
 
 bool DrivePathOf(const std::string& hostPath, std::string& path) {

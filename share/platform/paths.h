@@ -16,6 +16,15 @@ VLSHARE_EXPORT bool IsDrivePath(const std::string& path);
 // the drive's root (161).
 VLSHARE_EXPORT bool HostPathOf(const std::string& path, std::string& host);
 
+// HostPathOf for a path that is about to be written, created, renamed or removed. Fails
+// as well with ERROR_WRITE_PROTECT (19) when the path lies on a drive whose medium the
+// drive map marks write-protected, so that such a medium refuses every change.
+VLSHARE_EXPORT bool HostPathForWriting(const std::string& path, std::string& host);
+
+// The letter of the drive path lies on: its own letter in drive form; for a host path, the
+// drive whose folder holds it, also when reached through a symbolic link; 0 for none.
+VLSHARE_EXPORT char DriveLetterOf(const std::string& path);
+
 // The drive form of an absolute host path, through the drive whose folder is its longest
 // prefix. Fails (false, last error set) for a path under no drive (3) and for a name that
 // drive form cannot hold: one with a backslash, "*" or "?" (123).

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "datetime.h"
+#include "strtable.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ bool ReadLine(std::FILE* in, std::string& line) {
 
 }  // namespace
 
-int TTerminalInteraction::Ask(const std::string& prompt, std::initializer_list<TChoice> choices,
+int TTerminalInteraction::Ask(const std::string& prompt, const std::vector<TChoice>& choices,
                               int fallback) {
     std::lock_guard guard(Lock);
     std::string line;
@@ -91,4 +92,37 @@ int TTerminalInteraction::AskOverwrite(const std::string& fileName, int32_t copy
                 {"no", "n", IDNO},
                 {"none", "o", IDNOTOALL}},
                IDNOTOALL);
+}
+
+int TTerminalInteraction::AskDiskette(int labelNumber, int& choice) {
+    auto formatted = [](const std::string& format, int a, int b = 0) {
+        char text[512];
+        std::snprintf(text, sizeof text, format.c_str(), a, b);
+        return std::string(text);
+    };
+    // The items and the action each stands for; the restart item only once a series has
+    // more than one diskette.
+    std::vector<std::pair<std::string, int>> items = {{formatted(LoadStr(653), labelNumber), 0}};
+    if (labelNumber > 1) items.push_back({LoadStr(654), 1});
+    items.push_back({formatted(LoadStr(655), labelNumber), 2});
+    items.push_back({formatted(LoadStr(656), labelNumber, labelNumber + 1), 3});
+
+    std::string prompt = LoadStr(101) + ": " + LoadStr(651) + formatted(" %d.", labelNumber) +
+                         "\n" + LoadStr(652) + "\n";
+    for (size_t i = 0; i < items.size(); ++i) {
+        prompt += "  " + std::to_string(i + 1) + ". " + items[i].first + (i > 0 ? " *" : "") + "\n";
+    }
+    prompt += "* " + LoadStr(657) + " " + LoadStr(658) + "\n";
+    prompt += "[1-" + std::to_string(items.size()) + "/cancel, empty for 1] ";
+
+    std::vector<TChoice> choices;
+    static const char* const kNumbers[] = {"1", "2", "3", "4"};
+    for (size_t i = 0; i < items.size(); ++i) {
+        choices.push_back({kNumbers[i], i == 0 ? "" : kNumbers[i], static_cast<int>(i)});
+    }
+    choices.push_back({"cancel", "c", -1});
+    int picked = Ask(prompt, choices, -1);
+    if (picked < 0) return IDCANCEL;
+    choice = items[static_cast<size_t>(picked)].second;
+    return IDOK;
 }

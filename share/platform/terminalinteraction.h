@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <vector>
 
 #include "interaction.h"
 #include "vlshare_export.h"
@@ -15,6 +16,7 @@ class VLSHARE_EXPORT TTerminalInteraction : public TInteraction {
 
     int MessageBox(const TMessageRequest& request) override;
     int AskOverwrite(const std::string& fileName, int32_t copyFileTime) override;
+    int AskDiskette(int labelNumber, int& choice) override;
 
   private:
     // Shows prompt until a line names one of the choices ("yes", "y", ...); returns its
@@ -24,7 +26,7 @@ class VLSHARE_EXPORT TTerminalInteraction : public TInteraction {
         const char* Short;
         int Answer;
     };
-    int Ask(const std::string& prompt, std::initializer_list<TChoice> choices, int fallback);
+    int Ask(const std::string& prompt, const std::vector<TChoice>& choices, int fallback);
 
     std::mutex Lock;
     std::FILE* In;

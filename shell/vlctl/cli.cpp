@@ -72,6 +72,11 @@ std::string DrivePathArgument(const std::string& argument) {
     return path;
 }
 
+std::string RemoveTrailingSeparator(const std::string& path) {
+    if (path.size() > 3 && path.back() == '\\') return path.substr(0, path.size() - 1);
+    return path;
+}
+
 std::string ReadPasswordFile(const std::string& argument) {
     std::string content;
     if (!ReadFileText(ProgramPathOf(argument), content)) {

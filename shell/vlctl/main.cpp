@@ -1,4 +1,5 @@
 // vlctl: the command-line front end.
+#include <QCoreApplication>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -14,6 +15,14 @@ const char* const kUsage =
     "\n"
     "Commands:\n"
     "  profiles                          list the profiles (* marks the current one)\n"
+    "  profile add --title T --source DIR[,DIR...] --target DIR [--versions N]\n"
+    "              [--no-compress] [--password-file FILE] [--include MASKS]\n"
+    "              [--exclude MASKS]     make a profile (masks like .doc,.xls replace\n"
+    "                                    the defaults: include .*, exclude .bak,.tmp)\n"
+    "  profile select TITLE              make a profile the current one\n"
+    "  backup [TITLE]                    back up every file of the current (or named)\n"
+    "                                    profile\n"
+    "  drives                            the drive letters and their folders\n"
     "  archive info ARCHIVE              show what a backed-up copy holds\n"
     "  archive extract ARCHIVE [TARGET] [--overwrite never|always|newer|ask]\n"
     "                                    restore a copy (without TARGET: to its place)\n"
@@ -41,12 +50,20 @@ int Dispatch(const std::string& command, const std::vector<std::string>& words) 
         return RunProfiles(TArgs(words, {}, {}, "vlctl profiles"));
     if (command == "archive")
         return RunArchive(words);
+    if (command == "profile")
+        return RunProfile(words);
+    if (command == "backup")
+        return RunBackup(TArgs(words, {}, {}, "vlctl backup [TITLE]"));
+    if (command == "drives")
+        return RunDrives(TArgs(words, {}, {}, "vlctl drives"));
     throw ECommandError("unknown command \"" + command + "\" (see vlctl help)");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The event loop carries the backup thread's messages and questions.
+    QCoreApplication application(argc, argv);
     if (argc < 2) {
         std::fputs(kUsage, stderr);
         return kExitError;

@@ -182,7 +182,7 @@ TEST_F(LogFile, ErrorTexts) {
         {ERR_TARGETNOTFOUND, ""},
         {ERR_CANCELLED, "Operation cancelled."},
         {ERR_FILETOOLARGE, ". File size exceeds target drive capacity."},
-        {0xF005, ""},
+        {0xF0FF, ""},
     };
     TLogFile log(500, ltBoth, false);
     for (const Case& c : cases) {

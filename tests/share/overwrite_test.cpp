@@ -60,9 +60,10 @@ T* Child(QWidget& form, const char* name) {
     return child;
 }
 
+// The text of a label as the user reads it, without the zero-width spaces where it may wrap.
 QString TextOf(QWidget& form, const char* name) {
     QLabel* label = Child<QLabel>(form, name);
-    return label ? label->text() : "<missing " + QString(name) + ">";
+    return label ? label->text().remove(QChar(0x200B)) : "<missing " + QString(name) + ">";
 }
 
 // Serves events until done() holds or ten seconds have passed.
@@ -84,6 +85,12 @@ void AnswerNextDialog(std::function<void(QWidget*)> answer) {
         timer->stop();
         timer->deleteLater();
         answer(dialog);
+        // A dialog the answer did not close would keep the test waiting for ever.
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the dialog was not answered";
+            if (auto* unanswered = qobject_cast<QDialog*>(dialog))
+                unanswered->reject();
+        }
     });
     timer->start();
 }
@@ -126,6 +133,25 @@ TEST_F(OverwriteForm, AFileThatIsGoneHasNoDate) {
     EXPECT_EQ(TextOf(form, "ModifiedDate1"), "");
     EXPECT_EQ(TextOf(form, "ModifiedDate2"),
               "modified on Saturday, December 5, 2026  at  11:20 PM");
+}
+
+TEST_F(OverwriteForm, ALongPathWrapsWithinTheForm) {
+    const std::string paths[] = {
+        "C:\\Documents\\Very_long_folder_name_without_any_blanks\\And_another_one_going_on"
+        "\\Quarterly_report_for_the_board_of_directors.doc",
+        "C:\\" + std::string(200, 'x') + ".doc",
+        "C:\\" + std::string(60, 'y') + "\xc3\xa9\xf0\x9f\x93\x84" + std::string(60, 'z'),
+    };
+    for (const std::string& path : paths) {
+        TOverWriteForm form(nullptr, kCopyTime, path);
+        form.show();
+        QLabel* label = Child<QLabel>(form, "FileNameText");
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(TextOf(form, "FileNameText"), QString::fromStdString("The file " + path));
+        EXPECT_LE(label->geometry().right(), form.width()) << path;
+        EXPECT_LE(label->minimumSizeHint().width(), label->width()) << "nothing cut off: " << path;
+        EXPECT_GE(label->height(), label->heightForWidth(label->width())) << path;
+    }
 }
 
 TEST_F(OverwriteForm, EachButtonGivesItsAnswer) {

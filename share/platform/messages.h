@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "vlshare_export.h"
+
+// Messages from worker threads to the controller, which lives in the main thread's event
+// loop. Posted messages are queued; a sent message blocks its sender until the main
+// thread's handler has returned the result.
+
+using TMessageHandler = std::function<intptr_t(uint32_t message, uintptr_t wParam, intptr_t lParam)>;
+
+class VLSHARE_EXPORT TMessageTarget {
+public:
+    // Must be made in the main thread; handler runs there.
+    explicit TMessageTarget(TMessageHandler handler);
+    ~TMessageTarget();
+    TMessageTarget(const TMessageTarget&) = delete;
+    TMessageTarget& operator=(const TMessageTarget&) = delete;
+
+    void PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+    // From the main thread the handler runs at once. A message still waiting when the
+    // target goes away is answered 2 (Cancel).
+    intptr_t SendMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+    struct TReceiver;
+
+private:
+    std::unique_ptr<TReceiver> Receiver;
+};
+
+// Runs work in the main thread and waits for it (directly when called there, or when the
+// program has no event loop).
+VLSHARE_EXPORT void RunInMainThread(const std::function<void()>& work);
+
+// Main thread only: handles events (posted and sent messages among them) until done()
+// holds; done is checked after each event and at least every 20 ms.
+VLSHARE_EXPORT void ServeMessagesUntil(const std::function<bool()>& done);
+
+VLSHARE_EXPORT bool IsMainThread();

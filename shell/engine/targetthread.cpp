@@ -1,0 +1,347 @@
+#include "targetthread.h"
+
+#include <deque>
+
+#include "backupmessages.h"
+#include "display.h"
+#include "errorcodes.h"
+#include "platform/drivemap.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/syserror.h"
+#include "profilemgr.h"
+#include "strtable.h"
+#include "versions.h"
+#include "vfileutil.h"
+#include "vstringutil.h"
+#include "zstream.h"
+
+namespace {
+
+// Copies on their way into the backup root, before they become a version.
+const char* const kWorkFilePrefix = "VLNEW___.";
+
+std::string FolderOf(const std::string& path) {
+    size_t cut = path.find_last_of('\\');
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+std::string NameOf(const std::string& path) { return path.substr(path.find_last_of("\\/:") + 1); }
+
+std::string BackupRootOf(const TProfile& profile) {
+    return AppendSlash(profile.Target) + LoadStr(109);
+}
+
+int ErrorOr(int fallback) {
+    int error = GetLastError();
+    return error != 0 ? error : fallback;
+}
+
+}  // namespace
+
+TBackupThread::TBackupThread(const TProfile& profile, TLogFile* log, TMessageTarget* controller)
+    : TBackupThread(profile, log, controller, true) {
+    Resume();
+}
+
+TBackupThread::TBackupThread(const TProfile& profile, TLogFile* log, TMessageTarget* controller,
+                             bool)
+    : TThread(true),
+      FTargetRoot(BackupRootOf(profile)),
+      FProfile(profile),
+      FLog(log),
+      FLogEnabled(TProfile::Manager ? TProfile::Manager->CreateLog : log != nullptr),
+      FController(controller) {}
+
+TBackupThread::~TBackupThread() {
+    Terminate();
+    WaitFor();
+}
+
+void TBackupThread::Execute() {
+    LowerPriority();
+    WriteLog(lcBackupStart, true);
+    try {
+        int total = ScanFiles(false);
+        Post(WM_TOTALFILES, reinterpret_cast<uintptr_t>(this), total);
+        PrepareTarget();
+        ProcessFiles();
+        if (FLog && FLogEnabled) FLog->Flush();
+        Post(WM_BACKUPDONE, reinterpret_cast<uintptr_t>(this), 0);
+    } catch (const ETargetThreadError& e) {
+        ReportError(e.Code, WM_BACKUPERROR);
+    } catch (const EAbort&) {
+        ReportError(ERR_CANCELLED, WM_BACKUPERROR);
+    } catch (const std::exception& e) {
+        ShowException(e);
+        ReportError(ERR_UNEXPECTED, WM_BACKUPERROR);
+    }
+    WriteLog(lcBackupEnd, true);
+}
+
+void TBackupThread::ProcessFiles() { ScanFiles(true); }
+
+bool TBackupThread::IsInsideBackupRoot(const std::string& path) const {
+    return SamePath(path, FTargetRoot) ||
+           (path.size() > FTargetRoot.size() && path[FTargetRoot.size()] == '\\' &&
+            SamePath(path.substr(0, FTargetRoot.size()), FTargetRoot));
+}
+
+int TBackupThread::ScanFiles(bool backup) {
+    std::deque<std::string> folders;
+    std::string lettersSeen;
+    bool rootPass = false;
+    int counter = 0;
+    for (const std::string& source : FProfile.GetSourceFolders()) {
+        if (Terminated()) break;
+        if (source.size() > 3 && lettersSeen.find(source[0]) == std::string::npos) {
+            folders.push_back(std::string(1, source[0]) + ":\\");
+            lettersSeen += source[0];
+            rootPass = true;
+        }
+        folders.push_back(source);
+        while (!folders.empty() && !Terminated()) {
+            std::string folder = folders.front();
+            folders.pop_front();
+            // Earlier copies are never backed up again, even when the target lies inside
+            // a source folder.
+            if (IsInsideBackupRoot(RemoveSlash(folder))) continue;
+            for (TFileSearch search(AppendSlash(folder) + "*.*", faAnyFile); search.Found();
+                 search.Next()) {
+                if (search.IsDirectory()) {
+                    if (!search.IsDotDirectory() && !rootPass) folders.push_back(search.FullName());
+                    continue;
+                }
+                ++counter;
+                if (backup) {
+                    FSourceName = search.FullName();
+                    BackupFile();
+                    Post(WM_FILESPROCESSED, static_cast<uintptr_t>(counter), 0);
+                }
+            }
+            rootPass = false;
+        }
+    }
+    return counter;
+}
+
+bool TBackupThread::AcceptFile() {
+    if (!FileExists(FSourceName)) return false;
+    FSourceName = ShortToLongPath(FSourceName);
+    if (FLog && SameText(FSourceName, FLog->FileName)) return false;
+    if (SameText(FSourceName, GetExeName())) return false;
+    if (FSourceName.find(GetTempDir()) != std::string::npos) return false;
+    if (SameText(NameOf(FSourceName), "Win386.swp")) return false;
+    if (IsInsideBackupRoot(FSourceName)) return false;
+    return FProfile.DoesFileNameMatch(FSourceName);
+}
+
+void TBackupThread::BackupFile() {
+    if (!AcceptFile()) return;
+    std::string temp;
+    try {
+        if (CompressFile(temp) && CheckTargetSpace() && CopyToTarget(temp)) ClearArchiveBit();
+        WriteLog(lcSaveFile, false);
+        FErrorCode = 0;
+    } catch (...) {
+        if (!temp.empty()) DeleteFile(temp);
+        throw;
+    }
+    if (!temp.empty()) DeleteFile(temp);
+}
+
+bool TBackupThread::CompressFile(std::string& temp) {
+    int error = GetTempFile(temp, "VLD");
+    if (error != 0) {
+        FErrorCode = error;
+        return false;
+    }
+    try {
+        // A file written to while it is read would be stored torn: read it again once,
+        // and give up on it when it keeps changing.
+        if (!CompressUnchanged(temp) && !CompressUnchanged(temp)) {
+            FErrorCode = ERR_FILECHANGED;
+            return false;
+        }
+        MakeTargetName();
+        FErrorCode = 0;
+        return true;
+    } catch (const std::exception&) {
+        FErrorCode = ErrorOr(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+}
+
+bool TBackupThread::CompressUnchanged(const std::string& temp) {
+    TFileStamp before, after;
+    if (!GetFileStamp(FSourceName, before)) RaiseLastOSError();
+    TVZipStream zip(FSourceName);
+    zip.SetCompLevel(FProfile.Header.Compression ? -1 : 0);
+    zip.Header.Key = FProfile.Header.Key;
+    zip >> temp;
+    FTargetSize = zip.LastTargetSize();
+    if (!GetFileStamp(FSourceName, after)) RaiseLastOSError();
+    FCompressedStamp = after;
+    return before == after;
+}
+
+void TBackupThread::MakeTargetName() {
+    // C:\Data\x.doc lies below the root as \C\Data\x.doc.
+    FTargetName = FTargetRoot + "\\" + FSourceName[0] + FSourceName.substr(2);
+}
+
+bool TBackupThread::CheckTargetSpace() {
+    CheckDiskette();
+    if (FDrive->IsRemovable() && FDrive->GetCapacity() < FTargetSize) {
+        FErrorCode = ERR_FILETOOLARGE;
+        return false;
+    }
+    while (FDrive->GetFreeBytes() < FTargetSize) {
+        Ask(WM_DRIVEFULL);
+        if (FDrive->GetType() == DRIVE_FIXED) throw ETargetThreadError(ERR_TARGETFULL);
+        CheckDiskette();
+    }
+    return true;
+}
+
+void TBackupThread::CheckDiskette() {
+    for (;;) {
+        TMediaResults results;
+        if (!CheckMedia(results)) return;
+        std::string label = FDrive->GetLabel();
+        if (FDrive->IsEmpty()) {
+            FDrive->SetLabel(FProfile.GetNextLabel(true));
+            TargetReady();
+            return;
+        }
+        Ask(FProfile.IsLabelValid(label) ? WM_DISKINSERIES : WM_DISKNOTEMPTY);
+    }
+}
+
+bool TBackupThread::CheckMedia(TMediaResults& results) {
+    for (;;) {
+        FDrive->IsMediaValid(results);
+        if (results.Contains(mdNoDrive)) throw ETargetThreadError(ERR_TARGETNOTFOUND);
+        if (results.Contains(mdNoMedia)) {
+            Ask(WM_DRIVENOTREADY);
+        } else if (results.Contains(mdWriteProtected)) {
+            Ask(WM_WRITEPROTECTED);
+        } else if (results.Contains(mdBadVolumeId)) {
+            Ask(WM_INVALIDVOLUME);
+        } else {
+            return !results.Contains(mdFixed) && results.Contains(mdChanged);
+        }
+    }
+}
+
+void TBackupThread::PrepareTarget() {
+    FTargetRoot = BackupRootOf(FProfile);
+    // A target that is no drive path has no drive: the drive object refuses it.
+    FDrive = std::make_unique<TVDrive>(IsDrivePath(FTargetRoot) ? FTargetRoot[0] : '\0');
+    FDrive->FCaption = LoadStr(101);
+    for (;;) {
+        TMediaResults results;
+        CheckMedia(results);
+        if (results.Contains(mdFixed)) break;
+        std::string driveLabel = FDrive->GetLabel();
+        std::string current = FProfile.GetLabel();
+        if (current.empty()) {
+            if (FDrive->IsEmpty()) {
+                FDrive->SetLabel(FProfile.GetNextLabel(true));
+                break;
+            }
+            Ask(FProfile.IsLabelValid(driveLabel) ? WM_DISKINSERIES : WM_DISKNOTEMPTY);
+        } else if (SameText(current, driveLabel)) {
+            break;
+        } else {
+            Ask(WM_WRONGDISK);
+        }
+    }
+    TargetReady();
+    // Copies a crash left on their way in never became versions.
+    for (TFileSearch work(FTargetRoot + "\\" + kWorkFilePrefix + "*", faAnyFile); work.Found();
+         work.Next()) {
+        if (!work.IsDirectory()) DeleteFile(work.FullName());
+    }
+}
+
+void TBackupThread::TargetReady() {
+    FDrive->Update();
+    FDrive->SetCurrentDir(FTargetRoot, true);
+    SaveProfile();
+}
+
+bool TBackupThread::CopyToTarget(const std::string& temp) {
+    std::string work;
+    try {
+        FDrive->SetCurrentDir(FolderOf(FTargetName), true);
+        if (!CreateUniqueFile(FTargetRoot, kWorkFilePrefix, work)) RaiseLastOSError();
+        {
+            TFileStream in(temp, fmOpenRead);
+            TFileStream out(work, fmCreate);
+            out.CopyFrom(in);
+            out.Flush();
+        }
+        if (!PlaceNewVersion(work, FTargetName, FProfile.Header.NumVersions)) RaiseLastOSError();
+        FTargetName = VersionName(FTargetName, 1);
+        FErrorCode = 0;
+        return true;
+    } catch (const EAbort&) {
+        if (!work.empty()) DeleteFile(work);
+        throw;
+    } catch (const std::exception&) {
+        FErrorCode = ErrorOr(110);
+        if (!work.empty()) DeleteFile(work);
+        return false;
+    }
+}
+
+void TBackupThread::ClearArchiveBit() {
+    // Only the state that was copied counts as backed up: a file changed since keeps its
+    // archive attribute, so the change is not missed.
+    TFileStamp now;
+    if (!GetFileStamp(FSourceName, now) || !(now == FCompressedStamp)) return;
+    int attributes = GetFileAttributes(FSourceName);
+    if (attributes != -1) SetFileAttributes(FSourceName, attributes & ~faArchive);
+}
+
+void TBackupThread::ReportError(int code, uint32_t message) {
+    FErrorCode = code;
+    WriteLog(lcError, false);
+    FErrorCode = 0;
+    Post(message, reinterpret_cast<uintptr_t>(this), code);
+}
+
+void TBackupThread::WriteLog(TLogCode code, bool flush) {
+    if (!FLogEnabled || !FLog) return;
+    try {
+        if (code == lcSaveFile || code == lcRestoreFile) {
+            FLog->WriteEntry(code, FSourceName, FErrorCode, flush);
+        } else {
+            FLog->WriteEntry(code, FErrorCode, flush);
+        }
+    } catch (const std::exception& e) {
+        // A log that cannot be written must not stop the backup; the user hears of it once.
+        if (!FLogFailed) ShowException(e);
+        FLogFailed = true;
+    }
+}
+
+void TBackupThread::SaveProfile() {
+    Synchronize([this] {
+        TProfileMgr* manager = TProfile::Manager;
+        if (!manager || !manager->GetCurrentProfile()) return;
+        manager->UpdateCurrentProfile(&FProfile);
+        manager->SaveCurrentProfile();
+    });
+}
+
+intptr_t TBackupThread::Ask(uint32_t message) {
+    intptr_t answer = FController->SendMessage(message, reinterpret_cast<uintptr_t>(this), 0);
+    if (answer == 2) throw EAbort(LoadStr(32018));
+    return answer;
+}
+
+void TBackupThread::Post(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    FController->PostMessage(message, wParam, lParam);
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "exceptions.h"
+#include "logfile.h"
+#include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/thread.h"
+#include "profile.h"
+#include "vdrive.h"
+
+// Ends a backup run with an error code (errorcodes.h).
+class ETargetThreadError : public Exception {
+public:
+    explicit ETargetThreadError(int code) : Exception(""), Code(code) {}
+    int Code;
+};
+
+// The worker that turns a profile into backed-up copies: it walks the profile's source
+// folders and writes every covered file as a new version below the target's backup root,
+// keeping diskette series in order. It never touches a window: progress and results are
+// posted to the controller, questions are sent to it and answered there.
+class TBackupThread : public TThread {
+public:
+    // Starts at once, on its own copy of profile, one priority step below normal.
+    TBackupThread(const TProfile& profile, TLogFile* log, TMessageTarget* controller);
+    ~TBackupThread() override;
+
+    // The drive and profile the controller's answers work on while the thread waits.
+    TVDrive* Drive() { return FDrive.get(); }
+    TProfile& Profile() { return FProfile; }
+    const std::string& TargetRoot() const { return FTargetRoot; }
+
+protected:
+    // For subclasses that must finish their own construction before the thread runs.
+    TBackupThread(const TProfile& profile, TLogFile* log, TMessageTarget* controller,
+                  bool createSuspended);
+
+    void Execute() override;
+    virtual void ProcessFiles();
+    virtual bool AcceptFile();
+
+    int ScanFiles(bool backup);
+    void PrepareTarget();
+    void BackupFile();
+    bool CompressFile(std::string& temp);
+    void MakeTargetName();
+    bool CheckTargetSpace();
+    void CheckDiskette();
+    bool CheckMedia(TMediaResults& results);
+    void TargetReady();
+    bool CopyToTarget(const std::string& temp);
+    void ClearArchiveBit();
+    void ReportError(int code, uint32_t message);
+    void WriteLog(TLogCode code, bool flush);
+    void SaveProfile();
+
+    // Sends a question; a Cancel answer aborts the run.
+    intptr_t Ask(uint32_t message);
+    void Post(uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+    int FErrorCode = 0;
+    std::string FTargetRoot;
+    std::unique_ptr<TVDrive> FDrive;
+    TProfile FProfile;
+    TLogFile* FLog;
+    bool FLogEnabled;
+    std::string FSourceName;
+    std::string FTargetName;
+    int64_t FTargetSize = 0;
+    TMessageTarget* FController;
+    TFileStamp FCompressedStamp;
+    bool FLogFailed = false;
+
+private:
+    // Compresses the source into temp; false when the source changed meanwhile.
+    bool CompressUnchanged(const std::string& temp);
+    bool IsInsideBackupRoot(const std::string& path) const;
+};
