@@ -108,7 +108,7 @@ std::string TLogFile::BackupFileName() const {
 }
 
 void TLogFile::Start() {
-    Pending.clear();
+    // Pending holds entries only when switching off could not write them: they stay.
     TEmptiedOnExit work{Lines};
     LoadLines();
     FileCount = static_cast<int>(Lines.size());
@@ -213,6 +213,9 @@ void TLogFile::AddErrorMsg(std::string& entry, int error) {
             break;
         case ERR_FILETOOLARGE:
             entry += ". " + LoadStr(StrFileTooLarge);
+            break;
+        case ERR_FILECHANGED:
+            entry += ". " + LoadStr(903);
             break;
         default:
             break;

@@ -46,7 +46,7 @@ class VLSHARE_EXPORT TLogFile {
     TLogFile(const TLogFile&) = delete;
     TLogFile& operator=(const TLogFile&) = delete;
 
-    // Forgets pending entries and counts the lines the file holds.
+    // Counts the lines the file holds.
     void Start();
     // Applies changed settings; switching on re-counts the file, switching off flushes.
     void Update(TLogType type, int maxEntries, bool enabled);

@@ -24,7 +24,7 @@ QString ModifiedOn(int32_t fileTime) {
     return QString::fromStdString("modified on " + date);
 }
 
-// path with room to wrap in a label of the given width: the label breaks lines only at
+// The path with room to wrap in a label of the given width: the label breaks lines only at
 // blanks, and a drive-form path may hold none. Zero-width spaces go after each folder
 // separator and, within a name too wide for a line of its own, where the line is full.
 QString Wrappable(const std::string& path, const QFontMetrics& metrics, int width) {
@@ -35,6 +35,8 @@ QString Wrappable(const std::string& path, const QFontMetrics& metrics, int widt
     QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, source);
     for (qsizetype start = 0; start < source.size();) {
         qsizetype end = characters.toNextBoundary();
+        if (end <= start)
+            end = source.size();
         QString character = source.mid(start, end - start);
         if (width > 0 && !run.isEmpty() && metrics.horizontalAdvance(run + character) > width) {
             text += kBreak;

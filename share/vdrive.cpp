@@ -32,7 +32,7 @@ std::string FillIn(const std::string& text, char letter, int number = 0) {
     for (size_t i = 0; i < text.size(); ++i) {
         char code = i + 1 < text.size() && text[i] == '%' ? text[i + 1] : 0;
         if (code == 'c' || code == 'd' || code == '%') {
-            out += code == 'c' ? std::string(1, letter)
+            out += code == 'c'   ? std::string(1, letter)
                    : code == 'd' ? std::to_string(number)
                                  : std::string("%");
             ++i;

@@ -7,22 +7,22 @@
 
 // The results of a media check, used as a set: bit n stands for the value n.
 enum TMediaResult : uint8_t {
-    mdNoDrive = 0,        // the drive does not exist
-    mdBadVolumeId = 1,    // serial number 0: the medium must be formatted
-    mdFixed = 2,          // the drive is not removable
-    mdNoMedia = 3,        // no medium, or it cannot be read
+    mdNoDrive = 0,      // the drive does not exist
+    mdBadVolumeId = 1,  // serial number 0: the medium must be formatted
+    mdFixed = 2,        // the drive is not removable
+    mdNoMedia = 3,      // no medium, or it cannot be read
     mdWriteProtected = 4,
-    mdChanged = 5,        // serial number or label differ from the remembered ones
+    mdChanged = 5,  // serial number or label differ from the remembered ones
 };
 
 class TMediaResults {
-public:
+  public:
     void Clear() { Bits = 0; }
     void Include(TMediaResult r) { Bits = static_cast<uint8_t>(Bits | (1u << r)); }
     bool Contains(TMediaResult r) const { return (Bits & (1u << r)) != 0; }
     uint8_t Raw() const { return Bits; }
 
-private:
+  private:
     uint8_t Bits = 0;
 };
 
@@ -53,7 +53,7 @@ enum : uint32_t {
 // Questions go through the interaction interface; a Cancel answer to a drive question
 // raises EAbort with "Operation cancelled".
 class VLSHARE_EXPORT TVDrive {
-public:
+  public:
     static constexpr uint32_t NoSerial = 0xFFFFFFFF;  // no medium, or nothing remembered
 
     // Raises ERangeError("Invalid drive letter") for a character that is not a letter.
@@ -107,7 +107,7 @@ public:
 
     std::string FCaption;  // caption of every box the object shows
 
-private:
+  private:
     bool IsFixedOrRemote() const;
     int Ask(int id, const std::string& text, unsigned style) const;
     // After a failed format: IDRETRY to try again, IDCANCEL or IDOK (failure shown) to stop.

@@ -257,9 +257,11 @@ bool FileSetDate(const std::string& path, int32_t fileDate) {
 bool GetFileStamp(const std::string& path, TFileStamp& stamp) {
     std::string host;
     struct stat info;
-    if (!StatHost(path, host, info)) return false;
+    if (!StatHost(path, host, info))
+        return false;
     stamp.Size = static_cast<int64_t>(info.st_size);
-    stamp.WriteTimeNs = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.WriteTimeNs =
+        static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "datetime.h"
 #include "platform/clock.h"
 #include "platform/drivemap.h"
+#include "platform/faults.h"
 #include "platform/paths.h"
 #include "platform/syserror.h"
 #include "platform/volume.h"
@@ -71,6 +72,7 @@ TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FileName(
         if (::fstat(Handle, &info) == 0 && S_ISREG(info.st_mode)) {
             if (writing)
                 MaxSize = SizeLimitOnMedium(fileName, static_cast<int64_t>(info.st_size));
+            Letter = DriveLetterOf(fileName);
             return;
         }
         // Only regular files are opened: never a folder, a device or a pipe.
@@ -115,7 +117,11 @@ int64_t TFileStream::Fitting(int64_t count) const {
 }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
+    BeforeFileSystemChange();
     int64_t fitting = Fitting(count);
+    int64_t injectedRoom = InjectedRoomOnDrive(Letter);
+    if (injectedRoom >= 0)
+        fitting = std::min(fitting, injectedRoom);
     int64_t done = 0;
     while (done < fitting) {
         ssize_t n = ::write(Handle, static_cast<const char*>(buffer) + done, fitting - done);
@@ -129,6 +135,7 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
         }
         done += n;
     }
+    CountBytesWritten(Letter, done);
     if (fitting < count)
         RaiseDiskFull();
     return done;

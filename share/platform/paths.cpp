@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/drivemap.h"
+#include "platform/faults.h"
 #include "platform/hostfs.h"
 #include "platform/syserror.h"
 
@@ -105,15 +106,15 @@ bool HostPathOf(const std::string& path, std::string& host) {
             return Fail(ERROR_INVALID_NAME);
         kept.push_back(part);
     }
-    host = drive->HostFolder == "/" ? "" : drive->HostFolder;
+    std::string mapped = drive->HostFolder == "/" ? std::string() : drive->HostFolder;
     for (const std::string& part : kept)
-        host += "/" + part;
-    if (host.empty())
-        host = "/";
+        mapped += "/" + part;
+    host = mapped.empty() ? std::string("/") : std::move(mapped);
     return true;
 }
 
 bool HostPathForWriting(const std::string& path, std::string& host) {
+    BeforeFileSystemChange();
     if (!HostPathOf(path, host))
         return false;
     auto map = CurrentDriveMap();

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <regex>
 #include <sstream>
 
@@ -182,6 +183,8 @@ TEST_F(LogFile, ErrorTexts) {
         {ERR_TARGETNOTFOUND, ""},
         {ERR_CANCELLED, "Operation cancelled."},
         {ERR_FILETOOLARGE, ". File size exceeds target drive capacity."},
+        {ERR_FILECHANGED,
+         ". The file changed while it was being saved; it will be saved at its next change."},
         {0xF0FF, ""},
     };
     TLogFile log(500, ltBoth, false);
@@ -262,15 +265,25 @@ TEST_F(LogFile, AFailedRewriteKeepsTheOldLogAndThePendingEntries) {
     struct Case {
         const char* Name;
         int MaxEntries;
+        std::function<void(TLogFile&)> Write;  // raises: the disk is full
+        std::function<void(TLogFile&)> Retry;  // with room again
     };
-    // The disk fills up while the log is rewritten, and while the full log is moved.
-    for (Case c : {Case{"flush", 500}, Case{"size rule", 2}}) {
+    const Case cases[] = {
+        {"flush", 500, [](TLogFile& log) { log.Flush(); }, [](TLogFile& log) { log.Flush(); }},
+        {"size rule", 2, [](TLogFile&) {}, [](TLogFile& log) { log.Flush(); }},
+        {"switching off", 500, [](TLogFile& log) { log.Update(ltBoth, 500, false); },
+         [](TLogFile& log) {
+             log.Update(ltBoth, 500, true);
+             log.Flush();
+         }},
+    };
+    for (const Case& c : cases) {
         WriteTextFile(LogPath(), old);
         fs::remove(BackupPath());
         TLogFile log(c.MaxEntries, ltBoth, true);
         std::string error = WithFileSizeLimit(old.size(), [&] {
             log.WriteEntry(lcClose, 0, false);
-            log.Flush();
+            c.Write(log);
         });
         EXPECT_NE(error.find(log.FileName), std::string::npos) << c.Name << ": " << error;
         EXPECT_EQ(ReadTextFile(LogPath()), old) << c.Name;
@@ -278,7 +291,7 @@ TEST_F(LogFile, AFailedRewriteKeepsTheOldLogAndThePendingEntries) {
         EXPECT_EQ(log.Pending.size(), 1u) << c.Name;
         EXPECT_TRUE(log.Lines.empty()) << c.Name;
 
-        log.Flush();  // room again
+        c.Retry(log);
         EXPECT_EQ(TextsOf(LogPath()), (Texts{"Starting Vaultaire 2000", "Vaultaire 2000 closing"}))
             << c.Name;
         std::vector<std::string> leftovers;

@@ -23,6 +23,7 @@ TProfile Sample() {
     profile.Header.Key = 0x1234567;
     profile.Header.NumVersions = 3;
     profile.Header.LabelNumber = 2;
+    profile.Header.Created = 46361.5;  // fixed, so that two samples store the same bytes
     return profile;
 }
 

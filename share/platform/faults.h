@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+#include "vlshare_export.h"
+
+// Switches for reliability checks, read from the environment when first needed:
+//   VAULTAIRE_CRASH_AFTER_STEPS=N  ends the process at once (exit code 86, nothing flushed)
+//       as it is about to make its Nth change to the file system, as a crash there would.
+//   VAULTAIRE_DISK_FULL_AFTER=X:N  lets file streams write only N bytes in all to drive X;
+//       later writes fail as on a full disk while the free space reported stays as it is,
+//       as when another program fills the disk.
+
+constexpr int kCrashExitCode = 86;
+
+// Called before every change to the file system.
+VLSHARE_EXPORT void BeforeFileSystemChange();
+
+// Bytes that may still be written to drive letter, or -1 when there is no limit.
+VLSHARE_EXPORT int64_t InjectedRoomOnDrive(char letter);
+VLSHARE_EXPORT void CountBytesWritten(char letter, int64_t count);
