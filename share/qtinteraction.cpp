@@ -137,13 +137,14 @@ int TQtInteraction::ShowDisketteRequest(int labelNumber, int& choice) {
     items << numbered(655, labelNumber) << numbered(656, labelNumber, labelNumber + 1);
     actions.push_back(2);
     actions.push_back(3);
-    QString label = QString::fromStdString(LoadStr(651)) + QString(" %1.").arg(labelNumber) +
-                    "\n" + QString::fromStdString(LoadStr(652)) + "\n\n" +
+    QString label = QString::fromStdString(LoadStr(651)) + QString(" %1.").arg(labelNumber) + "\n" +
+                    QString::fromStdString(LoadStr(652)) + "\n\n" +
                     QString::fromStdString(LoadStr(657) + " " + LoadStr(658)) + " (2-4)";
     bool ok = false;
     QString picked = QInputDialog::getItem(Owner(), QString::fromStdString(LoadStr(101)), label,
                                            items, 0, false, &ok);
-    if (!ok) return IDCANCEL;
+    if (!ok)
+        return IDCANCEL;
     choice = actions[static_cast<size_t>(items.indexOf(picked))];
     return IDOK;
 }

@@ -21,9 +21,10 @@ void TScriptedInteraction::ExpectDiskette(int answer, int choice) {
 }
 
 int TScriptedInteraction::AskDiskette(int labelNumber, int& choice) {
-    return Answer(TKind::Diskette,
-                  {0, "Diskette request for number " + std::to_string(labelNumber), {}, MB_OKCANCEL},
-                  IDCANCEL, &choice);
+    return Answer(
+        TKind::Diskette,
+        {0, "Diskette request for number " + std::to_string(labelNumber), {}, MB_OKCANCEL},
+        IDCANCEL, &choice);
 }
 
 int TScriptedInteraction::MessageBox(const TMessageRequest& request) {
@@ -52,7 +53,8 @@ int TScriptedInteraction::Answer(TKind kind, const TMessageRequest& request, int
         return fallback;
     }
     int answer = Script.front().Answer;
-    if (choice) *choice = Script.front().Choice;
+    if (choice)
+        *choice = Script.front().Choice;
     Script.pop_front();
     return answer;
 }

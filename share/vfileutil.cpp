@@ -133,8 +133,11 @@ std::string ShortToLongPath(const std::string& path) {
     size_t cut;
     while ((cut = rest.find_last_of("\\")) != std::string::npos && cut > 0) {
         std::string name = ShortToLongFileName(rest);
-        result = "\\" + (name.empty() ? rest.substr(cut + 1) : name) + result;
-        rest = rest.substr(0, cut);
+        if (name.empty())
+            name = rest.substr(cut + 1);
+        result.insert(0, name);
+        result.insert(0, 1, '\\');
+        rest.resize(cut);
     }
     return rest + result;
 }

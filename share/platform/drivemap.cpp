@@ -441,11 +441,11 @@ std::string FormatDriveMap(const TDriveMap& map) {
     if (!map.DetectMedia)
         text += "detect off\n";
     for (const TDriveEntry& entry : map.Entries()) {
-        text += std::string(1, entry.Letter) + ": " + TypeName(entry.Type);
-        if (!entry.Uuid.empty())
-            text += " uuid=" + entry.Uuid;
-        else
-            text += " " + QuoteIfNeeded(entry.HostFolder);
+        text += entry.Letter;
+        text += ": ";
+        text += TypeName(entry.Type);
+        text += entry.Uuid.empty() ? " " : " uuid=";
+        text += entry.Uuid.empty() ? QuoteIfNeeded(entry.HostFolder) : entry.Uuid;
         if (entry.Capacity > 0)
             text += " capacity=" + std::to_string(entry.Capacity);
         if (entry.WriteProtected)

@@ -11,9 +11,11 @@ namespace {
 
 int64_t NumberFromEnvironment(const char* name, const char** rest = nullptr) {
     const char* value = std::getenv(name);
-    if (!value) return -1;
+    if (!value)
+        return -1;
     if (rest) {
-        if (!std::isalpha(static_cast<unsigned char>(value[0])) || value[1] != ':') return -1;
+        if (!std::isalpha(static_cast<unsigned char>(value[0])) || value[1] != ':')
+            return -1;
         *rest = value;
         value += 2;
     }
@@ -26,7 +28,8 @@ struct TDiskFullSwitch {
     TDiskFullSwitch() {
         const char* text = nullptr;
         Limit = NumberFromEnvironment("VAULTAIRE_DISK_FULL_AFTER", &text);
-        if (Limit >= 0) Letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+        if (Limit >= 0)
+            Letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
     }
     char Letter = 0;
     int64_t Limit = -1;
@@ -43,12 +46,14 @@ TDiskFullSwitch& DiskFull() {
 void BeforeFileSystemChange() {
     static const int64_t crashAt = NumberFromEnvironment("VAULTAIRE_CRASH_AFTER_STEPS");
     static std::atomic<int64_t> steps{0};
-    if (crashAt > 0 && ++steps >= crashAt) ::_exit(kCrashExitCode);
+    if (crashAt > 0 && ++steps >= crashAt)
+        ::_exit(kCrashExitCode);
 }
 
 int64_t InjectedRoomOnDrive(char letter) {
     TDiskFullSwitch& s = DiskFull();
-    if (s.Limit < 0 || std::toupper(static_cast<unsigned char>(letter)) != s.Letter) return -1;
+    if (s.Limit < 0 || std::toupper(static_cast<unsigned char>(letter)) != s.Letter)
+        return -1;
     int64_t room = s.Limit - s.Written.load();
     return room > 0 ? room : 0;
 }

@@ -46,5 +46,5 @@ class VLSHARE_EXPORT TFileStream : public TStream {
     std::string FileName;
     int Handle = -1;
     int64_t MaxSize = -1;  // the largest the file may grow on its medium; -1: no limit
-    char Letter = 0;  // the drive the file lies on, 0 for none
+    char Letter = 0;       // the drive the file lies on, 0 for none
 };

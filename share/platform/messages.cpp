@@ -18,16 +18,21 @@ const QEvent::Type kMessageEvent = static_cast<QEvent::Type>(QEvent::registerEve
 // One message on its way to the main thread; a sent one carries the promise of its answer,
 // which is kept as Cancel if the event is dropped unhandled.
 class TMessageEvent : public QEvent {
-public:
+  public:
     TMessageEvent(uint32_t message, uintptr_t wParam, intptr_t lParam,
                   std::shared_ptr<std::promise<intptr_t>> answer)
-        : QEvent(kMessageEvent), Message(message), WParam(wParam), LParam(lParam),
+        : QEvent(kMessageEvent),
+          Message(message),
+          WParam(wParam),
+          LParam(lParam),
           Answer(std::move(answer)) {}
     ~TMessageEvent() override {
-        if (Answer && !Answered) Answer->set_value(2);
+        if (Answer && !Answered)
+            Answer->set_value(2);
     }
     void Reply(intptr_t result) {
-        if (Answer) Answer->set_value(result);
+        if (Answer)
+            Answer->set_value(result);
         Answered = true;
     }
 
@@ -35,7 +40,7 @@ public:
     uintptr_t WParam;
     intptr_t LParam;
 
-private:
+  private:
     std::shared_ptr<std::promise<intptr_t>> Answer;
     bool Answered = false;
 };
@@ -45,7 +50,8 @@ private:
 struct TMessageTarget::TReceiver : public QObject {
     explicit TReceiver(TMessageHandler handler) : Handler(std::move(handler)) {}
     bool event(QEvent* e) override {
-        if (e->type() != kMessageEvent) return QObject::event(e);
+        if (e->type() != kMessageEvent)
+            return QObject::event(e);
         auto* message = static_cast<TMessageEvent*>(e);
         try {
             message->Reply(Handler(message->Message, message->WParam, message->LParam));
@@ -62,14 +68,18 @@ struct TMessageTarget::TReceiver : public QObject {
 TMessageTarget::TMessageTarget(TMessageHandler handler)
     : Receiver(std::make_unique<TReceiver>(std::move(handler))) {}
 
-TMessageTarget::~TMessageTarget() { QCoreApplication::removePostedEvents(Receiver.get()); }
+TMessageTarget::~TMessageTarget() {
+    QCoreApplication::removePostedEvents(Receiver.get());
+}
 
 void TMessageTarget::PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    QCoreApplication::postEvent(Receiver.get(), new TMessageEvent(message, wParam, lParam, nullptr));
+    QCoreApplication::postEvent(Receiver.get(),
+                                new TMessageEvent(message, wParam, lParam, nullptr));
 }
 
 intptr_t TMessageTarget::SendMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    if (QThread::currentThread() == Receiver->thread()) return Receiver->Handler(message, wParam, lParam);
+    if (QThread::currentThread() == Receiver->thread())
+        return Receiver->Handler(message, wParam, lParam);
     auto answer = std::make_shared<std::promise<intptr_t>>();
     std::future<intptr_t> result = answer->get_future();
     QCoreApplication::postEvent(Receiver.get(), new TMessageEvent(message, wParam, lParam, answer));
@@ -99,19 +109,23 @@ void RunInMainThread(const std::function<void()>& work) {
             }
         },
         Qt::BlockingQueuedConnection);
-    if (failure) std::rethrow_exception(failure);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void ServeMessagesUntil(const std::function<bool()>& done) {
-    if (done()) return;
+    if (done())
+        return;
     if (!QCoreApplication::instance()) {
-        while (!done()) QThread::msleep(20);
+        while (!done())
+            QThread::msleep(20);
         return;
     }
     QEventLoop loop;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
+        if (done())
+            loop.quit();
     });
     timer.start(20);
     loop.exec();

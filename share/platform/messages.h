@@ -10,10 +10,11 @@
 // loop. Posted messages are queued; a sent message blocks its sender until the main
 // thread's handler has returned the result.
 
-using TMessageHandler = std::function<intptr_t(uint32_t message, uintptr_t wParam, intptr_t lParam)>;
+using TMessageHandler =
+    std::function<intptr_t(uint32_t message, uintptr_t wParam, intptr_t lParam)>;
 
 class VLSHARE_EXPORT TMessageTarget {
-public:
+  public:
     // Must be made in the main thread; handler runs there.
     explicit TMessageTarget(TMessageHandler handler);
     ~TMessageTarget();
@@ -27,7 +28,7 @@ public:
 
     struct TReceiver;
 
-private:
+  private:
     std::unique_ptr<TReceiver> Receiver;
 };
 

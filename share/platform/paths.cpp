@@ -75,6 +75,15 @@ char SeparatorOf(const std::string& path) {
 }
 
 bool SamePath(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    // A drive letter names the same drive in either case; the names after it are told
+    // apart as the host tells them apart.
+    if (IsDrivePath(a) && IsDrivePath(b)) {
+        return std::toupper(static_cast<unsigned char>(a[0])) ==
+                   std::toupper(static_cast<unsigned char>(b[0])) &&
+               a.compare(1, std::string::npos, b, 1, std::string::npos) == 0;
+    }
     return a == b;
 }
 

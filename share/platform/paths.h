@@ -30,7 +30,8 @@ VLSHARE_EXPORT char DriveLetterOf(const std::string& path);
 // drive form cannot hold: one with a backslash, "*" or "?" (123).
 VLSHARE_EXPORT bool DrivePathOf(const std::string& host, std::string& path);
 
-// Path identity: the host file system tells names apart by letter case, so does this.
+// Path identity: the host file system tells names apart by letter case, so does this; only
+// a drive letter means the same drive in either case.
 VLSHARE_EXPORT bool SamePath(const std::string& a, const std::string& b);
 
 // The separator path uses: "/" for host paths, "\" otherwise.

@@ -103,7 +103,8 @@ int TTerminalInteraction::AskDiskette(int labelNumber, int& choice) {
     // The items and the action each stands for; the restart item only once a series has
     // more than one diskette.
     std::vector<std::pair<std::string, int>> items = {{formatted(LoadStr(653), labelNumber), 0}};
-    if (labelNumber > 1) items.push_back({LoadStr(654), 1});
+    if (labelNumber > 1)
+        items.push_back({LoadStr(654), 1});
     items.push_back({formatted(LoadStr(655), labelNumber), 2});
     items.push_back({formatted(LoadStr(656), labelNumber, labelNumber + 1), 3});
 
@@ -122,7 +123,8 @@ int TTerminalInteraction::AskDiskette(int labelNumber, int& choice) {
     }
     choices.push_back({"cancel", "c", -1});
     int picked = Ask(prompt, choices, -1);
-    if (picked < 0) return IDCANCEL;
+    if (picked < 0)
+        return IDCANCEL;
     choice = items[static_cast<size_t>(picked)].second;
     return IDOK;
 }

@@ -11,7 +11,7 @@
 // body tests Terminated at its own pace), waited for with WaitFor. The object is released
 // by its owner, after WaitFor has returned; the body never frees its own object.
 class VLSHARE_EXPORT TThread {
-public:
+  public:
     explicit TThread(bool createSuspended);
     virtual ~TThread();  // waits for the body to end
     TThread(const TThread&) = delete;
@@ -29,14 +29,14 @@ public:
     // Runs method in the main thread while this thread waits.
     void Synchronize(const std::function<void()>& method);
 
-protected:
+  protected:
     virtual void Execute() = 0;
     // One step below normal priority, for work the user is not waiting on.
     void LowerPriority();
 
     int ReturnValue = 0;
 
-private:
+  private:
     void Run();
 
     std::thread Worker;

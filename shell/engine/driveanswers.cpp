@@ -34,7 +34,8 @@ intptr_t AnswerInvalidVolume(TVDrive& drive) {
 intptr_t AnswerWrongDisk(TBackupThread& thread) {
     int choice = gdInsert;
     int answer = Interaction().AskDiskette(thread.Profile().Header.LabelNumber, choice);
-    if (answer == IDOK) CarryOutDisketteChoice(choice, thread);
+    if (answer == IDOK)
+        CarryOutDisketteChoice(choice, thread);
     return answer;
 }
 
@@ -64,16 +65,24 @@ void CarryOutDisketteChoice(int choice, TBackupThread& thread) {
 
 intptr_t AnswerBackupQuestion(uint32_t message, TBackupThread& thread) {
     TVDrive* drive = thread.Drive();
-    if (!drive) return IDCANCEL;
+    if (!drive)
+        return IDCANCEL;
     switch (message) {
-        case WM_DRIVEFULL: return drive->Prompt(ptFull, "", kSystemModal);
-        case WM_DISKNOTEMPTY: return AnswerNotEmpty(*drive, thread.Profile());
+        case WM_DRIVEFULL:
+            return drive->Prompt(ptFull, "", kSystemModal);
+        case WM_DISKNOTEMPTY:
+            return AnswerNotEmpty(*drive, thread.Profile());
         case WM_DISKINSERIES:
             return drive->Prompt(ptCustom, LoadStr(253), kSystemModal | MB_ICONEXCLAMATION);
-        case WM_WRONGDISK: return AnswerWrongDisk(thread);
-        case WM_DRIVENOTREADY: return drive->Prompt(ptNotReady, "", kSystemModal);
-        case WM_WRITEPROTECTED: return drive->Prompt(ptWriteProtected, "", kSystemModal);
-        case WM_INVALIDVOLUME: return AnswerInvalidVolume(*drive);
-        default: return 0;
+        case WM_WRONGDISK:
+            return AnswerWrongDisk(thread);
+        case WM_DRIVENOTREADY:
+            return drive->Prompt(ptNotReady, "", kSystemModal);
+        case WM_WRITEPROTECTED:
+            return drive->Prompt(ptWriteProtected, "", kSystemModal);
+        case WM_INVALIDVOLUME:
+            return AnswerInvalidVolume(*drive);
+        default:
+            return 0;
     }
 }

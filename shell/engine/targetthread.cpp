@@ -26,7 +26,9 @@ std::string FolderOf(const std::string& path) {
     return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
-std::string NameOf(const std::string& path) { return path.substr(path.find_last_of("\\/:") + 1); }
+std::string NameOf(const std::string& path) {
+    return path.substr(path.find_last_of("\\/:") + 1);
+}
 
 std::string BackupRootOf(const TProfile& profile) {
     return AppendSlash(profile.Target) + LoadStr(109);
@@ -66,7 +68,8 @@ void TBackupThread::Execute() {
         Post(WM_TOTALFILES, reinterpret_cast<uintptr_t>(this), total);
         PrepareTarget();
         ProcessFiles();
-        if (FLog && FLogEnabled) FLog->Flush();
+        if (FLog && FLogEnabled)
+            FLog->Flush();
         Post(WM_BACKUPDONE, reinterpret_cast<uintptr_t>(this), 0);
     } catch (const ETargetThreadError& e) {
         ReportError(e.Code, WM_BACKUPERROR);
@@ -79,7 +82,9 @@ void TBackupThread::Execute() {
     WriteLog(lcBackupEnd, true);
 }
 
-void TBackupThread::ProcessFiles() { ScanFiles(true); }
+void TBackupThread::ProcessFiles() {
+    ScanFiles(true);
+}
 
 bool TBackupThread::IsInsideBackupRoot(const std::string& path) const {
     return SamePath(path, FTargetRoot) ||
@@ -93,7 +98,8 @@ int TBackupThread::ScanFiles(bool backup) {
     bool rootPass = false;
     int counter = 0;
     for (const std::string& source : FProfile.GetSourceFolders()) {
-        if (Terminated()) break;
+        if (Terminated())
+            break;
         if (source.size() > 3 && lettersSeen.find(source[0]) == std::string::npos) {
             folders.push_back(std::string(1, source[0]) + ":\\");
             lettersSeen += source[0];
@@ -105,11 +111,13 @@ int TBackupThread::ScanFiles(bool backup) {
             folders.pop_front();
             // Earlier copies are never backed up again, even when the target lies inside
             // a source folder.
-            if (IsInsideBackupRoot(RemoveSlash(folder))) continue;
+            if (IsInsideBackupRoot(RemoveSlash(folder)))
+                continue;
             for (TFileSearch search(AppendSlash(folder) + "*.*", faAnyFile); search.Found();
                  search.Next()) {
                 if (search.IsDirectory()) {
-                    if (!search.IsDotDirectory() && !rootPass) folders.push_back(search.FullName());
+                    if (!search.IsDotDirectory() && !rootPass)
+                        folders.push_back(search.FullName());
                     continue;
                 }
                 ++counter;
@@ -126,28 +134,38 @@ int TBackupThread::ScanFiles(bool backup) {
 }
 
 bool TBackupThread::AcceptFile() {
-    if (!FileExists(FSourceName)) return false;
+    if (!FileExists(FSourceName))
+        return false;
     FSourceName = ShortToLongPath(FSourceName);
-    if (FLog && SameText(FSourceName, FLog->FileName)) return false;
-    if (SameText(FSourceName, GetExeName())) return false;
-    if (FSourceName.find(GetTempDir()) != std::string::npos) return false;
-    if (SameText(NameOf(FSourceName), "Win386.swp")) return false;
-    if (IsInsideBackupRoot(FSourceName)) return false;
+    if (FLog && SameText(FSourceName, FLog->FileName))
+        return false;
+    if (SameText(FSourceName, GetExeName()))
+        return false;
+    if (FSourceName.find(GetTempDir()) != std::string::npos)
+        return false;
+    if (SameText(NameOf(FSourceName), "Win386.swp"))
+        return false;
+    if (IsInsideBackupRoot(FSourceName))
+        return false;
     return FProfile.DoesFileNameMatch(FSourceName);
 }
 
 void TBackupThread::BackupFile() {
-    if (!AcceptFile()) return;
+    if (!AcceptFile())
+        return;
     std::string temp;
     try {
-        if (CompressFile(temp) && CheckTargetSpace() && CopyToTarget(temp)) ClearArchiveBit();
+        if (CompressFile(temp) && CheckTargetSpace() && CopyToTarget(temp))
+            ClearArchiveBit();
         WriteLog(lcSaveFile, false);
         FErrorCode = 0;
     } catch (...) {
-        if (!temp.empty()) DeleteFile(temp);
+        if (!temp.empty())
+            DeleteFile(temp);
         throw;
     }
-    if (!temp.empty()) DeleteFile(temp);
+    if (!temp.empty())
+        DeleteFile(temp);
 }
 
 bool TBackupThread::CompressFile(std::string& temp) {
@@ -174,13 +192,15 @@ bool TBackupThread::CompressFile(std::string& temp) {
 
 bool TBackupThread::CompressUnchanged(const std::string& temp) {
     TFileStamp before, after;
-    if (!GetFileStamp(FSourceName, before)) RaiseLastOSError();
+    if (!GetFileStamp(FSourceName, before))
+        RaiseLastOSError();
     TVZipStream zip(FSourceName);
     zip.SetCompLevel(FProfile.Header.Compression ? -1 : 0);
     zip.Header.Key = FProfile.Header.Key;
     zip >> temp;
     FTargetSize = zip.LastTargetSize();
-    if (!GetFileStamp(FSourceName, after)) RaiseLastOSError();
+    if (!GetFileStamp(FSourceName, after))
+        RaiseLastOSError();
     FCompressedStamp = after;
     return before == after;
 }
@@ -198,7 +218,8 @@ bool TBackupThread::CheckTargetSpace() {
     }
     while (FDrive->GetFreeBytes() < FTargetSize) {
         Ask(WM_DRIVEFULL);
-        if (FDrive->GetType() == DRIVE_FIXED) throw ETargetThreadError(ERR_TARGETFULL);
+        if (FDrive->GetType() == DRIVE_FIXED)
+            throw ETargetThreadError(ERR_TARGETFULL);
         CheckDiskette();
     }
     return true;
@@ -207,7 +228,8 @@ bool TBackupThread::CheckTargetSpace() {
 void TBackupThread::CheckDiskette() {
     for (;;) {
         TMediaResults results;
-        if (!CheckMedia(results)) return;
+        if (!CheckMedia(results))
+            return;
         std::string label = FDrive->GetLabel();
         if (FDrive->IsEmpty()) {
             FDrive->SetLabel(FProfile.GetNextLabel(true));
@@ -221,7 +243,8 @@ void TBackupThread::CheckDiskette() {
 bool TBackupThread::CheckMedia(TMediaResults& results) {
     for (;;) {
         FDrive->IsMediaValid(results);
-        if (results.Contains(mdNoDrive)) throw ETargetThreadError(ERR_TARGETNOTFOUND);
+        if (results.Contains(mdNoDrive))
+            throw ETargetThreadError(ERR_TARGETNOTFOUND);
         if (results.Contains(mdNoMedia)) {
             Ask(WM_DRIVENOTREADY);
         } else if (results.Contains(mdWriteProtected)) {
@@ -242,7 +265,8 @@ void TBackupThread::PrepareTarget() {
     for (;;) {
         TMediaResults results;
         CheckMedia(results);
-        if (results.Contains(mdFixed)) break;
+        if (results.Contains(mdFixed))
+            break;
         std::string driveLabel = FDrive->GetLabel();
         std::string current = FProfile.GetLabel();
         if (current.empty()) {
@@ -261,7 +285,8 @@ void TBackupThread::PrepareTarget() {
     // Copies a crash left on their way in never became versions.
     for (TFileSearch work(FTargetRoot + "\\" + kWorkFilePrefix + "*", faAnyFile); work.Found();
          work.Next()) {
-        if (!work.IsDirectory()) DeleteFile(work.FullName());
+        if (!work.IsDirectory())
+            DeleteFile(work.FullName());
     }
 }
 
@@ -275,23 +300,27 @@ bool TBackupThread::CopyToTarget(const std::string& temp) {
     std::string work;
     try {
         FDrive->SetCurrentDir(FolderOf(FTargetName), true);
-        if (!CreateUniqueFile(FTargetRoot, kWorkFilePrefix, work)) RaiseLastOSError();
+        if (!CreateUniqueFile(FTargetRoot, kWorkFilePrefix, work))
+            RaiseLastOSError();
         {
             TFileStream in(temp, fmOpenRead);
             TFileStream out(work, fmCreate);
             out.CopyFrom(in);
             out.Flush();
         }
-        if (!PlaceNewVersion(work, FTargetName, FProfile.Header.NumVersions)) RaiseLastOSError();
+        if (!PlaceNewVersion(work, FTargetName, FProfile.Header.NumVersions))
+            RaiseLastOSError();
         FTargetName = VersionName(FTargetName, 1);
         FErrorCode = 0;
         return true;
     } catch (const EAbort&) {
-        if (!work.empty()) DeleteFile(work);
+        if (!work.empty())
+            DeleteFile(work);
         throw;
     } catch (const std::exception&) {
         FErrorCode = ErrorOr(110);
-        if (!work.empty()) DeleteFile(work);
+        if (!work.empty())
+            DeleteFile(work);
         return false;
     }
 }
@@ -300,9 +329,11 @@ void TBackupThread::ClearArchiveBit() {
     // Only the state that was copied counts as backed up: a file changed since keeps its
     // archive attribute, so the change is not missed.
     TFileStamp now;
-    if (!GetFileStamp(FSourceName, now) || !(now == FCompressedStamp)) return;
+    if (!GetFileStamp(FSourceName, now) || !(now == FCompressedStamp))
+        return;
     int attributes = GetFileAttributes(FSourceName);
-    if (attributes != -1) SetFileAttributes(FSourceName, attributes & ~faArchive);
+    if (attributes != -1)
+        SetFileAttributes(FSourceName, attributes & ~faArchive);
 }
 
 void TBackupThread::ReportError(int code, uint32_t message) {
@@ -313,7 +344,8 @@ void TBackupThread::ReportError(int code, uint32_t message) {
 }
 
 void TBackupThread::WriteLog(TLogCode code, bool flush) {
-    if (!FLogEnabled || !FLog) return;
+    if (!FLogEnabled || !FLog)
+        return;
     try {
         if (code == lcSaveFile || code == lcRestoreFile) {
             FLog->WriteEntry(code, FSourceName, FErrorCode, flush);
@@ -322,7 +354,8 @@ void TBackupThread::WriteLog(TLogCode code, bool flush) {
         }
     } catch (const std::exception& e) {
         // A log that cannot be written must not stop the backup; the user hears of it once.
-        if (!FLogFailed) ShowException(e);
+        if (!FLogFailed)
+            ShowException(e);
         FLogFailed = true;
     }
 }
@@ -330,7 +363,8 @@ void TBackupThread::WriteLog(TLogCode code, bool flush) {
 void TBackupThread::SaveProfile() {
     Synchronize([this] {
         TProfileMgr* manager = TProfile::Manager;
-        if (!manager || !manager->GetCurrentProfile()) return;
+        if (!manager || !manager->GetCurrentProfile())
+            return;
         manager->UpdateCurrentProfile(&FProfile);
         manager->SaveCurrentProfile();
     });
@@ -338,7 +372,8 @@ void TBackupThread::SaveProfile() {
 
 intptr_t TBackupThread::Ask(uint32_t message) {
     intptr_t answer = FController->SendMessage(message, reinterpret_cast<uintptr_t>(this), 0);
-    if (answer == 2) throw EAbort(LoadStr(32018));
+    if (answer == 2)
+        throw EAbort(LoadStr(32018));
     return answer;
 }
 

@@ -14,7 +14,7 @@
 
 // Ends a backup run with an error code (errorcodes.h).
 class ETargetThreadError : public Exception {
-public:
+  public:
     explicit ETargetThreadError(int code) : Exception(""), Code(code) {}
     int Code;
 };
@@ -24,7 +24,7 @@ public:
 // keeping diskette series in order. It never touches a window: progress and results are
 // posted to the controller, questions are sent to it and answered there.
 class TBackupThread : public TThread {
-public:
+  public:
     // Starts at once, on its own copy of profile, one priority step below normal.
     TBackupThread(const TProfile& profile, TLogFile* log, TMessageTarget* controller);
     ~TBackupThread() override;
@@ -34,7 +34,7 @@ public:
     TProfile& Profile() { return FProfile; }
     const std::string& TargetRoot() const { return FTargetRoot; }
 
-protected:
+  protected:
     // For subclasses that must finish their own construction before the thread runs.
     TBackupThread(const TProfile& profile, TLogFile* log, TMessageTarget* controller,
                   bool createSuspended);
@@ -75,7 +75,7 @@ protected:
     TFileStamp FCompressedStamp;
     bool FLogFailed = false;
 
-private:
+  private:
     // Compresses the source into temp; false when the source changed meanwhile.
     bool CompressUnchanged(const std::string& temp);
     bool IsInsideBackupRoot(const std::string& path) const;

@@ -12,11 +12,14 @@ constexpr int kHighestNumber = 999;
 
 // The version number in a name that ends in ".VL" and three digits, or 0.
 int VersionNumberOf(const std::string& name) {
-    if (name.size() < 6) return 0;
+    if (name.size() < 6)
+        return 0;
     std::string suffix = name.substr(name.size() - 6);
-    if (suffix.compare(0, 3, ".VL") != 0) return 0;
+    if (suffix.compare(0, 3, ".VL") != 0)
+        return 0;
     for (size_t i = 3; i < 6; ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(suffix[i]))) return 0;
+        if (!std::isdigit(static_cast<unsigned char>(suffix[i])))
+            return 0;
     }
     return std::stoi(suffix.substr(3));
 }
@@ -38,9 +41,11 @@ std::vector<TStoredVersion> ListVersions(const std::string& targetName) {
     std::vector<TStoredVersion> versions;
     std::string folder = FolderOf(targetName);
     for (TFileSearch search(targetName + ".VL???", faAnyFile); search.Found(); search.Next()) {
-        if (search.IsDirectory()) continue;
+        if (search.IsDirectory())
+            continue;
         int number = VersionNumberOf(search.Rec().Name);
-        if (number > 0) versions.push_back({folder + search.Rec().Name, number});
+        if (number > 0)
+            versions.push_back({folder + search.Rec().Name, number});
     }
     std::sort(versions.begin(), versions.end(),
               [](const TStoredVersion& a, const TStoredVersion& b) { return a.Number < b.Number; });
@@ -55,14 +60,17 @@ bool PlaceNewVersion(const std::string& workFile, const std::string& targetName,
     // Close the gaps downwards: each move goes to a free, lower number, so the order of
     // the numbers stays the order of age.
     for (int i = 0; i < count; ++i) {
-        if (versions[i].Number == i + 1) continue;
-        if (!RenameFile(versions[i].Path, VersionName(targetName, i + 1))) return false;
+        if (versions[i].Number == i + 1)
+            continue;
+        if (!RenameFile(versions[i].Path, VersionName(targetName, i + 1)))
+            return false;
         versions[i] = {VersionName(targetName, i + 1), i + 1};
     }
     // With every number taken, the oldest version cannot move up; it is one that goes
     // anyway once the new copy is in place.
     if (count == kHighestNumber) {
-        if (!DeleteFile(VersionName(targetName, count))) return false;
+        if (!DeleteFile(VersionName(targetName, count)))
+            return false;
         --count;
     }
     // Make room for the new copy: each version moves up one, the oldest first.
@@ -71,7 +79,8 @@ bool PlaceNewVersion(const std::string& workFile, const std::string& targetName,
             return false;
         }
     }
-    if (!RenameFile(workFile, VersionName(targetName, 1))) return false;
+    if (!RenameFile(workFile, VersionName(targetName, 1)))
+        return false;
     // Only now that the new copy is in place do versions beyond the kept number go.
     for (int number = keep + 1; number <= count + 1; ++number) {
         DeleteFile(VersionName(targetName, number));

@@ -20,13 +20,17 @@ namespace {
 
 std::atomic<bool> Interrupted{false};
 
-void OnInterrupt(int) { Interrupted = true; }
+void OnInterrupt(int) {
+    Interrupted = true;
+}
 
 // The controller of one run: it follows the thread's messages and answers its questions.
 class TBackupRun {
-public:
+  public:
     TBackupRun(TProfileMgr& manager, TLogFile& log)
-        : Manager(manager), Log(log), Progress(stdout),
+        : Manager(manager),
+          Log(log),
+          Progress(stdout),
           Target([this](uint32_t message, uintptr_t wParam, intptr_t lParam) {
               return Handle(message, wParam, lParam);
           }) {}
@@ -48,7 +52,7 @@ public:
         return CancelRequested && LastError == 0 ? ERR_CANCELLED : LastError;
     }
 
-private:
+  private:
     intptr_t Handle(uint32_t message, uintptr_t wParam, intptr_t lParam) {
         switch (message) {
             case WM_TOTALFILES:
@@ -85,7 +89,8 @@ int ReportOutcome(int error, const TLogFile& log, bool logging) {
     switch (error) {
         case 0:
             std::puts(LoadStr(261).c_str());
-            if (logging) std::printf("Each file's outcome is in the log: %s\n", log.FileName.c_str());
+            if (logging)
+                std::printf("Each file's outcome is in the log: %s\n", log.FileName.c_str());
             return kExitOk;
         case ERR_CANCELLED:
             std::fprintf(stderr, "%s\n", LoadStr(260).c_str());
@@ -111,8 +116,10 @@ int RunBackup(const TArgs& args) {
         throw ECommandError("there is no profile titled \"" + args.Positional()[0] + "\"");
     }
     TProfile* profile = manager.GetCurrentProfile();
-    if (!profile) throw ECommandError("there is no profile yet (see vlctl profile add)");
-    std::printf("Backing up profile \"%s\" to %s\n", profile->Title.c_str(), profile->Target.c_str());
+    if (!profile)
+        throw ECommandError("there is no profile yet (see vlctl profile add)");
+    std::printf("Backing up profile \"%s\" to %s\n", profile->Title.c_str(),
+                profile->Target.c_str());
 
     TLogFile log(manager.MaxLogEntries, static_cast<TLogType>(manager.LogType), manager.CreateLog);
     std::signal(SIGINT, OnInterrupt);

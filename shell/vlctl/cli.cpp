@@ -73,7 +73,8 @@ std::string DrivePathArgument(const std::string& argument) {
 }
 
 std::string RemoveTrailingSeparator(const std::string& path) {
-    if (path.size() > 3 && path.back() == '\\') return path.substr(0, path.size() - 1);
+    if (path.size() > 3 && path.back() == '\\')
+        return path.substr(0, path.size() - 1);
     return path;
 }
 

@@ -9,12 +9,18 @@ namespace {
 
 const char* TypeName(int type) {
     switch (type) {
-        case DRIVE_REMOVABLE: return "removable";
-        case DRIVE_FIXED: return "fixed";
-        case DRIVE_REMOTE: return "remote";
-        case DRIVE_CDROM: return "cdrom";
-        case DRIVE_RAMDISK: return "ramdisk";
-        default: return "unknown";
+        case DRIVE_REMOVABLE:
+            return "removable";
+        case DRIVE_FIXED:
+            return "fixed";
+        case DRIVE_REMOTE:
+            return "remote";
+        case DRIVE_CDROM:
+            return "cdrom";
+        case DRIVE_RAMDISK:
+            return "ramdisk";
+        default:
+            return "unknown";
     }
 }
 
@@ -24,20 +30,25 @@ int RunDrives(const TArgs& args) {
     args.Expect(0, 0);
     auto map = CurrentDriveMap();
     std::printf("Drive map: %s\n", DriveMapFileName().c_str());
-    std::printf("%-6s %-10s %-14s %12s %12s  %s\n", "drive", "type", "label", "free", "total", "folder");
+    std::printf("%-6s %-10s %-14s %12s %12s  %s\n", "drive", "type", "label", "free", "total",
+                "folder");
     for (const TDriveEntry& drive : map->Entries()) {
         std::string root = std::string(1, drive.Letter) + ":\\";
         TVolumeInfo volume;
         int64_t total = 0, available = 0;
-        bool medium = GetVolumeInformation(root, volume) && GetDiskFreeSpace(root, total, available);
-        std::string folder = drive.HostFolder.empty() ? "(medium " + drive.Uuid + " not mounted)" : drive.HostFolder;
+        bool medium =
+            GetVolumeInformation(root, volume) && GetDiskFreeSpace(root, total, available);
+        std::string folder =
+            drive.HostFolder.empty() ? "(medium " + drive.Uuid + " not mounted)" : drive.HostFolder;
         if (medium) {
-            std::printf("%-6s %-10s %-14s %12s %12s  %s\n", (std::string(1, drive.Letter) + ":").c_str(),
-                        TypeName(drive.Type), volume.Label.c_str(), HumanBytes(available).c_str(),
+            std::printf("%-6s %-10s %-14s %12s %12s  %s\n",
+                        (std::string(1, drive.Letter) + ":").c_str(), TypeName(drive.Type),
+                        volume.Label.c_str(), HumanBytes(available).c_str(),
                         HumanBytes(total).c_str(), folder.c_str());
         } else {
-            std::printf("%-6s %-10s %-14s %12s %12s  %s\n", (std::string(1, drive.Letter) + ":").c_str(),
-                        TypeName(drive.Type), "", "no medium", "", folder.c_str());
+            std::printf("%-6s %-10s %-14s %12s %12s  %s\n",
+                        (std::string(1, drive.Letter) + ":").c_str(), TypeName(drive.Type), "",
+                        "no medium", "", folder.c_str());
         }
     }
     return kExitOk;

@@ -18,7 +18,8 @@ const char* const kSelectUsage = "vlctl profile select TITLE";
 
 // A refused edit: the message the dialog would show.
 void Check(int messageId) {
-    if (messageId != 0) throw ECommandError(LoadStr(messageId));
+    if (messageId != 0)
+        throw ECommandError(LoadStr(messageId));
 }
 
 std::vector<std::string> SplitList(const std::string& text) {
@@ -26,9 +27,11 @@ std::vector<std::string> SplitList(const std::string& text) {
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find(',', start);
-        if (end == std::string::npos) end = text.size();
+        if (end == std::string::npos)
+            end = text.size();
         std::string item = Trim(text.substr(start, end - start));
-        if (!item.empty()) items.push_back(item);
+        if (!item.empty())
+            items.push_back(item);
         start = end + 1;
     }
     return items;
@@ -37,28 +40,35 @@ std::vector<std::string> SplitList(const std::string& text) {
 int ParseVersions(const std::string& text) {
     int value = 0;
     for (char c : text) {
-        if (c < '0' || c > '9' || value > 999) throw ECommandError("--versions takes a number from 1 to 999");
+        if (c < '0' || c > '9' || value > 999)
+            throw ECommandError("--versions takes a number from 1 to 999");
         value = value * 10 + (c - '0');
     }
-    if (value < 1 || value > 999) throw ECommandError("--versions takes a number from 1 to 999");
+    if (value < 1 || value > 999)
+        throw ECommandError("--versions takes a number from 1 to 999");
     return value;
 }
 
 // Replaces one of the profile's mask lists with masks, through the validating Add.
 void ReplaceMasks(TProfile& profile, const std::string& masks, bool include) {
     std::vector<std::string> wanted = SplitList(masks);
-    if (wanted.empty()) throw ECommandError(std::string("--") + (include ? "include" : "exclude") + " needs at least one mask");
+    if (wanted.empty())
+        throw ECommandError(std::string("--") + (include ? "include" : "exclude") +
+                            " needs at least one mask");
     std::vector<std::string> current = include ? profile.Masks.Includes : profile.Masks.Excludes;
-    for (const std::string& mask : current) profile.DeleteMask(mask, include);
+    for (const std::string& mask : current)
+        profile.DeleteMask(mask, include);
     for (const std::string& mask : wanted) {
-        if (!profile.AddMask(mask, include)) throw ECommandError("the mask \"" + mask + "\" was not added");
+        if (!profile.AddMask(mask, include))
+            throw ECommandError("the mask \"" + mask + "\" was not added");
     }
 }
 
 int RunAdd(const TArgs& args) {
     args.Expect(0, 0);
     for (const char* required : {"title", "source", "target"}) {
-        if (!args.Has(required)) throw ECommandError("usage: " + std::string(kAddUsage));
+        if (!args.Has(required))
+            throw ECommandError("usage: " + std::string(kAddUsage));
     }
     TProfileMgr manager;
     auto profile = std::make_unique<TProfile>();
@@ -69,11 +79,16 @@ int RunAdd(const TArgs& args) {
     }
     Check(profile->UpdateSource(sources));
     Check(profile->UpdateTarget(RemoveTrailingSeparator(DrivePathArgument(args.Value("target")))));
-    if (args.Has("versions")) profile->SetNumVersions(ParseVersions(args.Value("versions")));
-    if (args.Has("no-compress")) profile->SetCompression(false);
-    if (args.Has("password-file")) Check(profile->UpdatePassword(ReadPasswordFile(args.Value("password-file"))));
-    if (args.Has("include")) ReplaceMasks(*profile, args.Value("include"), true);
-    if (args.Has("exclude")) ReplaceMasks(*profile, args.Value("exclude"), false);
+    if (args.Has("versions"))
+        profile->SetNumVersions(ParseVersions(args.Value("versions")));
+    if (args.Has("no-compress"))
+        profile->SetCompression(false);
+    if (args.Has("password-file"))
+        Check(profile->UpdatePassword(ReadPasswordFile(args.Value("password-file"))));
+    if (args.Has("include"))
+        ReplaceMasks(*profile, args.Value("include"), true);
+    if (args.Has("exclude"))
+        ReplaceMasks(*profile, args.Value("exclude"), false);
     std::string title = profile->Title;
     manager.AddNewProfile(std::move(profile));
     std::printf("Added the profile \"%s\"%s.\n", title.c_str(),
@@ -94,12 +109,15 @@ int RunSelect(const TArgs& args) {
 }  // namespace
 
 int RunProfile(const std::vector<std::string>& words) {
-    if (words.empty()) throw ECommandError("usage: vlctl profile add|select ...");
+    if (words.empty())
+        throw ECommandError("usage: vlctl profile add|select ...");
     std::vector<std::string> rest(words.begin() + 1, words.end());
     if (words[0] == "add") {
-        return RunAdd(TArgs(rest, {"title", "source", "target", "versions", "password-file", "include", "exclude"},
-                            {"no-compress"}, kAddUsage));
+        return RunAdd(TArgs(
+            rest, {"title", "source", "target", "versions", "password-file", "include", "exclude"},
+            {"no-compress"}, kAddUsage));
     }
-    if (words[0] == "select") return RunSelect(TArgs(rest, {}, {}, kSelectUsage));
+    if (words[0] == "select")
+        return RunSelect(TArgs(rest, {}, {}, kSelectUsage));
     throw ECommandError("unknown profile command \"" + words[0] + "\"");
 }

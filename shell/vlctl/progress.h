@@ -6,14 +6,14 @@
 // Shows how far a long run has come: a bar redrawn in place on a terminal, a line for
 // every tenth otherwise.
 class TProgress {
-public:
+  public:
     explicit TProgress(std::FILE* out);
     void SetTotal(long total);
     void Update(long done);
     // Ends the bar's line.
     void Finish();
 
-private:
+  private:
     void Draw();
 
     std::FILE* Out;

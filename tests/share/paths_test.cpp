@@ -114,3 +114,21 @@ TEST_F(PathMapping, SymlinkedHostPathFindsItsDrive) {
     ASSERT_TRUE(DrivePathOf(Dir / "link-to-stick" + "/f.txt", path));
     EXPECT_EQ(path, "D:\\f.txt");
 }
+
+TEST(PathIdentity, NamesCountByLetterCaseDriveLettersDoNot) {
+    struct Case {
+        const char* A;
+        const char* B;
+        bool Same;
+    };
+    const Case cases[] = {
+        {"C:\\Data\\x.txt", "C:\\Data\\x.txt", true},
+        {"c:\\Data\\x.txt", "C:\\Data\\x.txt", true},
+        {"C:\\data\\x.txt", "C:\\Data\\x.txt", false},
+        {"C:\\Data", "C:\\Data\\", false},
+        {"/home/ann", "/home/ann", true},
+        {"/home/Ann", "/home/ann", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SamePath(c.A, c.B), c.Same) << c.A << " / " << c.B;
+}

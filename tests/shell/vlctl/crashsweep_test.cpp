@@ -20,7 +20,7 @@ namespace {
 const std::vector<std::string> kFiles = {"one.txt", "two.txt"};
 
 class CrashSweep : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         UseDriveMap("detect off\nC: fixed " + Drives / "c" + "\nE: fixed " + Drives / "e" + "\n");
         fs::create_directories(Drives.Path() / "e");
@@ -36,7 +36,8 @@ protected:
 
     void WriteRound(int round) {
         for (const std::string& file : kFiles) {
-            WriteTextFile(Drives.Path() / "c/Data" / file, file + " round " + std::to_string(round));
+            WriteTextFile(Drives.Path() / "c/Data" / file,
+                          file + " round " + std::to_string(round));
         }
     }
 
@@ -44,10 +45,12 @@ protected:
     std::map<int, int> Versions(const std::string& file) {
         std::map<int, int> rounds;
         fs::path folder = Drives.Path() / "e/Vaultaire/C/Data";
-        if (!fs::exists(folder)) return rounds;
+        if (!fs::exists(folder))
+            return rounds;
         for (const auto& entry : fs::directory_iterator(folder)) {
             std::string name = entry.path().filename().string();
-            if (name.rfind(file + ".VL", 0) != 0) continue;
+            if (name.rfind(file + ".VL", 0) != 0)
+                continue;
             rounds[std::stoi(name.substr(file.size() + 3))] = RoundIn(entry.path());
         }
         return rounds;
@@ -67,7 +70,8 @@ protected:
     std::vector<std::string> WorkFilesLeft() {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(Drives.Path() / "e/Vaultaire")) {
-            if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+            if (entry.is_regular_file())
+                names.push_back(entry.path().filename().string());
         }
         return names;
     }
@@ -81,7 +85,8 @@ protected:
 
     void Restore(const fs::path& from) {
         for (const fs::path& place : {Drives.Path() / "e", Data.Dir().Path()}) {
-            for (const auto& entry : fs::directory_iterator(place)) fs::remove_all(entry.path());
+            for (const auto& entry : fs::directory_iterator(place))
+                fs::remove_all(entry.path());
         }
         fs::copy(from / "e", Drives.Path() / "e", fs::copy_options::recursive);
         fs::copy(from / "data", Data.Dir().Path(), fs::copy_options::recursive);
@@ -128,7 +133,8 @@ TEST_F(CrashSweep, NoVersionIsLostAtAnyStepOfARenumberingRun) {
             }
             // Until the new copy is in place every old version stays; afterwards only the
             // oldest may go, since three versions are kept.
-            std::set<int> needed = rounds.count(4) ? std::set<int>{2, 3, 4} : std::set<int>{1, 2, 3};
+            std::set<int> needed =
+                rounds.count(4) ? std::set<int>{2, 3, 4} : std::set<int>{1, 2, 3};
             for (int round : needed) {
                 if (!rounds.count(round)) {
                     ++versionsLost;

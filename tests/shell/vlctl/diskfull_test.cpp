@@ -15,7 +15,8 @@ namespace {
 std::string Incompressible(size_t size, unsigned seed) {
     std::mt19937 random(seed);
     std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random());
+    for (char& c : bytes)
+        c = static_cast<char>(random());
     return bytes;
 }
 
@@ -48,7 +49,8 @@ TEST(DiskFull, AFailedCopyKeepsTheOldVersionsAndLeavesNoWorkFile) {
         EXPECT_TRUE(entry.is_directory()) << "left behind: " << entry.path();
     }
     std::string log = ReadTextFile(data.Dir().Path() / "Vaultaire 2000.log");
-    EXPECT_NE(log.find("Error saving file: C:\\Data\\big.bin. There is not enough space on the disk"),
-              std::string::npos)
+    EXPECT_NE(
+        log.find("Error saving file: C:\\Data\\big.bin. There is not enough space on the disk"),
+        std::string::npos)
         << log;
 }

@@ -1,0 +1,162 @@
+// Which files a backup run finds and which of them it copies: the walk of the source
+// folders with its pass over each source drive's root, and the files that are never
+// backed up whatever the masks say.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <numeric>
+#include <ostream>
+
+#include "enginefixture.h"
+#include "platform/drivemap.h"
+#include "profilemgr.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TWalkCase {
+    const char* Name;
+    std::vector<std::string> Sources;
+    long TotalFiles;  // every file found, eligible or not
+    std::set<std::string> Copies;
+};
+
+void PrintTo(const TWalkCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
+class Walk : public TBackupRunTest, public testing::WithParamInterface<TWalkCase> {
+  protected:
+    void SetUp() override {
+        WriteFile("c/top.txt", "in the root of C");
+        WriteFile("c/top.bak", "in the root, but not covered by the masks");
+        WriteFile("c/Other/x.txt", "in a folder that is no source");
+        WriteFile("c/Data/a.txt", "a");
+        WriteFile("c/Data/Sub/b.txt", "b");
+        WriteFile("d/d.txt", "in the root of D");
+        WriteFile("d/Docs/e.txt", "e");
+        fs::create_directories(Host("e"));
+        UseDrives({Drive('C', "fixed", "c"), Drive('D', "fixed", "d"), Drive('E', "fixed", "e")});
+    }
+};
+
+TEST_P(Walk, FindsAndCopies) {
+    const TWalkCase& c = GetParam();
+    UseProfile(c.Sources, "E:\\", 3);
+
+    TRunOutcome run = RunBackup();
+
+    ASSERT_TRUE(run.Done) << "error " << run.Error;
+    EXPECT_EQ(run.TotalFiles, c.TotalFiles);
+    std::vector<long> oneByOne(static_cast<size_t>(c.TotalFiles));
+    std::iota(oneByOne.begin(), oneByOne.end(), 1);
+    EXPECT_EQ(run.Processed, oneByOne) << "each file found is reported once it is handled";
+    EXPECT_EQ(FilesBelow("e/Vaultaire"), c.Copies);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , Walk,
+    testing::Values(
+        // The root of C is looked at, without entering its other folders.
+        TWalkCase{"FolderWithTheRootOfItsDrive",
+                  {"C:\\Data"},
+                  4,
+                  {"C/top.txt.VL001", "C/Data/a.txt.VL001", "C/Data/Sub/b.txt.VL001"}},
+        TWalkCase{"WholeDrive",
+                  {"C:\\"},
+                  5,
+                  {"C/top.txt.VL001", "C/Other/x.txt.VL001", "C/Data/a.txt.VL001",
+                   "C/Data/Sub/b.txt.VL001"}},
+        // The inner folder is walked twice: its files are counted and copied twice.
+        TWalkCase{"FolderInsideAnother",
+                  {"C:\\Data", "C:\\Data\\Sub"},
+                  5,
+                  {"C/top.txt.VL001", "C/Data/a.txt.VL001", "C/Data/Sub/b.txt.VL001",
+                   "C/Data/Sub/b.txt.VL002"}},
+        // Each drive's root is looked at once, before its first source folder.
+        TWalkCase{"FoldersOnTwoDrives",
+                  {"C:\\Data\\Sub", "D:\\Docs", "C:\\Data"},
+                  7,
+                  {"C/top.txt.VL001", "C/Data/a.txt.VL001", "C/Data/Sub/b.txt.VL001",
+                   "C/Data/Sub/b.txt.VL002", "D/d.txt.VL001", "D/Docs/e.txt.VL001"}}),
+    [](const testing::TestParamInfo<TWalkCase>& info) { return info.param.Name; });
+
+// ---- Files that are never backed up ----
+
+class NeverBackedUp : public TBackupRunTest {};
+
+TEST_F(NeverBackedUp, SwapFileTemporaryFilesAndEarlierCopies) {
+    WriteFile("c/keep.txt", "kept");
+    WriteFile("c/WIN386.SWP", "swap");
+    WriteFile("c/Sub/win386.swp", "swap");
+    WriteFile("c/Sub/Win386.Swp", "swap");
+    WriteFile("c/Sub/other.swp", "a swap file by name only");
+    WriteFile("c/Temp/note.txt", "temporary");
+    WriteFile("c/Backup/beside.txt", "next to the backup root, not in it");
+    WriteFile("c/Backup/Vaultaire/C/old.txt.VL001", "an earlier copy");
+    UseTempFolder("c/Temp");
+    UseDrives({Drive('C', "fixed", "c")});
+    UseProfile({"C:\\"}, "C:\\Backup", 3);
+
+    TRunOutcome run = RunBackup();
+
+    ASSERT_TRUE(run.Done) << "error " << run.Error;
+    EXPECT_EQ(FilesBelow("c/Backup/Vaultaire"),
+              (std::set<std::string>{"C/keep.txt.VL001", "C/Sub/other.swp.VL001",
+                                     "C/Backup/beside.txt.VL001", "C/old.txt.VL001"}));
+    EXPECT_EQ(FilesBelow("c/Temp"), (std::set<std::string>{"note.txt"}))
+        << "the run's own temporary files are gone";
+}
+
+// The target may lie inside a source folder, also when its drive letter is written in the
+// other case: the copies of this run are never copied again.
+TEST_F(NeverBackedUp, CopiesBelowTheBackupRootWhateverTheCaseOfItsDriveLetter) {
+    WriteFile("c/Data/a.txt", "a");
+    WriteFile("c/Data/Sub/b.txt", "b");
+    UseDrives({Drive('C', "fixed", "c")});
+    UseProfile({"C:\\Data"}, "c:\\Data\\Backup", 3);
+
+    TRunOutcome run = RunBackup();
+
+    ASSERT_TRUE(run.Done) << "error " << run.Error;
+    EXPECT_EQ(FilesBelow("c/Data/Backup/Vaultaire"),
+              (std::set<std::string>{"C/Data/a.txt.VL001", "C/Data/Sub/b.txt.VL001"}));
+}
+
+TEST_F(NeverBackedUp, TheLog) {
+    // The data folder, with the log in it, is a drive of its own here.
+    fs::create_directories(Host("e"));
+    UseDrives({Drive('E', "fixed", "e"), "L: fixed \"" + Data.Dir().Path().string() + "\""});
+    UseProfile({"L:\\"}, "E:\\", 3);
+    const std::string mapName = fs::path(DriveMapFileName()).filename().string();
+
+    TRunOutcome run = RunBackup();
+
+    ASSERT_TRUE(run.Done) << "error " << run.Error;
+    ASSERT_EQ(LogFileName(), "L:\\Vaultaire 2000.log");
+    std::set<std::string> copies = FilesBelow("e/Vaultaire/L");
+    EXPECT_TRUE(copies.contains(mapName + ".VL001")) << "the data folder was walked";
+    EXPECT_FALSE(copies.contains("Vaultaire 2000.log.VL001"));
+}
+
+TEST_F(NeverBackedUp, TheProgram) {
+    // The program lies alone in its folder; only files without an extension are covered, as
+    // the program's file is.
+    const fs::path program = fs::read_symlink("/proc/self/exe");
+    WriteFile("c/README", "no extension");
+    fs::create_directories(Host("e"));
+    UseDrives({Drive('C', "fixed", "c"), Drive('E', "fixed", "e"),
+               "P: fixed \"" + program.parent_path().string() + "\""});
+    TProfile& profile = UseProfile({"C:\\", "P:\\"}, "E:\\", 3);
+    // A file without an extension is judged by the include list alone.
+    profile.Masks.Excludes = {".*"};
+
+    TRunOutcome run = RunBackup();
+
+    ASSERT_TRUE(run.Done) << "error " << run.Error;
+    EXPECT_GE(run.TotalFiles, 2);
+    EXPECT_EQ(FilesBelow("e/Vaultaire"), (std::set<std::string>{"C/README.VL001"}));
+}
+
+}  // namespace
