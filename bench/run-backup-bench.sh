@@ -101,8 +101,12 @@ tar_bytes=$(stat -c %s "$work/corpus.tgz")
 
 # Memory: the same kind of corpus at a tenth of the size and count.
 mkdir -p "$work/small"
-find "$work/corpus" -type f | head -n $((corpus_files / 10)) | while read -r f; do
-    rel=${f#"$work/corpus/"}; mkdir -p "$work/small/$(dirname "$rel")"; cp "$f" "$work/small/$rel"; done
+mapfile -t all_files < <(find "$work/corpus" -type f | sort)
+for f in "${all_files[@]:0:$((corpus_files / 10))}"; do
+    rel=${f#"$work/corpus/"}
+    mkdir -p "$work/small/$(dirname "$rel")"
+    cp "$f" "$work/small/$rel"
+done
 read -r _ small_peak _ < <(run_backup "$work/small" small)
 
 mb=$(echo "$corpus_bytes / 1000000" | bc -l)

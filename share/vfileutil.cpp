@@ -128,18 +128,8 @@ std::string ShortToLongFileName(const std::string& path) {
 }
 
 std::string ShortToLongPath(const std::string& path) {
-    std::string result;
-    std::string rest = path;
-    size_t cut;
-    while ((cut = rest.find_last_of("\\")) != std::string::npos && cut > 0) {
-        std::string name = ShortToLongFileName(rest);
-        if (name.empty())
-            name = rest.substr(cut + 1);
-        result.insert(0, name);
-        result.insert(0, 1, '\\');
-        rest.resize(cut);
-    }
-    return rest + result;
+    // Every name on the host is its own long name, so the path already is its long form.
+    return path;
 }
 
 std::string ShortcutFileName(const std::string& name, int folder) {

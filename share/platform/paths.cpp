@@ -98,7 +98,10 @@ bool HostPathOf(const std::string& path, std::string& host) {
     const TDriveEntry* drive = CurrentDriveMap()->Find(path[0]);
     if (!drive)
         return Fail(ERROR_PATH_NOT_FOUND);
-    if (drive->HostFolder.empty() || !hostfs::IsDirectory(drive->HostFolder)) {
+    // A medium can only be missing from a drive that takes media out; elsewhere a missing
+    // folder is reported by the operation itself.
+    bool takesMedia = drive->Type == DRIVE_REMOVABLE || drive->Type == DRIVE_CDROM;
+    if (drive->HostFolder.empty() || (takesMedia && !hostfs::IsDirectory(drive->HostFolder))) {
         return Fail(ERROR_NOT_READY);
     }
     std::vector<std::string> kept;

@@ -52,12 +52,15 @@ TBackupThread::TBackupThread(const TProfile& profile, TLogFile* log, TMessageTar
       FTargetRoot(BackupRootOf(profile)),
       FProfile(profile),
       FLog(log),
+      FExeName(GetExeName()),
+      FTempDir(GetTempDir()),
       FLogEnabled(TProfile::Manager ? TProfile::Manager->CreateLog : log != nullptr),
       FController(controller) {}
 
 TBackupThread::~TBackupThread() {
     Terminate();
     WaitFor();
+    CloseTemporaryFile();
 }
 
 void TBackupThread::Execute() {
@@ -79,6 +82,7 @@ void TBackupThread::Execute() {
         ShowException(e);
         ReportError(ERR_UNEXPECTED, WM_BACKUPERROR);
     }
+    CloseTemporaryFile();
     WriteLog(lcBackupEnd, true);
 }
 
@@ -139,9 +143,9 @@ bool TBackupThread::AcceptFile() {
     FSourceName = ShortToLongPath(FSourceName);
     if (FLog && SameText(FSourceName, FLog->FileName))
         return false;
-    if (SameText(FSourceName, GetExeName()))
+    if (SameText(FSourceName, FExeName))
         return false;
-    if (FSourceName.find(GetTempDir()) != std::string::npos)
+    if (FSourceName.find(FTempDir) != std::string::npos)
         return false;
     if (SameText(NameOf(FSourceName), "Win386.swp"))
         return false;
@@ -153,31 +157,59 @@ bool TBackupThread::AcceptFile() {
 void TBackupThread::BackupFile() {
     if (!AcceptFile())
         return;
-    std::string temp;
     try {
-        if (CompressFile(temp) && CheckTargetSpace() && CopyToTarget(temp))
+        if (CompressFile() && CheckTargetSpace() && CopyToTarget())
             ClearArchiveBit();
         WriteLog(lcSaveFile, false);
         FErrorCode = 0;
     } catch (...) {
-        if (!temp.empty())
-            DeleteFile(temp);
+        EmptyTemporaryFile();
         throw;
     }
-    if (!temp.empty())
-        DeleteFile(temp);
+    EmptyTemporaryFile();
 }
 
-bool TBackupThread::CompressFile(std::string& temp) {
-    int error = GetTempFile(temp, "VLD");
+bool TBackupThread::OpenTemporaryFile() {
+    if (FTemp)
+        return true;
+    int error = GetTempFile(FTempName, "VLD");
     if (error != 0) {
         FErrorCode = error;
         return false;
     }
     try {
+        FTemp = std::make_unique<TFileStream>(FTempName, fmOpenReadWrite);
+        return true;
+    } catch (const std::exception&) {
+        FErrorCode = ErrorOr(ERROR_ACCESS_DENIED);
+        DeleteFile(FTempName);
+        return false;
+    }
+}
+
+void TBackupThread::EmptyTemporaryFile() {
+    try {
+        if (FTemp)
+            FTemp->SetSize(0);
+    } catch (const std::exception&) {
+        CloseTemporaryFile();  // a file that cannot be emptied is replaced by a new one
+    }
+}
+
+void TBackupThread::CloseTemporaryFile() {
+    if (!FTemp)
+        return;
+    FTemp.reset();
+    DeleteFile(FTempName);
+}
+
+bool TBackupThread::CompressFile() {
+    if (!OpenTemporaryFile())
+        return false;
+    try {
         // A file written to while it is read would be stored torn: read it again once,
         // and give up on it when it keeps changing.
-        if (!CompressUnchanged(temp) && !CompressUnchanged(temp)) {
+        if (!CompressUnchanged() && !CompressUnchanged()) {
             FErrorCode = ERR_FILECHANGED;
             return false;
         }
@@ -190,14 +222,15 @@ bool TBackupThread::CompressFile(std::string& temp) {
     }
 }
 
-bool TBackupThread::CompressUnchanged(const std::string& temp) {
+bool TBackupThread::CompressUnchanged() {
     TFileStamp before, after;
     if (!GetFileStamp(FSourceName, before))
         RaiseLastOSError();
     TVZipStream zip(FSourceName);
     zip.SetCompLevel(FProfile.Header.Compression ? -1 : 0);
     zip.Header.Key = FProfile.Header.Key;
-    zip >> temp;
+    FTemp->SetSize(0);
+    zip >> FTemp.get();
     FTargetSize = zip.LastTargetSize();
     if (!GetFileStamp(FSourceName, after))
         RaiseLastOSError();
@@ -296,16 +329,18 @@ void TBackupThread::TargetReady() {
     SaveProfile();
 }
 
-bool TBackupThread::CopyToTarget(const std::string& temp) {
+bool TBackupThread::CopyToTarget() {
     std::string work;
     try {
         FDrive->SetCurrentDir(FolderOf(FTargetName), true);
         if (!CreateUniqueFile(FTargetRoot, kWorkFilePrefix, work))
             RaiseLastOSError();
         {
-            TFileStream in(temp, fmOpenRead);
-            TFileStream out(work, fmCreate);
-            out.CopyFrom(in);
+            TFileStream out(work, fmOpenReadWrite);
+            FTemp->SetPosition(0);
+            out.CopyFrom(*FTemp);
+            // On the medium before it takes a version's name: a power cut must not leave
+            // an empty or partial copy there.
             out.Flush();
         }
         if (!PlaceNewVersion(work, FTargetName, FProfile.Header.NumVersions))

@@ -7,6 +7,7 @@
 #include "exceptions.h"
 #include "logfile.h"
 #include "platform/files.h"
+#include "platform/filestream.h"
 #include "platform/messages.h"
 #include "platform/thread.h"
 #include "profile.h"
@@ -46,13 +47,13 @@ class TBackupThread : public TThread {
     int ScanFiles(bool backup);
     void PrepareTarget();
     void BackupFile();
-    bool CompressFile(std::string& temp);
+    bool CompressFile();
     void MakeTargetName();
     bool CheckTargetSpace();
     void CheckDiskette();
     bool CheckMedia(TMediaResults& results);
     void TargetReady();
-    bool CopyToTarget(const std::string& temp);
+    bool CopyToTarget();
     void ClearArchiveBit();
     void ReportError(int code, uint32_t message);
     void WriteLog(TLogCode code, bool flush);
@@ -67,6 +68,10 @@ class TBackupThread : public TThread {
     std::unique_ptr<TVDrive> FDrive;
     TProfile FProfile;
     TLogFile* FLog;
+    std::string FExeName;  // files never backed up: the program and the temporary folder
+    std::string FTempDir;
+    std::string FTempName;
+    std::unique_ptr<TFileStream> FTemp;
     bool FLogEnabled;
     std::string FSourceName;
     std::string FTargetName;
@@ -76,7 +81,13 @@ class TBackupThread : public TThread {
     bool FLogFailed = false;
 
   private:
-    // Compresses the source into temp; false when the source changed meanwhile.
-    bool CompressUnchanged(const std::string& temp);
+    // Compresses the source into the temporary file; false when the source changed
+    // meanwhile.
+    bool CompressUnchanged();
+    // One temporary file serves the whole run: emptied after every file, deleted with the
+    // thread.
+    bool OpenTemporaryFile();
+    void EmptyTemporaryFile();
+    void CloseTemporaryFile();
     bool IsInsideBackupRoot(const std::string& path) const;
 };
