@@ -57,6 +57,18 @@ bool PlaceNewVersion(const std::string& workFile, const std::string& targetName,
     std::vector<TStoredVersion> versions = ListVersions(targetName);
     int count = static_cast<int>(versions.size());
 
+    // Keeping one version, the new copy takes the old one's place in a single step:
+    // there is a version under .VL001 at every moment.
+    if (keep == 1) {
+        if (!ReplaceFile(workFile, VersionName(targetName, 1)))
+            return false;
+        for (const TStoredVersion& version : versions) {
+            if (version.Number != 1)
+                DeleteFile(version.Path);
+        }
+        return true;
+    }
+
     // Close the gaps downwards: each move goes to a free, lower number, so the order of
     // the numbers stays the order of age.
     for (int i = 0; i < count; ++i) {
