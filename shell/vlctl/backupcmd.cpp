@@ -11,6 +11,7 @@
 #include "errorcodes.h"
 #include "logfile.h"
 #include "platform/messages.h"
+#include "platform/paths.h"
 #include "profilemgr.h"
 #include "progress.h"
 #include "strtable.h"
@@ -85,12 +86,19 @@ class TBackupRun {
     int LastError = 0;
 };
 
+// The log's place as the user finds it in the file manager.
+std::string HostFormOf(const std::string& path) {
+    std::string host;
+    return HostPathOf(path, host) ? host : path;
+}
+
 int ReportOutcome(int error, const TLogFile& log, bool logging) {
     switch (error) {
         case 0:
             std::puts(LoadStr(261).c_str());
             if (logging)
-                std::printf("Each file's outcome is in the log: %s\n", log.FileName.c_str());
+                std::printf("Each file's outcome is in the log: %s\n",
+                            HostFormOf(log.FileName).c_str());
             return kExitOk;
         case ERR_CANCELLED:
             std::fprintf(stderr, "%s\n", LoadStr(260).c_str());
