@@ -1,5 +1,4 @@
-// The restore package's string table: ids 701-711 (spec, Overview: "String tables";
-// Part 7.2). Every text the spec quotes is kept byte for byte.
+// The texts of the restore wizard: ids 701-711, kept byte for byte.
 
 #include "strtable.h"
 

@@ -1,12 +1,11 @@
-// The shared package's string table: ids 101-658 and 32000-32021 (spec, Overview:
-// "String tables"). Every text the spec quotes is kept byte for byte, odd spelling and
-// missing full stops included; "%c" is a drive letter, "%d" a number, "%s" a text.
-// Texts the spec only names carry the comment "own wording".
+// The program's shared texts: ids 101-658 and 32000-32021, plus our own from 901. Texts
+// are kept byte for byte as the program has always shown them, odd spelling and missing
+// full stops included; "%c" is a drive letter, "%d" a number, "%s" a text.
 
 #include "strtable.h"
 
 static constexpr TStringEntry kSharedStrings[] = {
-    // Product and file names (Parts 1.1, 2.1, 1.5, 3.3, 7.2).
+    // Product and file names.
     {101, "Vaultaire 2000"},
     {102, "Logvue"},
     {104, "\\Software\\Orvanet\\"},
@@ -16,13 +15,13 @@ static constexpr TStringEntry kSharedStrings[] = {
     {113, "SPLASH.BMP"},
     {114, "Vaultaire.vlp"},
 
-    // Wizard buttons and guidance (Parts 5.2, 7.2).
+    // Wizard buttons and guidance.
     {151, "&Next >"},
     {152, "&Finish"},
     {153, "Click \"Next\" to continue."},
     {154, "Click \"Finish\" to save your changes."},
 
-    // Tray menu and hints (Part 1.2).
+    // Tray menu and hints.
     {201, "Enable &Auto-Backup"},
     {202, "Disable &Auto-Backup"},
     {203, "Automatic backup is enabled"},
@@ -30,7 +29,7 @@ static constexpr TStringEntry kSharedStrings[] = {
     {205, "Backing up files"},
     {206, "Restoring files"},
 
-    // Main controller: progress window, diskette questions, messages (Parts 1.1, 1.2).
+    // Main controller: progress window, diskette questions, messages.
     {251, "Creating file list. Please wait..."},
     {252, "Backing up files..."},
     {253,
@@ -53,11 +52,11 @@ static constexpr TStringEntry kSharedStrings[] = {
      "can begin protecting your file system. Please press the OK button to continue."},
     {264, "You are about to delete the current profile. Are you sure?"},
 
-    // Select-profile dialog (Part 1.5).
+    // Select-profile dialog.
     {301, "Select Vaultaire 2000 Profile"},
     {302, "Select the desired profile and press OK."},
 
-    // Errors (Parts 1.1, 1.2, 3.1, 3.3, 5.1, 5.2).
+    // Errors.
     {351, "Error reading profile - file corrupted"},
     {352, "An error has occurred while reading the Windows Registry."},
     {355,
@@ -77,7 +76,7 @@ static constexpr TStringEntry kSharedStrings[] = {
      "The target drive specified in this profile cannot be found. To continue, please "
      "select \"Edit Profile\" from the main menu and choose another target drive."},
 
-    // Log file (Part 3.5).
+    // Log file.
     {401, ".log"},
     {402, ".BAK"},
     {403, "Starting Vaultaire 2000"},
@@ -97,10 +96,10 @@ static constexpr TStringEntry kSharedStrings[] = {
     {417, "Target drive full. Shutting down"},
     {418, "File size exceeds target drive capacity."},
 
-    // Shutdown window (Part 1.5).
+    // Shutdown window.
     {601, "Please wait. Backing up outstanding files..."},
 
-    // Diskette request dialog (Part 2.3).
+    // Diskette request dialog.
     {651, "The current diskette for this profile is number"},
     {652, "Please select one of the following options and press OK when ready."},
     {653, "Insert diskette number %d."},
@@ -110,7 +109,7 @@ static constexpr TStringEntry kSharedStrings[] = {
     {657, "Warning: If you select this item,"},
     {658, "All data on the current diskette will be erased"},
 
-    // Drive and diskette media (Part 4.1).
+    // Drive and diskette media.
     // Texts of our own, for situations the older texts do not cover.
     {901,
      "The drive map \"%s\" cannot be used: line %d: %s.\n"

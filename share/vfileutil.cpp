@@ -1,6 +1,7 @@
 #include "vfileutil.h"
 
 #include <cctype>
+#include <vector>
 
 #include "exceptions.h"
 #include "platform/files.h"
@@ -84,6 +85,29 @@ std::string RemoveSlash(const std::string& path) {
         return path;
     bool trailing = path.back() == '\\' || (IsHostPath(path) && path.back() == '/' && path != "/");
     return trailing ? path.substr(0, path.size() - 1) : path;
+}
+
+std::string NormalisePath(const std::string& path) {
+    if (!IsDrivePath(path))
+        return path;
+    std::vector<std::string> parts;
+    size_t start = 2;
+    while (start <= path.size()) {
+        size_t end = path.find_first_of("\\/", start);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string part = path.substr(start, end - start);
+        if (part == ".." && !parts.empty() && parts.back() != "..")
+            parts.pop_back();
+        else if (!part.empty() && part != ".")
+            parts.push_back(part);
+        start = end + 1;
+    }
+    std::string result(1, static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
+    result += ":";
+    for (const std::string& part : parts)
+        result += "\\" + part;
+    return parts.empty() ? result + "\\" : result;
 }
 
 std::string GetExeDir(bool withSlash) {

@@ -15,6 +15,12 @@ VLSHARE_EXPORT std::string AppendSlash(const std::string& path);
 // path without a trailing separator (C:\ becomes C:).
 VLSHARE_EXPORT std::string RemoveSlash(const std::string& path);
 
+// A drive path in its one written form: the letter in upper case, backslashes only, no
+// doubled separators, no "." or ".." steps ("C:\a\..\b" is "C:\b"; a ".." above the root
+// stays, for the file functions to refuse), no trailing separator but at a drive root
+// ("C:" is "C:\"). Any other path comes back unchanged.
+VLSHARE_EXPORT std::string NormalisePath(const std::string& path);
+
 // The running program's folder.
 VLSHARE_EXPORT std::string GetExeDir(bool withSlash);
 // The running program's file.

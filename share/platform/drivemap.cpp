@@ -317,6 +317,18 @@ void RememberNewMedia(const std::string& file, const std::string& fileText, cons
     hostfs::WriteFileAtomically(file, text);
 }
 
+void WithoutLettersOf(const std::string& text, TDriveMap& map) {
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::vector<std::string> words;
+        SplitWords(line, words);
+        if (!words.empty() && words[0].size() == 2 && words[0][1] == ':')
+            map.Remove(static_cast<char>(std::toupper(static_cast<unsigned char>(words[0][0]))));
+    }
+    map.DetectMedia = false;
+}
+
 std::shared_ptr<const TDriveMap> LoadDriveMap() {
     auto map = std::make_shared<TDriveMap>(DefaultDriveMap());
     std::string file = DriveMapFileName();
@@ -328,7 +340,11 @@ std::shared_ptr<const TDriveMap> LoadDriveMap() {
             *map = fromFile;
         } else {
             ReportDamagedMap(file, error);
-            return map;  // the default map, without touching the damaged file
+            // The default map, without touching the damaged file; but a letter the file
+            // speaks of is not guessed: the user meant another folder by it, and writing
+            // there through the default would reach the wrong files.
+            WithoutLettersOf(text, *map);
+            return map;
         }
     }
     if (map->DetectMedia) {

@@ -31,7 +31,12 @@ std::string NameOf(const std::string& path) {
 }
 
 std::string BackupRootOf(const TProfile& profile) {
-    return AppendSlash(profile.Target) + LoadStr(109);
+    return AppendSlash(NormalisePath(profile.Target)) + LoadStr(109);
+}
+
+// A name that drive paths cannot hold (it would read as a separator or a wildcard).
+bool IsUsableName(const std::string& name) {
+    return name.find_first_of("\\*?") == std::string::npos;
 }
 
 int ErrorOr(int fallback) {
@@ -71,8 +76,7 @@ void TBackupThread::Execute() {
         Post(WM_TOTALFILES, reinterpret_cast<uintptr_t>(this), total);
         PrepareTarget();
         ProcessFiles();
-        if (FLog && FLogEnabled)
-            FLog->Flush();
+        FlushLog();
         Post(WM_BACKUPDONE, reinterpret_cast<uintptr_t>(this), 0);
     } catch (const ETargetThreadError& e) {
         ReportError(e.Code, WM_BACKUPERROR);
@@ -101,9 +105,12 @@ int TBackupThread::ScanFiles(bool backup) {
     std::string lettersSeen;
     bool rootPass = false;
     int counter = 0;
-    for (const std::string& source : FProfile.GetSourceFolders()) {
+    for (const std::string& entry : FProfile.GetSourceFolders()) {
         if (Terminated())
             break;
+        // One written form per folder, so that the backup root is recognised however
+        // the profile spells it, and copies are named below the drive's own folder.
+        std::string source = NormalisePath(entry);
         if (source.size() > 3 && lettersSeen.find(source[0]) == std::string::npos) {
             folders.push_back(std::string(1, source[0]) + ":\\");
             lettersSeen += source[0];
@@ -119,15 +126,23 @@ int TBackupThread::ScanFiles(bool backup) {
                 continue;
             for (TFileSearch search(AppendSlash(folder) + "*.*", faAnyFile); search.Found();
                  search.Next()) {
+                bool usable = IsUsableName(search.Rec().Name);
                 if (search.IsDirectory()) {
-                    if (!search.IsDotDirectory() && !rootPass)
+                    if (search.IsDotDirectory() || rootPass)
+                        continue;
+                    if (usable)
                         folders.push_back(search.FullName());
+                    else if (backup)
+                        ReportUnusableName(search.FullName());
                     continue;
                 }
                 ++counter;
                 if (backup) {
                     FSourceName = search.FullName();
-                    BackupFile();
+                    if (usable)
+                        BackupFile();
+                    else
+                        ReportUnusableName(FSourceName);
                     Post(WM_FILESPROCESSED, static_cast<uintptr_t>(counter), 0);
                 }
             }
@@ -135,6 +150,16 @@ int TBackupThread::ScanFiles(bool backup) {
         }
     }
     return counter;
+}
+
+void TBackupThread::ReportUnusableName(const std::string& path) {
+    // Such a file or folder cannot be named in drive form: it is reported, never passed
+    // over in silence, and never mistaken for another path.
+    FSourceName = path;
+    FErrorCode = ERROR_INVALID_NAME;
+    ++FFailedFiles;
+    WriteLog(lcSaveFile, false);
+    FErrorCode = 0;
 }
 
 bool TBackupThread::AcceptFile() {
@@ -160,6 +185,8 @@ void TBackupThread::BackupFile() {
     try {
         if (CompressFile() && CheckTargetSpace() && CopyToTarget())
             ClearArchiveBit();
+        if (FErrorCode != 0)
+            ++FFailedFiles;
         WriteLog(lcSaveFile, false);
         FErrorCode = 0;
     } catch (...) {
@@ -230,7 +257,11 @@ bool TBackupThread::CompressUnchanged() {
     zip.SetCompLevel(FProfile.Header.Compression ? -1 : 0);
     zip.Header.Key = FProfile.Header.Key;
     FTemp->SetSize(0);
-    zip >> FTemp.get();
+    try {
+        zip >> FTemp.get();
+    } catch (const EReadError&) {
+        return false;  // the file grew shorter while it was read: it changed
+    }
     FTargetSize = zip.LastTargetSize();
     if (!GetFileStamp(FSourceName, after))
         RaiseLastOSError();
@@ -389,6 +420,18 @@ void TBackupThread::WriteLog(TLogCode code, bool flush) {
         }
     } catch (const std::exception& e) {
         // A log that cannot be written must not stop the backup; the user hears of it once.
+        if (!FLogFailed)
+            ShowException(e);
+        FLogFailed = true;
+    }
+}
+
+void TBackupThread::FlushLog() {
+    if (!FLogEnabled || !FLog)
+        return;
+    try {
+        FLog->Flush();
+    } catch (const std::exception& e) {
         if (!FLogFailed)
             ShowException(e);
         FLogFailed = true;

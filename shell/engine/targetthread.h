@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,6 +35,8 @@ class TBackupThread : public TThread {
     TVDrive* Drive() { return FDrive.get(); }
     TProfile& Profile() { return FProfile; }
     const std::string& TargetRoot() const { return FTargetRoot; }
+    // Files of the run that could not be saved (each has its entry in the log).
+    int FailedFiles() const { return FFailedFiles; }
 
   protected:
     // For subclasses that must finish their own construction before the thread runs.
@@ -58,6 +61,8 @@ class TBackupThread : public TThread {
     void ReportError(int code, uint32_t message);
     void WriteLog(TLogCode code, bool flush);
     void SaveProfile();
+    void FlushLog();
+    void ReportUnusableName(const std::string& path);
 
     // Sends a question; a Cancel answer aborts the run.
     intptr_t Ask(uint32_t message);
@@ -79,6 +84,7 @@ class TBackupThread : public TThread {
     TMessageTarget* FController;
     TFileStamp FCompressedStamp;
     bool FLogFailed = false;
+    std::atomic<int> FFailedFiles{0};
 
   private:
     // Compresses the source into the temporary file; false when the source changed

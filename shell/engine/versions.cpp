@@ -53,7 +53,7 @@ std::vector<TStoredVersion> ListVersions(const std::string& targetName) {
 }
 
 bool PlaceNewVersion(const std::string& workFile, const std::string& targetName, int numVersions) {
-    int keep = std::max(numVersions, 1);
+    int keep = std::clamp(numVersions, 1, kHighestNumber);
     std::vector<TStoredVersion> versions = ListVersions(targetName);
     int count = static_cast<int>(versions.size());
 
@@ -94,7 +94,7 @@ bool PlaceNewVersion(const std::string& workFile, const std::string& targetName,
     if (!RenameFile(workFile, VersionName(targetName, 1)))
         return false;
     // Only now that the new copy is in place do versions beyond the kept number go.
-    for (int number = keep + 1; number <= count + 1; ++number) {
+    for (int number = count + 1; number > keep; --number) {
         DeleteFile(VersionName(targetName, number));
     }
     return true;

@@ -107,8 +107,11 @@ int RunExtract(const TArgs& args) {
     std::string target = ExtractTarget(archive.Header, args);
     archive.OverwriteMode = OverwriteModeOf(args.Value("overwrite", "ask"));
     int answer = 0;
+    bool existed = FileExists(target);
     if (!archive.Extract(target, &answer)) {
-        if (answer == IDNO || answer == IDNOTOALL || archive.OverwriteMode == 3) {
+        // Declined when asked: the user's choice. Anything else that left the file alone
+        // is a refusal or a failure.
+        if (existed && archive.OverwriteMode == 3 && answer != IDYES && answer != IDYESTOALL) {
             std::fprintf(stderr, "vlctl: %s was left as it is\n", target.c_str());
             return kExitCancelled;
         }

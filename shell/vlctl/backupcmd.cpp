@@ -21,8 +21,12 @@ namespace {
 
 std::atomic<bool> Interrupted{false};
 
-void OnInterrupt(int) {
-    Interrupted = true;
+// The first interrupt cancels the run at the next folder; a second one ends the program.
+void OnInterrupt(int signal) {
+    if (Interrupted.exchange(true)) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
 }
 
 // The controller of one run: it follows the thread's messages and answers its questions.
@@ -36,6 +40,9 @@ class TBackupRun {
               return Handle(message, wParam, lParam);
           }) {}
 
+    // Files of the last run that could not be saved.
+    int FailedFiles = 0;
+
     // Runs the backup to its end and returns the run's error code (0 when it succeeded).
     int Run() {
         std::puts(LoadStr(251).c_str());
@@ -48,6 +55,7 @@ class TBackupRun {
             return Ended;
         });
         Thread->WaitFor();
+        FailedFiles = Thread->FailedFiles();
         Thread.reset();
         Progress.Finish();
         return CancelRequested && LastError == 0 ? ERR_CANCELLED : LastError;
@@ -92,10 +100,17 @@ std::string HostFormOf(const std::string& path) {
     return HostPathOf(path, host) ? host : path;
 }
 
-int ReportOutcome(int error, const TLogFile& log, bool logging) {
+int ReportOutcome(int error, int failedFiles, const TLogFile& log, bool logging) {
     switch (error) {
         case 0:
             std::puts(LoadStr(261).c_str());
+            if (failedFiles > 0) {
+                std::fprintf(stderr, "%d file%s could not be saved%s\n", failedFiles,
+                             failedFiles == 1 ? "" : "s",
+                             logging ? ("; the log tells why: " + HostFormOf(log.FileName)).c_str()
+                                     : " (the log is switched off)");
+                return kExitError;
+            }
             if (logging)
                 std::printf("Each file's outcome is in the log: %s\n",
                             HostFormOf(log.FileName).c_str());
@@ -130,11 +145,17 @@ int RunBackup(const TArgs& args) {
                 profile->Target.c_str());
 
     TLogFile log(manager.MaxLogEntries, static_cast<TLogType>(manager.LogType), manager.CreateLog);
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
+    // Without restarting: a read waiting for an answer ends and answers Cancel.
+    struct sigaction interrupt {};
+    interrupt.sa_handler = OnInterrupt;
+    sigemptyset(&interrupt.sa_mask);
+    struct sigaction previousInt {
+    }, previousTerm{};
+    sigaction(SIGINT, &interrupt, &previousInt);
+    sigaction(SIGTERM, &interrupt, &previousTerm);
     TBackupRun run(manager, log);
     int error = run.Run();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    return ReportOutcome(error, log, manager.CreateLog);
+    sigaction(SIGINT, &previousInt, nullptr);
+    sigaction(SIGTERM, &previousTerm, nullptr);
+    return ReportOutcome(error, run.FailedFiles, log, manager.CreateLog);
 }

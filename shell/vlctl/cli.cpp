@@ -8,6 +8,7 @@
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/syserror.h"
+#include "vfileutil.h"
 
 TArgs::TArgs(const std::vector<std::string>& words, const std::vector<std::string>& valueOptions,
              const std::vector<std::string>& flags, std::string usage)
@@ -56,7 +57,7 @@ std::string ProgramPathOf(const std::string& argument) {
     if (argument.empty())
         throw ECommandError("an empty path was given");
     if (IsDrivePath(argument))
-        return argument;
+        return NormalisePath(argument);
     std::string host = AbsoluteHostPath(argument);
     std::string path;
     return DrivePathOf(host, path) ? path : host;
@@ -69,12 +70,6 @@ std::string DrivePathArgument(const std::string& argument) {
                             "\" lies under no drive; give its folder a letter in the drive map " +
                             DriveMapFileName());
     }
-    return path;
-}
-
-std::string RemoveTrailingSeparator(const std::string& path) {
-    if (path.size() > 3 && path.back() == '\\')
-        return path.substr(0, path.size() - 1);
     return path;
 }
 

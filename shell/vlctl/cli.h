@@ -45,9 +45,6 @@ std::string ProgramPathOf(const std::string& argument);
 // The same, but refusing a path that lies under no drive.
 std::string DrivePathArgument(const std::string& argument);
 
-// path without a trailing backslash, except for a drive root (C:\ stays).
-std::string RemoveTrailingSeparator(const std::string& path);
-
 // Reads a password from the first line of a file (without its line end).
 std::string ReadPasswordFile(const std::string& argument);
 

@@ -75,10 +75,10 @@ int RunAdd(const TArgs& args) {
     Check(profile->UpdateTitle(args.Value("title")));
     std::vector<std::string> sources;
     for (const std::string& source : SplitList(args.Value("source"))) {
-        sources.push_back(RemoveTrailingSeparator(DrivePathArgument(source)));
+        sources.push_back(DrivePathArgument(source));
     }
     Check(profile->UpdateSource(sources));
-    Check(profile->UpdateTarget(RemoveTrailingSeparator(DrivePathArgument(args.Value("target")))));
+    Check(profile->UpdateTarget(DrivePathArgument(args.Value("target"))));
     if (args.Has("versions"))
         profile->SetNumVersions(ParseVersions(args.Value("versions")));
     if (args.Has("no-compress"))

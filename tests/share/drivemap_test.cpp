@@ -127,10 +127,24 @@ TEST(DriveMapInUse, DamagedFileIsReportedAndTheDefaultMapUsed) {
     EXPECT_NE(script.Asked()[0].find("line 3"), std::string::npos);
     EXPECT_EQ(script.Pending(), 0u);
     auto map = CurrentDriveMap();
-    ASSERT_NE(map->Find('C'), nullptr);
-    EXPECT_EQ(map->Find('C')->HostFolder, (TestSandbox() / "home").string());
+    EXPECT_EQ(map->Find('C'), nullptr)
+        << "C: meant another folder in the file: it is not guessed as the home folder";
     EXPECT_EQ(map->Find('Q'), nullptr);
     EXPECT_EQ(ReadTextFile(DriveMapFileName()), damaged) << "the user's file stays as it was";
+    UseDefaultTestDriveMap();
+}
+
+TEST(DriveMapInUse, DamagedFileKeepsTheDefaultLettersItDoesNotMention) {
+    TScriptedInteraction script;
+    script.Expect(901, IDOK);
+    TInteraction* previous = SetInteraction(&script);
+    UseDriveMap("A: removable /x simulated\nB: sideways /y\n");
+    SetInteraction(previous);
+    auto map = CurrentDriveMap();
+    ASSERT_NE(map->Find('C'), nullptr);
+    EXPECT_EQ(map->Find('C')->HostFolder, (TestSandbox() / "home").string());
+    EXPECT_EQ(map->Find('A'), nullptr);
+    EXPECT_FALSE(map->DetectMedia) << "no letter is handed to a medium while the map is damaged";
     UseDefaultTestDriveMap();
 }
 

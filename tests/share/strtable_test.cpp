@@ -1,5 +1,5 @@
 // The three compiled-in string tables: ids sorted, unique and inside their ranges,
-// no id in two tables, and a sample of texts exactly as the spec quotes them.
+// no id in two tables, and a sample of texts exactly as the program shows them.
 
 #include "strtable.h"
 
@@ -91,7 +91,7 @@ TEST(StringTables, EveryTextIsPresent) {
     }
 }
 
-// A sample of the spec's quoted texts, byte for byte.
+// A sample of the texts, byte for byte.
 TEST(StringTables, QuotedTextsAreExact) {
     const std::pair<int, const char*> expected[] = {
         {101, "Vaultaire 2000"},

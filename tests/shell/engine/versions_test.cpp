@@ -100,7 +100,10 @@ INSTANTIATE_TEST_SUITE_P(
         TPlaceCase{"NoFirstVersion", {4, 7}, 5, {{1, "new"}, {2, Old(4)}, {3, Old(7)}}},
         TPlaceCase{"OneKept", {1}, 1, {{1, "new"}}},
         TPlaceCase{"FewerKeptThanThere", {1, 2, 3, 4}, 2, {{1, "new"}, {2, Old(1)}}},
-        TPlaceCase{"NoneKeptKeepsOne", {1, 2}, 0, {{1, "new"}}}),
+        TPlaceCase{"NoneKeptKeepsOne", {1, 2}, 0, {{1, "new"}}},
+        // A damaged profile may ask for any number; no more than 999 can be named.
+        TPlaceCase{"AbsurdlyManyKept", {1, 2}, 2147483647, {{1, "new"}, {2, Old(1)}, {3, Old(2)}}},
+        TPlaceCase{"NegativeKeptKeepsOne", {1}, -5, {{1, "new"}}}),
     [](const testing::TestParamInfo<TPlaceCase>& info) { return info.param.Name; });
 
 TEST_F(PlaceNewVersion, MakesRoomWhenEveryNumberIsTaken) {

@@ -43,7 +43,10 @@ TEST(DiskFull, AFailedCopyKeepsTheOldVersionsAndLeavesNoWorkFile) {
     TRunResult run = RunProgram(VLCTL_PROGRAM, {"backup"});
     unsetenv("VAULTAIRE_DISK_FULL_AFTER");
 
-    EXPECT_EQ(run.ExitCode, 0) << "a file that cannot be saved does not end the run: " << run.Err;
+    EXPECT_EQ(run.ExitCode, 1) << run.Err;
+    EXPECT_NE(run.Out.find("Backup operation complete."), std::string::npos)
+        << "a file that cannot be saved does not end the run";
+    EXPECT_NE(run.Err.find("1 file could not be saved"), std::string::npos) << run.Err;
     EXPECT_EQ(ReadBinaryFile(version), before) << "the only version is kept";
     for (const auto& entry : fs::directory_iterator(drives.Path() / "e/Vaultaire")) {
         EXPECT_TRUE(entry.is_directory()) << "left behind: " << entry.path();

@@ -1,0 +1,95 @@
+// Paths spelled in unusual ways and names that drive paths cannot hold: the backup must
+// neither copy its own copies, nor put copies where a restore would not find them, nor
+// pass over a file in silence.
+#include <gtest/gtest.h>
+
+#include "runprogram.h"
+#include "sandboxdata.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class OddPaths : public testing::Test {
+  protected:
+    void SetUp() override {
+        UseDriveMap("detect off\nC: fixed " + Drives / "c" + "\n");
+        WriteTextFile(Drives.Path() / "c/Data/f.txt", "f");
+        WriteTextFile(Drives.Path() / "c/root.txt", "r");
+    }
+
+    TRunResult Vlctl(const std::vector<std::string>& arguments) {
+        return RunProgram(VLCTL_PROGRAM, arguments);
+    }
+
+    std::vector<std::string> FilesBelow(const std::string& folder) {
+        std::vector<std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(Drives.Path() / "c" / folder)) {
+            if (entry.is_regular_file()) {
+                files.push_back(fs::relative(entry.path(), Drives.Path() / "c").string());
+            }
+        }
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+
+    TFreshDataFolder Data;
+    TTempDir Drives;
+};
+
+}  // namespace
+
+TEST_F(OddPaths, ATargetInsideTheSourceIsNeverBackedUpHoweverItIsSpelled) {
+    for (const char* target : {"C:\\Data/bk", "c:\\Data\\\\bk\\", "C:\\Data\\.\\bk"}) {
+        fs::remove_all(Drives.Path() / "c/Data/bk");
+        fs::remove_all(Data.Dir().Path() / "Vaultaire.vlp");
+        ASSERT_EQ(
+            Vlctl({"profile", "add", "--title", "Odd", "--source", "C:\\Data", "--target", target})
+                .ExitCode,
+            0)
+            << target;
+        for (int run = 0; run < 3; ++run)
+            ASSERT_EQ(Vlctl({"backup"}).ExitCode, 0) << target;
+        EXPECT_EQ(FilesBelow("Data/bk"),
+                  (std::vector<std::string>{"Data/bk/Vaultaire/C/Data/f.txt.VL001",
+                                            "Data/bk/Vaultaire/C/root.txt.VL001"}))
+            << target;
+    }
+}
+
+TEST_F(OddPaths, ABareDriveLetterAsSourceKeepsTheLayoutRestoreReads) {
+    fs::create_directories(Drives.Path() / "t");
+    UseDriveMap("detect off\nC: fixed " + Drives / "c" + "\nT: fixed " + Drives / "t" + "\n");
+    ASSERT_EQ(
+        Vlctl({"profile", "add", "--title", "Bare", "--source", "c:", "--target", "T:"}).ExitCode,
+        0);
+    ASSERT_EQ(Vlctl({"backup"}).ExitCode, 0);
+    EXPECT_TRUE(fs::exists(Drives.Path() / "t/Vaultaire/C/Data/f.txt.VL001"));
+    EXPECT_TRUE(fs::exists(Drives.Path() / "t/Vaultaire/C/root.txt.VL001"));
+}
+
+TEST_F(OddPaths, NamesThatDrivePathsCannotHoldAreReportedNotWalked) {
+    WriteTextFile(Drives.Path() / "c/Data/what?.txt", "w");
+    WriteTextFile(Drives.Path() / "c/Data/x\\y.txt", "x");
+    fs::create_directories(Drives.Path() / "c/Data/sub/a\\..\\..");
+    WriteTextFile(Drives.Path() / "c/Data/x/y.txt", "the other file");
+    fs::create_directories(Drives.Path() / "t");
+    UseDriveMap("detect off\nC: fixed " + Drives / "c" + "\nT: fixed " + Drives / "t" + "\n");
+    ASSERT_EQ(
+        Vlctl({"profile", "add", "--title", "Names", "--source", "C:\\Data", "--target", "T:"})
+            .ExitCode,
+        0);
+    TRunResult run = Vlctl({"backup"});
+    EXPECT_EQ(run.ExitCode, 1) << "files that could not be saved are reported: " << run.Err;
+    EXPECT_NE(run.Err.find("3 files could not be saved"), std::string::npos) << run.Err;
+    std::string log = ReadTextFile(Data.Dir().Path() / "Vaultaire 2000.log");
+    for (const char* name :
+         {"C:\\Data\\what?.txt", "C:\\Data\\x\\y.txt. The filename", "C:\\Data\\sub\\a\\..\\.."}) {
+        EXPECT_NE(log.find(std::string("Error saving file: ") + name), std::string::npos)
+            << name << " in\n"
+            << log;
+    }
+    EXPECT_EQ(ReadTextFile(Drives.Path() / "c/Data/x/y.txt"), "the other file");
+    EXPECT_TRUE(fs::exists(Drives.Path() / "t/Vaultaire/C/Data/x/y.txt.VL001"))
+        << "the real x\\y.txt is backed up once, as itself";
+}
