@@ -23,6 +23,7 @@ constexpr size_t kTitleClashLength = 7;
 TProfileMgr::TProfileMgr() {
     TProfile::Manager = this;
     ReadRegistry();
+    RegistryOnDisk = ReadRegistryValues();
     ReadProfiles();
     if (Profiles.empty()) {
         CurrentIndex = -1;
@@ -35,8 +36,14 @@ TProfileMgr::TProfileMgr() {
 }
 
 TProfileMgr::~TProfileMgr() {
-    WriteProfiles();
-    WriteRegistry();
+    // Other processes (vlctl commands, the tray program) share the profiles file and the
+    // registry settings, and a manager may live long (a backup waiting for a drive).
+    // Writing back everything here would undo what they saved meanwhile, so only what
+    // differs from what this manager last read or wrote is written.
+    if (ProfilesChanged())
+        WriteProfiles();
+    if (RegistryValues() != RegistryOnDisk)
+        WriteRegistry();
     Profiles.clear();
     TProfile::Manager = nullptr;
     TProfile::ProfileCopy = nullptr;
@@ -52,18 +59,21 @@ std::string TProfileMgr::RegistryKey() {
 
 void TProfileMgr::ReadProfiles() {
     std::string file = ProfilesFileName();
+    ProfilesOnDisk.reset();
     if (!FileExists(file))
         return;
     try {
         std::string content;
         if (!ReadFileText(file, content))
             RaiseLastOSError();
+        ProfilesOnDisk = content;
         TMemoryStream stream(std::vector<uint8_t>(content.begin(), content.end()));
         auto count = stream.ReadValue<int32_t>();
         for (int32_t i = 0; i < count; ++i)
             Profiles.push_back(std::make_unique<TProfile>(stream));
     } catch (const std::exception&) {
         Profiles.clear();
+        ProfilesOnDisk.reset();
         MoveDamagedFileAside(file);
         DisplayMessage(363, MB_ICONSTOP);
     }
@@ -74,20 +84,32 @@ void TProfileMgr::MoveDamagedFileAside(const std::string& file) {
         DeleteFile(file);
 }
 
+std::string TProfileMgr::ProfilesContent() {
+    TMemoryStream stream;
+    stream.WriteValue<int32_t>(Count());
+    for (const auto& profile : Profiles)
+        profile->Write(stream);
+    return {stream.Data.begin(), stream.Data.end()};
+}
+
+bool TProfileMgr::ProfilesChanged() {
+    bool unsaved = std::any_of(Profiles.begin(), Profiles.end(), [](const auto& profile) {
+        return profile->Modified || profile->IsNew;
+    });
+    return unsaved || ProfilesContent() != ProfilesOnDisk;
+}
+
 void TProfileMgr::WriteProfiles() {
     std::vector<std::pair<bool, bool>> flags;
     for (const auto& profile : Profiles)
         flags.emplace_back(profile->Modified, profile->IsNew);
     try {
-        TMemoryStream stream;
-        stream.WriteValue<int32_t>(Count());
-        for (const auto& profile : Profiles)
-            profile->Write(stream);
-        std::string content(stream.Data.begin(), stream.Data.end());
+        std::string content = ProfilesContent();
         if (!WriteFileAtomically(ProfilesFileName(), content)) {
             throw Exception("Cannot write the profiles file \"" + ProfilesFileName() + "\". " +
                             SysErrorMessage(GetLastError()));
         }
+        ProfilesOnDisk = std::move(content);
     } catch (const std::exception& e) {
         // Nothing was saved: the profiles keep their marks of unsaved changes.
         for (size_t i = 0; i < Profiles.size(); ++i) {
@@ -133,20 +155,50 @@ void TProfileMgr::ReadRegistry() {
     }
 }
 
-void TProfileMgr::WriteRegistry() {
+TProfileMgr::TRegistryValues TProfileMgr::RegistryValues() const {
+    TRegistryValues values;
+    if (!Profiles.empty()) {
+        TSettings settings = StoredSettings();
+        auto bytes = reinterpret_cast<const uint8_t*>(&settings);
+        values.Settings.emplace(bytes, bytes + sizeof settings);
+    }
+    values.ProgramDir = GetExeDir(true);
+    values.Version = TProfile::kVersion;
+    return values;
+}
+
+TProfileMgr::TRegistryValues TProfileMgr::ReadRegistryValues() {
+    TRegistryValues values;
     try {
         TRegistry registry;
+        if (!registry.OpenKey(RegistryKey(), false))
+            return values;
+        if (registry.ValueExists("Settings"))
+            values.Settings = registry.ReadBinaryData("Settings");
+        if (registry.ValueExists("ProgramDir"))
+            values.ProgramDir = registry.ReadString("ProgramDir");
+        if (registry.ValueExists("Version"))
+            values.Version = registry.ReadInteger("Version");
+    } catch (const std::exception&) {
+        // ReadRegistry has reported it; empty settings differ from any that are written.
+        values.Settings.emplace();
+    }
+    return values;
+}
+
+void TProfileMgr::WriteRegistry() {
+    try {
+        TRegistryValues values = RegistryValues();
+        TRegistry registry;
         registry.OpenKey(RegistryKey(), true);
-        if (Profiles.empty()) {
+        if (values.Settings)
+            registry.WriteBinaryData("Settings", *values.Settings);
+        else
             registry.DeleteValue("Settings");
-        } else {
-            TSettings settings = StoredSettings();
-            auto bytes = reinterpret_cast<const uint8_t*>(&settings);
-            registry.WriteBinaryData("Settings", {bytes, bytes + sizeof settings});
-        }
-        registry.WriteString("ProgramDir", GetExeDir(true));
-        registry.WriteInteger("Version", TProfile::kVersion);
+        registry.WriteString("ProgramDir", *values.ProgramDir);
+        registry.WriteInteger("Version", *values.Version);
         registry.CloseKey();
+        RegistryOnDisk = std::move(values);
     } catch (const std::exception& e) {
         Interaction().MessageBox({0, e.what(), "", MB_OK});
     }

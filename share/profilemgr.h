@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,8 @@
 #include "vlshare_export.h"
 
 // The one owner of every profile: which is current, the profiles file, and the program
-// settings kept in the registry. Constructing it loads everything; destroying it saves.
+// settings kept in the registry. Constructing it loads everything; destroying it saves
+// what changed since.
 class VLSHARE_EXPORT TProfileMgr {
   public:
     // The settings as stored in the registry value "Settings", 28 bytes as they lie here.
@@ -61,11 +63,32 @@ class VLSHARE_EXPORT TProfileMgr {
     uint8_t LogType = 2;
 
   private:
+    // The registry values the manager keeps: "Settings" (absent when there are no
+    // profiles), "ProgramDir" and "Version".
+    struct TRegistryValues {
+        std::optional<std::vector<uint8_t>> Settings;
+        std::optional<std::string> ProgramDir;
+        std::optional<int32_t> Version;
+        bool operator==(const TRegistryValues&) const = default;
+    };
+
     TSettings StoredSettings() const;
+    // The values WriteRegistry writes, and the values the registry holds now.
+    TRegistryValues RegistryValues() const;
+    static TRegistryValues ReadRegistryValues();
+    // The profiles file's content for the profiles as they are; like writing it, this
+    // clears each profile's marks of unsaved changes.
+    std::string ProfilesContent();
+    // Whether some profile carries a mark of unsaved changes or the file would differ.
+    bool ProfilesChanged();
     // Keeps a damaged profiles file for the user instead of losing it.
     void MoveDamagedFileAside(const std::string& file);
 
     std::vector<std::unique_ptr<TProfile>> Profiles;
     std::unique_ptr<TProfile> Copy;  // what TProfile::ProfileCopy points at
     uint8_t Reserved[12] = {};
+    // The profiles file and the registry values as this manager last read or wrote them
+    // (no file: none).
+    std::optional<std::string> ProfilesOnDisk;
+    TRegistryValues RegistryOnDisk;
 };

@@ -41,6 +41,18 @@ class ProfileManager : public testing::Test {
 
     fs::path ProfilesFile() const { return Data.Path() / "Vaultaire.vlp"; }
 
+    static std::vector<uint8_t> ReadSettings() {
+        TRegistry registry;
+        registry.OpenKey(TProfileMgr::RegistryKey(), true);
+        return registry.ReadBinaryData("Settings");
+    }
+    static void WriteSettings(const std::vector<uint8_t>& settings) {
+        TRegistry registry;
+        registry.OpenKey(TProfileMgr::RegistryKey(), true);
+        registry.WriteBinaryData("Settings", settings);
+        registry.CloseKey();
+    }
+
     TTempDir Data;
     TScriptedInteraction Script;
     TInteraction* Previous = nullptr;
@@ -217,4 +229,85 @@ TEST_F(ProfileManager, AFailedSaveIsReportedAndKeepsTheUnsavedMarks) {
     EXPECT_TRUE(added->Modified);
     EXPECT_TRUE(added->IsNew);
     fs::remove_all(ProfilesFile());
+}
+
+// Other processes share the files: what they write while a manager lives must survive
+// that manager when it changed nothing.
+TEST_F(ProfileManager, AManagerThatChangesNothingWritesNothing) {
+    SaveProfiles({"Documents", "Pictures"}, 1);
+    const std::string elsewhere(4, '\0');  // a valid file without profiles
+    std::vector<uint8_t> settings;
+    {
+        TProfileMgr manager;
+        EXPECT_EQ(manager.GetTitles(), "Documents,Pictures");
+        EXPECT_TRUE(manager.OpenMRU()) << "opening the current profile again changes nothing";
+        WriteTextFile(ProfilesFile(), elsewhere);
+        settings = ReadSettings();
+        settings[8] = 0x77;  // MaxLogEntries
+        WriteSettings(settings);
+    }
+    EXPECT_EQ(ReadTextFile(ProfilesFile()), elsewhere);
+    EXPECT_EQ(ReadSettings(), settings);
+}
+
+TEST_F(ProfileManager, AProfileAddedByAnotherManagerSurvivesOneThatChangedNothing) {
+    SaveProfiles({"Documents"});
+    {
+        TProfileMgr longLived;
+        ASSERT_EQ(longLived.Count(), 1);
+        {
+            TProfileMgr other;
+            auto pictures = std::make_unique<TProfile>();
+            pictures->Title = "Pictures";
+            other.AddNewProfile(std::move(pictures));
+            other.MaxLogEntries = 900;
+        }
+    }
+    TProfileMgr manager;
+    EXPECT_EQ(manager.GetTitles(), "Documents,Pictures");
+    EXPECT_EQ(manager.MaxLogEntries, 900);
+}
+
+TEST_F(ProfileManager, WhatASaveWroteIsNotWrittenAgainAtTheEnd) {
+    const std::string elsewhere(4, '\0');
+    {
+        TProfileMgr manager;
+        auto documents = std::make_unique<TProfile>();
+        documents->Title = "Documents";
+        manager.AddNewProfile(std::move(documents));
+        TProfile edited = *manager.GetCurrentProfile();
+        ASSERT_EQ(edited.UpdateTarget("E:\\Backups"), 0);
+        manager.UpdateCurrentProfile(&edited);
+        manager.SaveCurrentProfile();
+        WriteTextFile(ProfilesFile(), elsewhere);
+    }
+    EXPECT_EQ(ReadTextFile(ProfilesFile()), elsewhere);
+    EXPECT_EQ(ReadSettings().size(), 28u) << "the first profile's settings are stored";
+}
+
+TEST_F(ProfileManager, ChangesLeftUnsavedAreWrittenAtTheEnd) {
+    SaveProfiles({"Documents", "Pictures", "Music"});
+    {
+        TProfileMgr manager;
+        ASSERT_TRUE(manager.Open("Pictures"));
+    }
+    {
+        TProfileMgr manager;
+        EXPECT_EQ(manager.CurrentIndex, 1) << "the other profile opened";
+        TProfile edited = *manager.GetCurrentProfile();
+        ASSERT_EQ(edited.UpdateTarget("E:\\Backups"), 0);
+        manager.UpdateCurrentProfile(&edited);
+    }
+    {
+        TProfileMgr manager;
+        EXPECT_EQ(manager.GetCurrentProfile()->Target, "E:\\Backups") << "an unsaved edit";
+        EXPECT_TRUE(manager.DeleteCurrentProfile());
+    }
+    {
+        TProfileMgr manager;
+        EXPECT_EQ(manager.GetTitles(), "Documents,Music") << "an unsaved deletion";
+        manager.CreateLog = false;
+    }
+    TProfileMgr manager;
+    EXPECT_FALSE(manager.CreateLog) << "a settings change";
 }

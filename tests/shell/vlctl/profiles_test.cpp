@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "profilemgr.h"
 #include "runprogram.h"
@@ -62,4 +63,52 @@ TEST(VlctlCommandLine, RefusesWhatItDoesNotKnow) {
     }
     EXPECT_EQ(RunProgram(VLCTL_PROGRAM, {"help"}).ExitCode, 0);
     EXPECT_NE(RunProgram(VLCTL_PROGRAM, {"version"}).Out.find("2.02"), std::string::npos);
+}
+
+namespace {
+
+// The file's identity on disk: a rewrite replaces the file, so its inode changes.
+ino_t InodeOf(const std::filesystem::path& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return info.st_ino;
+}
+
+}  // namespace
+
+TEST(VlctlProfiles, ListingLeavesTheProfilesFileAsItIs) {
+    TFreshDataFolder data;
+    ASSERT_EQ(RunProgram(VLCTL_PROGRAM, {"profile", "add", "--title", "Documents", "--source",
+                                         "C:\\Work", "--target", "E:\\Backups"})
+                  .ExitCode,
+              0);
+    const std::filesystem::path file = data.Dir().Path() / "Vaultaire.vlp";
+    const ino_t inode = InodeOf(file);
+    const std::string bytes = ReadTextFile(file);
+    TRunResult run = RunProgram(VLCTL_PROGRAM, {"profiles"});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_NE(run.Out.find("* Documents\n"), std::string::npos) << run.Out;
+    EXPECT_EQ(InodeOf(file), inode);
+    EXPECT_EQ(ReadTextFile(file), bytes);
+}
+
+// A long-running command (a backup waiting at a drive question) holds a manager while
+// another command adds a profile; ending it must not lose that profile.
+TEST(VlctlProfiles, AProfileAddedMeanwhileSurvivesAManagerThatChangedNothing) {
+    TFreshDataFolder data;
+    ASSERT_EQ(RunProgram(VLCTL_PROGRAM, {"profile", "add", "--title", "First", "--source",
+                                         "C:\\Work", "--target", "E:\\Backups"})
+                  .ExitCode,
+              0);
+    {
+        TProfileMgr longLived;
+        ASSERT_EQ(longLived.GetTitles(), "First");
+        TRunResult add = RunProgram(VLCTL_PROGRAM, {"profile", "add", "--title", "Second",
+                                                    "--source", "C:\\Mail", "--target", "E:\\"});
+        ASSERT_EQ(add.ExitCode, 0) << add.Err;
+    }
+    TRunResult run = RunProgram(VLCTL_PROGRAM, {"profiles"});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_NE(run.Out.find("* First\n"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("  Second\n"), std::string::npos) << run.Out;
 }
