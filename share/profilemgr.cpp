@@ -145,8 +145,9 @@ void TProfileMgr::ReadRegistry() {
             CurrentIndex = settings.CurrentIndex;
             StartWithWindows = settings.StartWithWindows != 0;
             CreateLog = settings.CreateLog != 0;
-            MaxLogEntries = settings.MaxLogEntries;
-            LogType = settings.LogType;
+            // Another program or a damaged record may hold values the log cannot use.
+            MaxLogEntries = std::clamp<int32_t>(settings.MaxLogEntries, 1, 32000);
+            LogType = std::min<uint8_t>(settings.LogType, 2);
             std::memcpy(Reserved, settings.Reserved, sizeof Reserved);
         }
         registry.CloseKey();

@@ -101,7 +101,10 @@ int DeleteFilesBelow(const std::string& folder, bool isRoot, std::vector<std::st
         if (search.IsDirectory())
             continue;
         std::string file = search.FullName();
-        SetFileAttributes(file, search.Rec().Attr & ~(faReadOnly | faHidden | faSysFile));
+        // Attributes set through a link would change the file it leads to, perhaps off the
+        // medium; the link itself goes without them.
+        if (FollowFileLink(file) == file)
+            SetFileAttributes(file, search.Rec().Attr & ~(faReadOnly | faHidden | faSysFile));
         if (!DeleteFile(file)) {
             int error = GetLastError();
             if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT)

@@ -66,6 +66,12 @@ std::string FolderOf(const std::string& path) {
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
+// The most bytes an archive's content may inflate to. Older writers stored the size in 32
+// bits, widened with its sign, so a size read as negative may stand for one above 2 GiB.
+int64_t LargestOriginalSize(int64_t originalSize) {
+    return std::max(originalSize, static_cast<int64_t>(static_cast<uint32_t>(originalSize)));
+}
+
 [[noreturn]] void RaiseCannotCreate(const std::string& fileName) {
     int error = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_GEN_FAILURE;
     throw EFCreateError(error,
@@ -120,6 +126,9 @@ void TVZStream::Process(bool compress, TVZCompLevel level, int64_t count) {
     auto outBuffer = AllocateBuffer(outSize);
 
     int64_t handedIn = 0;  // bytes of this stream given to zlib so far
+    int64_t flushed = 0;   // bytes written to the target so far
+    // A damaged archive may inflate to far more than its header claims: stop it early.
+    const int64_t limit = compress ? INT64_MAX : LargestOriginalSize(Header.OriginalSize);
     state.next_out = outBuffer.get();
     state.avail_out = static_cast<uInt>(outSize);
     while (true) {
@@ -132,8 +141,11 @@ void TVZStream::Process(bool compress, TVZCompLevel level, int64_t count) {
         }
         bool lastInput = handedIn == count;
         int result = zlib.Step(lastInput);
+        if (flushed + (outSize - static_cast<int64_t>(state.avail_out)) > limit)
+            throw EZStreamError(Z_DATA_ERROR);
         if (state.avail_out == 0) {
             TargetStream->WriteBuffer(outBuffer.get(), outSize);
+            flushed += outSize;
             state.next_out = outBuffer.get();
             state.avail_out = static_cast<uInt>(outSize);
         }

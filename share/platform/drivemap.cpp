@@ -108,7 +108,7 @@ bool ParseCapacity(const std::string& text, int64_t& bytes) {
                      : unit == "M" || unit == "m" ? 1024 * 1024
                      : unit == "G" || unit == "g" ? 1024LL * 1024 * 1024
                                                   : 0;
-    if (factor == 0 || value <= 0)
+    if (factor == 0 || value <= 0 || value > INT64_MAX / factor)
         return false;
     bytes = value * factor;
     return true;
@@ -292,14 +292,20 @@ std::vector<TMountedMedium> ScanMountedMedia() {
 std::mutex MapLock;
 std::shared_ptr<const TDriveMap> LoadedMap;
 
-void ReportDamagedMap(const std::string& file, const TDriveMapError& error) {
+std::string DamagedMapMessage(const std::string& file, const TDriveMapError& error) {
     std::string text = LoadStr(901);
     std::string message;
     message.resize(text.size() + file.size() + error.Message.size() + 32);
     int n = std::snprintf(message.data(), message.size(), text.c_str(), file.c_str(), error.Line,
                           error.Message.c_str());
     message.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    Interaction().MessageBox({901, message, LoadStr(101), MB_OK | MB_ICONEXCLAMATION});
+    return message;
+}
+
+// Shown only with MapLock free: the message may need a thread that is waiting for the map.
+void ReportDamagedMap(const std::string& message) {
+    if (!message.empty())
+        Interaction().MessageBox({901, message, LoadStr(101), MB_OK | MB_ICONEXCLAMATION});
 }
 
 void RememberNewMedia(const std::string& file, const std::string& fileText, const TDriveMap& before,
@@ -329,7 +335,8 @@ void WithoutLettersOf(const std::string& text, TDriveMap& map) {
     map.DetectMedia = false;
 }
 
-std::shared_ptr<const TDriveMap> LoadDriveMap() {
+// A damaged file's message is left in damagedMessage, to be shown by the caller.
+std::shared_ptr<const TDriveMap> LoadDriveMap(std::string& damagedMessage) {
     auto map = std::make_shared<TDriveMap>(DefaultDriveMap());
     std::string file = DriveMapFileName();
     std::string text;
@@ -339,7 +346,7 @@ std::shared_ptr<const TDriveMap> LoadDriveMap() {
         if (ParseDriveMap(text, fromFile, error)) {
             *map = fromFile;
         } else {
-            ReportDamagedMap(file, error);
+            damagedMessage = DamagedMapMessage(file, error);
             // The default map, without touching the damaged file; but a letter the file
             // speaks of is not guessed: the user meant another folder by it, and writing
             // there through the default would reach the wrong files.
@@ -508,22 +515,33 @@ std::string DriveMapFileName() {
 }
 
 std::shared_ptr<const TDriveMap> CurrentDriveMap() {
-    std::lock_guard guard(MapLock);
-    if (!LoadedMap)
-        LoadedMap = LoadDriveMap();
-    return LoadedMap;
+    std::string damagedMessage;
+    std::shared_ptr<const TDriveMap> map;
+    {
+        std::lock_guard guard(MapLock);
+        if (!LoadedMap)
+            LoadedMap = LoadDriveMap(damagedMessage);
+        map = LoadedMap;
+    }
+    ReportDamagedMap(damagedMessage);
+    return map;
 }
 
 void ReloadDriveMap() {
-    auto map = LoadDriveMap();
-    std::lock_guard guard(MapLock);
-    LoadedMap = map;
+    std::string damagedMessage;
+    auto map = LoadDriveMap(damagedMessage);
+    {
+        std::lock_guard guard(MapLock);
+        LoadedMap = map;
+    }
+    ReportDamagedMap(damagedMessage);
 }
 
 int GetDriveType(const std::string& root) {
     if (root.size() < 2 || root[1] != ':')
         return DRIVE_NO_ROOT_DIR;
-    const TDriveEntry* entry = CurrentDriveMap()->Find(root[0]);
+    const auto map = CurrentDriveMap();
+    const TDriveEntry* entry = map->Find(root[0]);
     return entry ? entry->Type : DRIVE_NO_ROOT_DIR;
 }
 

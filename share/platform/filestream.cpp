@@ -63,13 +63,16 @@ TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FileName(
     bool writing = OpensForWriting(mode);
     bool mapped = writing ? HostPathForWriting(fileName, host) : HostPathOf(fileName, host);
     if (mapped) {
-        Handle = ::open(host.c_str(), OpenFlags(mode) | O_CLOEXEC, 0666);
+        // Without O_NONBLOCK, a named pipe put where a file was would block the open until
+        // another process opened its other end.
+        Handle = ::open(host.c_str(), OpenFlags(mode) | O_CLOEXEC | O_NONBLOCK, 0666);
         if (Handle < 0)
             SetLastErrorFromErrno();
     }
     if (Handle >= 0) {
         struct stat info;
         if (::fstat(Handle, &info) == 0 && S_ISREG(info.st_mode)) {
+            ::fcntl(Handle, F_SETFL, ::fcntl(Handle, F_GETFL) & ~O_NONBLOCK);
             if (writing)
                 MaxSize = SizeLimitOnMedium(fileName, static_cast<int64_t>(info.st_size));
             Letter = DriveLetterOf(fileName);

@@ -95,7 +95,8 @@ bool HostPathOf(const std::string& path, std::string& host) {
     }
     if (!IsDrivePath(path))
         return Fail(ERROR_PATH_NOT_FOUND);
-    const TDriveEntry* drive = CurrentDriveMap()->Find(path[0]);
+    const auto map = CurrentDriveMap();
+    const TDriveEntry* drive = map->Find(path[0]);
     if (!drive)
         return Fail(ERROR_PATH_NOT_FOUND);
     // A medium can only be missing from a drive that takes media out; elsewhere a missing

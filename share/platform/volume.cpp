@@ -246,7 +246,18 @@ bool GetVolumeInformation(const std::string& root, TVolumeInfo& info) {
         SetLastError(ERROR_SUCCESS);
         return true;
     }
+    // Serial 0 stands for an unformatted medium, which the program offers to format: a
+    // real medium never gets it.
     info.Serial = SerialFromText(DeviceLinkName("by-uuid", drive.HostFolder));
+    if (info.Serial == 0)
+        info.Serial = SerialFromText(drive.Uuid);
+    struct statvfs fileSystem;
+    if (info.Serial == 0 && ::statvfs(drive.HostFolder.c_str(), &fileSystem) == 0) {
+        const uint64_t id = fileSystem.f_fsid;
+        info.Serial = static_cast<uint32_t>(id ^ (id >> 32));
+    }
+    if (info.Serial == 0)
+        info.Serial = 1;
     info.Label = UnescapeLinkName(DeviceLinkName("by-label", drive.HostFolder));
     SetLastError(ERROR_SUCCESS);
     return true;
@@ -315,7 +326,8 @@ bool GetDiskFreeSpace(const std::string& root, int64_t& total, int64_t& availabl
 }
 
 std::string DefaultDriveName(char letter) {
-    const TDriveEntry* drive = CurrentDriveMap()->Find(letter);
+    const auto map = CurrentDriveMap();
+    const TDriveEntry* drive = map->Find(letter);
     if (!drive)
         return {};
     if (drive->HostFolder == HomeFolderHost())

@@ -56,6 +56,8 @@ TEST(DriveMapFile, NamesTheLineOfEachMistake) {
         {"C: fixed /x\nc: fixed /y\n", 2, "given twice"},
         {"A: removable /x capacity=lots\n", 1, "not a capacity"},
         {"A: removable /x capacity=0\n", 1, "not a capacity"},
+        {"A: removable /x capacity=9999999999G\n", 1, "not a capacity"},
+        {"A: removable /x capacity=999999999999999M\n", 1, "not a capacity"},
         {"A: removable /x uuid=12\n", 1, "not both"},
         {"A: removable /x /y\n", 1, "not understood"},
         {"detect maybe\n", 1, "detect off"},
@@ -131,6 +133,33 @@ TEST(DriveMapInUse, DamagedFileIsReportedAndTheDefaultMapUsed) {
         << "C: meant another folder in the file: it is not guessed as the home folder";
     EXPECT_EQ(map->Find('Q'), nullptr);
     EXPECT_EQ(ReadTextFile(DriveMapFileName()), damaged) << "the user's file stays as it was";
+    UseDefaultTestDriveMap();
+}
+
+namespace {
+
+// Asks for the map in use while the damaged-map message is on screen, as a dialog on
+// another thread would.
+class TMapReadingInteraction : public TScriptedInteraction {
+  public:
+    int MessageBox(const TMessageRequest& request) override {
+        MapWhileShown = CurrentDriveMap();
+        return TScriptedInteraction::MessageBox(request);
+    }
+    std::shared_ptr<const TDriveMap> MapWhileShown;
+};
+
+}  // namespace
+
+TEST(DriveMapInUse, DamagedFileMessageComesOnceTheMapIsInPlace) {
+    TMapReadingInteraction script;
+    script.Expect(901, IDOK);
+    TInteraction* previous = SetInteraction(&script);
+    UseDriveMap("detect off\nQ: sideways /y\n");
+    SetInteraction(previous);
+    EXPECT_EQ(script.Pending(), 0u);
+    ASSERT_NE(script.MapWhileShown, nullptr);
+    EXPECT_EQ(script.MapWhileShown, CurrentDriveMap()) << "the message shows with the new map";
     UseDefaultTestDriveMap();
 }
 

@@ -177,6 +177,22 @@ TEST_F(Files, FileStreamOpensOnlyRegularFilesAndStampsTimes) {
     EXPECT_THROW(in.ReadValue<int32_t>(), EReadError);
 }
 
+TEST_F(Files, FileStreamRefusesANamedPipeWithoutWaitingForAWriter) {
+    ASSERT_EQ(mkfifo(Host("pipe").c_str(), 0666), 0);
+    // Without a process at the other end, a blocking open would never return.
+    try {
+        TFileStream pipe("C:\\pipe", fmOpenRead);
+        FAIL() << "opened a named pipe";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.ErrorCode, ERROR_ACCESS_DENIED);
+    }
+    EXPECT_THROW(TFileStream("C:\\pipe", fmOpenWrite), EFOpenError);
+
+    TFileStream("C:\\regular.txt", fmCreate).WriteValue<int32_t>(7);
+    TFileStream regular("C:\\regular.txt", fmOpenRead);
+    EXPECT_EQ(regular.ReadValue<int32_t>(), 7);
+}
+
 TEST_F(Files, AtomicWriteReplacesWholeFilesOnly) {
     WriteTextFile(Host("settings"), "old");
     EXPECT_TRUE(WriteFileAtomically("C:\\settings", "new content"));

@@ -124,6 +124,27 @@ TEST_F(ProfileManager, SettingsRecordIsTwentyEightBytesAndKeepsItsReservedBytes)
     EXPECT_EQ(registry.ReadBinaryData("Settings")[20], 0x5A);
 }
 
+TEST_F(ProfileManager, StoredLogSettingsOutOfRangeAreBroughtIntoIt) {
+    SaveProfiles({"Documents"});
+    const std::vector<uint8_t> saved = ReadSettings();
+    ASSERT_EQ(saved.size(), 28u);
+    const std::pair<int32_t, int32_t> cases[] = {{0, 1}, {-5, 1}, {99999, 32000}, {700, 700}};
+    for (const auto& [stored, expected] : cases) {
+        SCOPED_TRACE(stored);
+        std::vector<uint8_t> settings = saved;
+        std::memcpy(settings.data() + 8, &stored, 4);
+        settings[12] = 7;  // LogType
+        settings[20] = 0x5A;
+        WriteSettings(settings);
+        {
+            TProfileMgr manager;
+            EXPECT_EQ(manager.MaxLogEntries, expected);
+            EXPECT_EQ(manager.LogType, 2);
+        }
+        EXPECT_EQ(ReadSettings()[20], 0x5A) << "the reserved bytes are kept as they are";
+    }
+}
+
 TEST_F(ProfileManager, DamagedProfilesFileIsKeptAsideAndReportedOnce) {
     SaveProfiles({"Documents", "Pictures"});
     std::vector<uint8_t> bytes = ReadBinaryFile(ProfilesFile());

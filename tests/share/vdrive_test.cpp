@@ -292,6 +292,18 @@ TEST_F(VDrive, SerialNumberAndLabelOfTheMediumInTheDrive) {
     EXPECT_EQ(missing.GetDisplayName(), "Q:\\");
 }
 
+TEST_F(VDrive, RealMediumWithoutAVolumeFileHasASerialNumberAllTheSame) {
+    fs::remove_all(Floppy() / ".vaultaire");
+    MapDrives("");  // a real medium, not a folder standing in for one
+    TVolumeInfo info;
+    ASSERT_TRUE(GetVolumeInformation("A:\\", info));
+    EXPECT_NE(info.Serial, 0u) << "serial 0 would read as an unformatted medium";
+    TVolumeInfo again;
+    ASSERT_TRUE(GetVolumeInformation("A:\\", again));
+    EXPECT_EQ(again.Serial, info.Serial);
+    EXPECT_NE(TVDrive('A').GetSerialNumber(), 0u);
+}
+
 TEST_F(VDrive, SetLabelWritesTheVolumeFileAndKeepsTheSerialNumber) {
     TVDrive drive('A');
     ASSERT_TRUE(drive.Update());
@@ -725,6 +737,20 @@ TEST_F(VDrive, CleanLeavesTheMediumInTheDrive) {
     fs::remove_all(Floppy());
     EXPECT_FALSE(drive.IsEmpty()) << "no medium is not an empty medium";
     EXPECT_FALSE(drive.Clean());
+}
+
+TEST_F(VDrive, CleanRemovesLinksWithoutTouchingWhatTheyLeadTo) {
+    WriteTextFile(Dir.Path() / "c/outside.txt", "elsewhere");
+    ASSERT_TRUE(SetFileAttributes("C:\\outside.txt", faReadOnly));
+    fs::create_directories(Floppy() / "sub");
+    fs::create_symlink(Dir.Path() / "c/outside.txt", Floppy() / "link.txt");
+    fs::create_symlink(Dir.Path() / "c/outside.txt", Floppy() / "sub/link.txt");
+
+    TVDrive drive('A');
+    EXPECT_TRUE(drive.Clean());
+    EXPECT_EQ(Contents(Floppy()), (std::set<std::string>{".vaultaire", ".vaultaire/volume"}));
+    EXPECT_EQ(ReadTextFile(Dir.Path() / "c/outside.txt"), "elsewhere");
+    EXPECT_TRUE(GetFileAttributes("C:\\outside.txt") & faReadOnly);
 }
 
 TEST_F(VDrive, CleanOnAWriteProtectedDisketteAsksUntilCancelled) {

@@ -455,6 +455,38 @@ TEST_F(ZStream, DamagedContentLeavesTheExistingFileAsItWas) {
     }
 }
 
+TEST_F(ZStream, ContentInflatingBeyondItsSizeStopsAtOnce) {
+    const std::string source = MakeSource("zeros.bin", std::string(1 << 20, '\0'));
+    MakeArchive(source, "C:\\a.vl");
+    TBytes archive = ReadBinaryFile(Host("a.vl"));
+    ASSERT_EQ(StoredMethod(archive, source), 1);
+    const TBytes one = Int64Bytes(1);
+    std::copy(one.begin(), one.end(), archive.begin() + 5 + source.size());
+    WriteBytes(Host("a.vl"), archive);
+    WriteTextFile(Host("t/zeros.bin"), "precious");
+
+    TVUnzipStream unzip("C:\\a.vl");
+    ASSERT_TRUE(unzip.Valid);
+    ASSERT_EQ(unzip.OriginalSize(), 1);
+    unzip.OverwriteMode = 1;
+    {
+        // Writing more than a few KiB would fail with a write error instead.
+        TFileSizeLimit limit(65536);
+        for (const char* target : {"C:\\t\\zeros.bin", "C:\\new\\zeros.bin"}) {
+            SCOPED_TRACE(target);
+            try {
+                unzip.Extract(target, nullptr);
+                ADD_FAILURE() << "extracted";
+            } catch (const EZStreamError& e) {
+                EXPECT_EQ(e.Code, -3);
+            }
+        }
+    }
+    EXPECT_EQ(ReadTextFile(Host("t/zeros.bin")), "precious");
+    EXPECT_EQ(Names("t"), std::vector<std::string>{"zeros.bin"}) << "no work file is left";
+    EXPECT_TRUE(Names("new").empty());
+}
+
 TEST_F(ZStream, FullDiskFailsTheWriteAndLeavesNoPartialFile) {
     const std::string text = RandomBytes(300000);
     const std::string source = MakeSource("a.bin", text);
