@@ -29,9 +29,7 @@ std::string ProgramFolder(const std::string& hostFolder, bool withSlash) {
 }
 
 std::string LastName(const std::string& path) {
-    std::string trimmed = RemoveSlash(path);
-    size_t cut = trimmed.find_last_of(IsHostPath(trimmed) ? "/" : "\\/:");
-    return cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
+    return ExtractFileName(RemoveSlash(path));
 }
 
 bool PathExists(const std::string& path) {
@@ -85,6 +83,24 @@ std::string RemoveSlash(const std::string& path) {
         return path;
     bool trailing = path.back() == '\\' || (IsHostPath(path) && path.back() == '/' && path != "/");
     return trailing ? path.substr(0, path.size() - 1) : path;
+}
+
+namespace {
+
+size_t LastSeparator(const std::string& path) {
+    return path.find_last_of(IsHostPath(path) ? "/" : "\\/:");
+}
+
+}  // namespace
+
+std::string ExtractFilePath(const std::string& path) {
+    size_t cut = LastSeparator(path);
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+std::string ExtractFileName(const std::string& path) {
+    size_t cut = LastSeparator(path);
+    return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
 std::string NormalisePath(const std::string& path) {

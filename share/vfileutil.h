@@ -21,6 +21,11 @@ VLSHARE_EXPORT std::string RemoveSlash(const std::string& path);
 // ("C:" is "C:\"). Any other path comes back unchanged.
 VLSHARE_EXPORT std::string NormalisePath(const std::string& path);
 
+// The folder part of path with its separator ("C:\\Data\\" for "C:\\Data\\a.txt"), and the
+// name after it ("a.txt"); host paths split at "/" only.
+VLSHARE_EXPORT std::string ExtractFilePath(const std::string& path);
+VLSHARE_EXPORT std::string ExtractFileName(const std::string& path);
+
 // The running program's folder.
 VLSHARE_EXPORT std::string GetExeDir(bool withSlash);
 // The running program's file.

@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/syserror.h"
 #include "varchive.h"
+#include "vfileutil.h"
 
 namespace {
 
@@ -59,12 +60,6 @@ class TZlibSession {
     bool Compress;
     bool Ended = false;
 };
-
-// The folder part of a path, with its separator: "C:\Data\" for "C:\Data\a.txt".
-std::string FolderOf(const std::string& path) {
-    size_t cut = path.find_last_of(IsHostPath(path) ? "/" : "\\/:");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
 
 // The most bytes an archive's content may inflate to. Older writers stored the size in 32
 // bits, widened with its sign, so a size read as negative may stand for one above 2 GiB.
@@ -299,7 +294,7 @@ bool TVUnzipStream::Extract(std::string targetName, int* answer) {
         return false;
     // A link keeps leading to the restored file: the file it leads to is replaced.
     const std::string fileName = exists ? FollowFileLink(targetName) : targetName;
-    const std::string folder = FolderOf(fileName);
+    const std::string folder = ExtractFilePath(fileName);
     if (!folder.empty() && !DirectoryExists(folder))
         ForceDirectories(folder);
     if (!folder.empty() && !DirectoryExists(folder))
@@ -314,7 +309,7 @@ bool TVUnzipStream::Extract(std::string targetName, int* answer) {
 
 void TVUnzipStream::ExtractThroughTemporaryFile(const std::string& fileName, bool replacing) {
     std::string workName;
-    if (!CreateUniqueFile(FolderOf(fileName), TemporaryPrefix, workName))
+    if (!CreateUniqueFile(ExtractFilePath(fileName), TemporaryPrefix, workName))
         RaiseCannotCreate(fileName);
     try {
         TFileStream work(workName, fmOpenWrite);

@@ -27,14 +27,6 @@ constexpr TTypeName kTypeNames[] = {
     {DRIVE_CDROM, "cdrom"},         {DRIVE_RAMDISK, "ramdisk"},
 };
 
-const char* TypeName(int type) {
-    for (const TTypeName& t : kTypeNames) {
-        if (t.Type == type)
-            return t.Name;
-    }
-    return "fixed";
-}
-
 int TypeFromName(const std::string& name) {
     for (const TTypeName& t : kTypeNames) {
         if (name == t.Name)
@@ -316,7 +308,7 @@ void RememberNewMedia(const std::string& file, const std::string& fileText, cons
     for (const TDriveEntry& entry : after.Entries()) {
         const TDriveEntry* old = before.Find(entry.Letter);
         if (!entry.Uuid.empty() && (!old || old->Uuid != entry.Uuid)) {
-            text += std::string(1, entry.Letter) + ": " + TypeName(entry.Type) +
+            text += std::string(1, entry.Letter) + ": " + DriveTypeName(entry.Type) +
                     " uuid=" + entry.Uuid + "\n";
         }
     }
@@ -466,7 +458,7 @@ std::string FormatDriveMap(const TDriveMap& map) {
     for (const TDriveEntry& entry : map.Entries()) {
         text += entry.Letter;
         text += ": ";
-        text += TypeName(entry.Type);
+        text += DriveTypeName(entry.Type);
         text += entry.Uuid.empty() ? " " : " uuid=";
         text += entry.Uuid.empty() ? QuoteIfNeeded(entry.HostFolder) : entry.Uuid;
         if (entry.Capacity > 0)
@@ -535,6 +527,14 @@ void ReloadDriveMap() {
         LoadedMap = map;
     }
     ReportDamagedMap(damagedMessage);
+}
+
+const char* DriveTypeName(int type) {
+    for (const TTypeName& t : kTypeNames) {
+        if (t.Type == type)
+            return t.Name;
+    }
+    return "unknown";
 }
 
 int GetDriveType(const std::string& root) {

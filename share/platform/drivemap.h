@@ -86,6 +86,10 @@ VLSHARE_EXPORT void ReloadDriveMap();
 // Path of the map file.
 VLSHARE_EXPORT std::string DriveMapFileName();
 
+// The word for a drive type in the map file and in listings ("removable", "fixed", ...);
+// "unknown" for a type that has none.
+VLSHARE_EXPORT const char* DriveTypeName(int type);
+
 // The drive type of a root such as "C:\" (DRIVE_NO_ROOT_DIR for a letter without a drive).
 VLSHARE_EXPORT int GetDriveType(const std::string& root);
 VLSHARE_EXPORT uint32_t GetLogicalDrives();

@@ -21,15 +21,6 @@ namespace {
 // Copies on their way into the backup root, before they become a version.
 const char* const kWorkFilePrefix = "VLNEW___.";
 
-std::string FolderOf(const std::string& path) {
-    size_t cut = path.find_last_of('\\');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
-
-std::string NameOf(const std::string& path) {
-    return path.substr(path.find_last_of("\\/:") + 1);
-}
-
 std::string BackupRootOf(const TProfile& profile) {
     return AppendSlash(NormalisePath(profile.Target)) + LoadStr(109);
 }
@@ -172,7 +163,7 @@ bool TBackupThread::AcceptFile() {
         return false;
     if (FSourceName.find(FTempDir) != std::string::npos)
         return false;
-    if (SameText(NameOf(FSourceName), "Win386.swp"))
+    if (SameText(ExtractFileName(FSourceName), "Win386.swp"))
         return false;
     if (IsInsideBackupRoot(FSourceName))
         return false;
@@ -363,7 +354,7 @@ void TBackupThread::TargetReady() {
 bool TBackupThread::CopyToTarget() {
     std::string work;
     try {
-        FDrive->SetCurrentDir(FolderOf(FTargetName), true);
+        FDrive->SetCurrentDir(RemoveSlash(ExtractFilePath(FTargetName)), true);
         if (!CreateUniqueFile(FTargetRoot, kWorkFilePrefix, work))
             RaiseLastOSError();
         {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/files.h"
+#include "vfileutil.h"
 
 namespace {
 
@@ -24,11 +25,6 @@ int VersionNumberOf(const std::string& name) {
     return std::stoi(suffix.substr(3));
 }
 
-std::string FolderOf(const std::string& path) {
-    size_t cut = path.find_last_of("\\/");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 }  // namespace
 
 std::string VersionName(const std::string& targetName, int number) {
@@ -39,7 +35,7 @@ std::string VersionName(const std::string& targetName, int number) {
 
 std::vector<TStoredVersion> ListVersions(const std::string& targetName) {
     std::vector<TStoredVersion> versions;
-    std::string folder = FolderOf(targetName);
+    std::string folder = ExtractFilePath(targetName);
     for (TFileSearch search(targetName + ".VL???", faAnyFile); search.Found(); search.Next()) {
         if (search.IsDirectory())
             continue;

@@ -5,27 +5,6 @@
 #include "platform/drivemap.h"
 #include "platform/volume.h"
 
-namespace {
-
-const char* TypeName(int type) {
-    switch (type) {
-        case DRIVE_REMOVABLE:
-            return "removable";
-        case DRIVE_FIXED:
-            return "fixed";
-        case DRIVE_REMOTE:
-            return "remote";
-        case DRIVE_CDROM:
-            return "cdrom";
-        case DRIVE_RAMDISK:
-            return "ramdisk";
-        default:
-            return "unknown";
-    }
-}
-
-}  // namespace
-
 int RunDrives(const TArgs& args) {
     args.Expect(0, 0);
     auto map = CurrentDriveMap();
@@ -42,12 +21,12 @@ int RunDrives(const TArgs& args) {
             drive.HostFolder.empty() ? "(medium " + drive.Uuid + " not mounted)" : drive.HostFolder;
         if (medium) {
             std::printf("%-6s %-10s %-14s %12s %12s  %s\n",
-                        (std::string(1, drive.Letter) + ":").c_str(), TypeName(drive.Type),
+                        (std::string(1, drive.Letter) + ":").c_str(), DriveTypeName(drive.Type),
                         volume.Label.c_str(), HumanBytes(available).c_str(),
                         HumanBytes(total).c_str(), folder.c_str());
         } else {
             std::printf("%-6s %-10s %-14s %12s %12s  %s\n",
-                        (std::string(1, drive.Letter) + ":").c_str(), TypeName(drive.Type), "",
+                        (std::string(1, drive.Letter) + ":").c_str(), DriveTypeName(drive.Type), "",
                         "no medium", "", folder.c_str());
         }
     }
