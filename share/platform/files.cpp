@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -308,7 +309,8 @@ bool CreateUniqueFile(const std::string& folder, const std::string& prefix, std:
     std::string hostFolder;
     if (!HostPathForWriting(folder, hostFolder))
         return false;
-    std::string host = (hostFolder == "/" ? "" : hostFolder) + "/" + prefix + "XXXXXX";
+    std::string host = (hostFolder == "/" ? "" : hostFolder) + "/" + prefix +
+                       std::to_string(::getpid()) + "-XXXXXX";
     int fd = ::mkostemp(host.data(), O_CLOEXEC);
     if (fd < 0)
         return Fail();
@@ -317,6 +319,55 @@ bool CreateUniqueFile(const std::string& folder, const std::string& prefix, std:
     bool endsWithSeparator = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
     name = folder + (endsWithSeparator ? "" : separator) + BaseName(host);
     return true;
+}
+
+namespace {
+
+// The process a work file's name says made it ("VLD4711-a8Zk2p" with prefix "VLD": 4711),
+// or 0 when the name is not of that form.
+pid_t WorkFileOwner(const std::string& name, const std::string& prefix) {
+    if (name.compare(0, prefix.size(), prefix) != 0)
+        return 0;
+    size_t dash = name.find('-', prefix.size());
+    if (dash == std::string::npos || dash == prefix.size() || dash - prefix.size() > 9 ||
+        name.size() != dash + 7)
+        return 0;
+    pid_t pid = 0;
+    for (size_t i = prefix.size(); i < dash; ++i) {
+        if (name[i] < '0' || name[i] > '9')
+            return 0;
+        pid = pid * 10 + (name[i] - '0');
+    }
+    return pid;
+}
+
+bool ProcessRuns(pid_t pid) {
+    return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+}  // namespace
+
+int RemoveStaleWorkFiles(const std::string& folder, const std::string& prefix) {
+    std::string hostFolder;
+    if (!HostPathForWriting(folder, hostFolder))
+        return 0;
+    DIR* listing = ::opendir(hostFolder.c_str());
+    if (!listing)
+        return 0;
+    int removed = 0;
+    while (dirent* entry = ::readdir(listing)) {
+        std::string name = entry->d_name;
+        pid_t owner = WorkFileOwner(name, prefix);
+        if (owner <= 0 || owner == ::getpid() || ProcessRuns(owner))
+            continue;
+        struct stat info;
+        std::string host = (hostFolder == "/" ? "" : hostFolder) + "/" + name;
+        if (::lstat(host.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            ::unlink(host.c_str()) == 0)
+            ++removed;
+    }
+    ::closedir(listing);
+    return removed;
 }
 
 // ---- Folder search ----

@@ -65,9 +65,13 @@ VLSHARE_EXPORT bool ReadFileText(const std::string& path, std::string& content);
 VLSHARE_EXPORT bool WriteFileAtomically(const std::string& path, const std::string& content);
 
 // Creates a new, empty file in folder whose name is prefix followed by a unique ending;
-// name := its path in folder's form.
+// name := its path in folder's form. The ending names the creating process, so that the
+// work files a crashed or killed process left behind can be told from those in use.
 VLSHARE_EXPORT bool CreateUniqueFile(const std::string& folder, const std::string& prefix,
                                      std::string& name);
+// Removes the files of folder that CreateUniqueFile made with prefix for a process that no
+// longer runs; the files of running processes stay. Returns how many were removed.
+VLSHARE_EXPORT int RemoveStaleWorkFiles(const std::string& folder, const std::string& prefix);
 
 // One entry of a folder search.
 struct TSearchRec {

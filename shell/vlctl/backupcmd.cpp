@@ -1,7 +1,5 @@
 // vlctl backup: the full backup of a profile, with progress, questions on the terminal and
 // the closing message of the run.
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -10,6 +8,7 @@
 #include "driveanswers.h"
 #include "errorcodes.h"
 #include "logfile.h"
+#include "platform/interrupts.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "profilemgr.h"
@@ -18,16 +17,6 @@
 #include "targetthread.h"
 
 namespace {
-
-std::atomic<bool> Interrupted{false};
-
-// The first interrupt cancels the run at the next folder; a second one ends the program.
-void OnInterrupt(int signal) {
-    if (Interrupted.exchange(true)) {
-        std::signal(signal, SIG_DFL);
-        std::raise(signal);
-    }
-}
 
 // The controller of one run: it follows the thread's messages and answers its questions.
 class TBackupRun {
@@ -48,7 +37,7 @@ class TBackupRun {
         std::puts(LoadStr(251).c_str());
         Thread = std::make_unique<TBackupThread>(*Manager.GetCurrentProfile(), &Log, &Target);
         ServeMessagesUntil([this] {
-            if (Interrupted && !CancelRequested) {
+            if (Interrupted() && !CancelRequested) {
                 CancelRequested = true;
                 Thread->Terminate();
             }
@@ -145,17 +134,10 @@ int RunBackup(const TArgs& args) {
                 profile->Target.c_str());
 
     TLogFile log(manager.MaxLogEntries, static_cast<TLogType>(manager.LogType), manager.CreateLog);
-    // Without restarting: a read waiting for an answer ends and answers Cancel.
-    struct sigaction interrupt {};
-    interrupt.sa_handler = OnInterrupt;
-    sigemptyset(&interrupt.sa_mask);
-    struct sigaction previousInt {
-    }, previousTerm{};
-    sigaction(SIGINT, &interrupt, &previousInt);
-    sigaction(SIGTERM, &interrupt, &previousTerm);
+    // The first interrupt cancels the run at the next folder (a question waiting for an
+    // answer ends and answers Cancel); a second one ends the program.
+    TInterruptCatcher interrupts;
     TBackupRun run(manager, log);
     int error = run.Run();
-    sigaction(SIGINT, &previousInt, nullptr);
-    sigaction(SIGTERM, &previousTerm, nullptr);
     return ReportOutcome(error, run.FailedFiles, log, manager.CreateLog);
 }

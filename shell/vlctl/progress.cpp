@@ -1,6 +1,6 @@
 #include "progress.h"
 
-#include <unistd.h>
+#include "platform/interrupts.h"
 
 namespace {
 
@@ -8,7 +8,7 @@ constexpr int kBarWidth = 40;
 
 }  // namespace
 
-TProgress::TProgress(std::FILE* out) : Out(out), Terminal(::isatty(::fileno(out)) != 0) {}
+TProgress::TProgress(std::FILE* out) : Out(out), Terminal(IsTerminal(out)) {}
 
 void TProgress::SetTotal(long total) {
     Total = total;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -221,4 +222,26 @@ TEST(SystemErrors, HostErrorsMapToTheProgramsNumbersAndTexts) {
     EXPECT_EQ(SysErrorMessage(5), "Access is denied.");
     EXPECT_EQ(SysErrorMessage(112), "There is not enough space on the disk.");
     EXPECT_EQ(SysErrorMessage(99999), "System error 99999.");
+}
+
+TEST_F(Files, OnlyWorkFilesOfEndedProcessesAreStale) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        _exit(0);
+    waitpid(child, nullptr, 0);  // its number now names no process
+    std::string dead = "VLD" + std::to_string(child) + "-abcdef";
+    std::string mine;
+    ASSERT_TRUE(CreateUniqueFile("C:\\", "VLD", mine));
+    EXPECT_EQ(mine.rfind("C:\\VLD" + std::to_string(getpid()) + "-", 0), 0u) << mine;
+    for (const std::string& name :
+         {dead, std::string("VLD1-abcdef"), std::string("VLDabcdef"), std::string("VLX") + dead})
+        WriteTextFile(Host(name), "x");
+    fs::create_directories(Host("VLD" + std::to_string(child) + "-folder"));
+
+    EXPECT_EQ(RemoveStaleWorkFiles("C:\\", "VLD"), 1);
+    EXPECT_FALSE(fs::exists(Host(dead)));
+    for (const std::string& kept : {mine.substr(3), std::string("VLD1-abcdef"),
+                                    std::string("VLDabcdef"), std::string("VLX") + dead})
+        EXPECT_TRUE(fs::exists(Host(kept))) << kept;
 }
