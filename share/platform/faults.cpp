@@ -64,3 +64,11 @@ void CountBytesWritten(char letter, int64_t count) {
         s.Written += count;
     }
 }
+
+int64_t InjectedWatchLimit() {
+    return NumberFromEnvironment("VAULTAIRE_WATCH_LIMIT");
+}
+
+int64_t InjectedOverflowAfter() {
+    return NumberFromEnvironment("VAULTAIRE_WATCH_OVERFLOW_AFTER");
+}

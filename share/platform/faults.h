@@ -10,6 +10,11 @@
 //   VAULTAIRE_DISK_FULL_AFTER=X:N  lets file streams write only N bytes in all to drive X;
 //       later writes fail as on a full disk while the free space reported stays as it is,
 //       as when another program fills the disk.
+//   VAULTAIRE_WATCH_LIMIT=N  lets a change watcher watch only N folders at once, as if the
+//       system's limit of watches were N.
+//   VAULTAIRE_WATCH_OVERFLOW_AFTER=N  makes a change watcher drop the events after its Nth
+//       and report an overflow of the kernel's queue instead, once.
+// The last two are read when a watcher is made.
 
 constexpr int kCrashExitCode = 86;
 
@@ -19,3 +24,8 @@ VLSHARE_EXPORT void BeforeFileSystemChange();
 // Bytes that may still be written to drive letter, or -1 when there is no limit.
 VLSHARE_EXPORT int64_t InjectedRoomOnDrive(char letter);
 VLSHARE_EXPORT void CountBytesWritten(char letter, int64_t count);
+
+// The limit of watched folders VAULTAIRE_WATCH_LIMIT sets, or -1.
+VLSHARE_EXPORT int64_t InjectedWatchLimit();
+// After how many events VAULTAIRE_WATCH_OVERFLOW_AFTER makes the watcher overflow, or -1.
+VLSHARE_EXPORT int64_t InjectedOverflowAfter();
