@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "display.h"
-#include "platform/terminalinteraction.h"
 #include "scriptedinteraction.h"
+#include "terminalinteraction.h"
 
 namespace {
 
