@@ -4,6 +4,7 @@
 
 #include "interaction.h"
 #include "platform/drivemap.h"
+#include "platform/messages.h"
 #include "strtable.h"
 
 namespace {
@@ -15,6 +16,7 @@ constexpr int StrDriveMapUnusable = 901;
 // They are installed as the library loads, so every program that uses it shows them.
 const bool PlatformReportsInstalled = [] {
     SetDriveMapProblemHandler(&ShowDriveMapProblem);
+    SetMessageFailureHandler(&ShowException);
     return true;
 }();
 
