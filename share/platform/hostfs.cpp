@@ -82,6 +82,13 @@ bool ReadFile(const std::string& path, std::string& content, int64_t maxBytes) {
         return Refuse(error);
     if (info.st_size > maxBytes)
         return Refuse(ERROR_FILE_TOO_LARGE);
+    // A regular file it is: its reads may wait for the disk (or a network file system) as
+    // usual.
+    int flags = ::fcntl(file.Fd, F_GETFL);
+    if (flags < 0 || ::fcntl(file.Fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
     content.reserve(static_cast<size_t>(info.st_size));
     char buffer[65536];
     for (;;) {
