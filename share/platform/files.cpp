@@ -294,9 +294,9 @@ bool SetFileAttributes(const std::string& path, int attributes) {
     return true;
 }
 
-bool ReadFileText(const std::string& path, std::string& content) {
+bool ReadFileText(const std::string& path, std::string& content, int64_t maxBytes) {
     std::string host;
-    return HostPathOf(path, host) && hostfs::ReadFile(host, content);
+    return HostPathOf(path, host) && hostfs::ReadFile(host, content, maxBytes);
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& content) {

@@ -58,10 +58,17 @@ VLSHARE_EXPORT int GetFileAttributes(const std::string& path);
 // Applies the read-only and archive flags of attributes; the others cannot be set here.
 VLSHARE_EXPORT bool SetFileAttributes(const std::string& path, int attributes);
 
-// Whole-file helpers for the program's own files. WriteFileAtomically writes to a
-// temporary file beside path, flushes it to disk and renames it over path: a failure
-// leaves the old file as it was.
-VLSHARE_EXPORT bool ReadFileText(const std::string& path, std::string& content);
+// Whole-file helpers for the program's own files. ReadFileText reads only a regular file
+// (a link to one is followed) of at most maxBytes, and never blocks. A folder fails with
+// ERROR_DIRECTORY_NOT_SUPPORTED, a pipe, socket or device with ERROR_BAD_FILE_TYPE, a larger
+// file with ERROR_FILE_TOO_LARGE, a link to nothing with ERROR_CANT_RESOLVE_FILENAME and a
+// missing file with ERROR_FILE_NOT_FOUND. The default limit is far above what the
+// program's files hold in use (the log keeps at most 32,000 lines, the profiles file a
+// few kilobytes a profile). WriteFileAtomically writes to a temporary file beside path,
+// flushes it to disk and renames it over path: a failure leaves the old file as it was.
+constexpr int64_t kProgramFileLimit = int64_t{64} << 20;
+VLSHARE_EXPORT bool ReadFileText(const std::string& path, std::string& content,
+                                 int64_t maxBytes = kProgramFileLimit);
 VLSHARE_EXPORT bool WriteFileAtomically(const std::string& path, const std::string& content);
 
 // Creates a new, empty file in folder whose name is prefix followed by a unique ending;
