@@ -6,6 +6,8 @@
 
 #include "vlshare_export.h"
 
+class TFileLock;
+
 // Which entries about files and errors the log records.
 enum TLogType : uint8_t {
     ltSuccess = 0,  // only successful operations
@@ -33,10 +35,14 @@ enum TLogCode : uint8_t {
 // lines, all of it moves to the backup file and a new log begins.
 //
 // Every rewrite re-reads the file (lines another program removed are not written back)
-// and replaces it atomically. File errors raise EOSError; the entries that could not be
-// written then stay pending for the next attempt.
+// and replaces it atomically, holding a lock that every process writing the log takes for
+// its rewrite: entries that other processes add meanwhile are kept. File errors raise
+// EOSError; the entries that could not be written then stay pending for the next attempt.
 //
-// The object has no lock: only one thread may use it at a time.
+// Control characters in an entry (file names may hold them) are written as "?": an entry is
+// one line of plain text.
+//
+// The object has no lock of its own: only one thread may use it at a time.
 class VLSHARE_EXPORT TLogFile {
   public:
     TLogFile(int maxEntries, TLogType type, bool enabled);
@@ -75,6 +81,7 @@ class VLSHARE_EXPORT TLogFile {
     bool Enabled;
 
   private:
+    void RequireLock(const TFileLock& lock) const;
     void LoadLines();
     void SaveLines(const std::string& fileName);
     void DeleteLog();
