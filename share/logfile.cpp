@@ -24,6 +24,7 @@ constexpr int StrErrorSavingFile = 415;
 constexpr int StrErrorRestoringFile = 416;
 constexpr int StrTargetFull = 417;
 constexpr int StrFileTooLarge = 418;
+constexpr int StrErrorReadingFolder = 921;
 
 // Texts of lcStart ... lcBackupEnd, in the order of the codes.
 constexpr int kCodeTexts[] = {403, 404, 405, 406, 408, 409, 411, 412};
@@ -188,12 +189,17 @@ void TLogFile::Flush() {
 void TLogFile::WriteEntry(TLogCode code, const std::string& fileName, int error, bool flush) {
     if (!Enabled)
         return;
-    if (code != lcSaveFile && code != lcRestoreFile) {
+    if (code != lcSaveFile && code != lcRestoreFile && code != lcReadFolder) {
         WriteEntry(code, error, flush);
         return;
     }
     std::string entry = TimeStamp();
-    if (error == 0) {
+    if (code == lcReadFolder) {
+        if (LogType == ltSuccess)
+            return;
+        entry += LoadStr(StrErrorReadingFolder) + fileName;
+        AddErrorMsg(entry, error);
+    } else if (error == 0) {
         if (LogType == ltErrors)
             return;
         entry += LoadStr(code == lcSaveFile ? StrSavingFile : StrRestoringFile) + fileName;

@@ -28,6 +28,8 @@ enum TLogCode : uint8_t {
     lcSaveFile = 8,
     lcRestoreFile = 9,
     lcError = 10,
+    // A folder of a run that could not be read; always an error entry.
+    lcReadFolder = 11,
 };
 
 // The program's log: a text file in the data folder, one time-stamped line per entry.
@@ -61,8 +63,9 @@ class VLSHARE_EXPORT TLogFile {
     // Appends the pending entries to the file.
     void Flush();
 
-    // An entry about one file (lcSaveFile, lcRestoreFile); other codes go to the second
-    // form without the file name. error is 0, a system error number or an ERR_ code.
+    // An entry about one file or folder (lcSaveFile, lcRestoreFile, lcReadFolder); other
+    // codes go to the second form without the file name. error is 0, a system error number
+    // or an ERR_ code.
     void WriteEntry(TLogCode code, const std::string& fileName, int error, bool flush);
     // An entry about the program or a run (lcStart ... lcBackupEnd, lcError).
     void WriteEntry(TLogCode code, int error, bool flush);

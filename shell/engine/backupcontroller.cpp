@@ -85,6 +85,7 @@ void TBackupController::Finish(int error) {
     Thread->WaitFor();
     LastResult.Error = CancelRequested && error == 0 ? ERR_CANCELLED : error;
     LastResult.FailedFiles = Thread->FailedFiles();
+    LastResult.FailedFolders = Thread->FailedFolders();
     Thread.reset();
     if (OnEnded)
         OnEnded(LastResult);

@@ -28,8 +28,10 @@ struct TBackupResult {
     // 0 when the run went through to its end (files may still have failed), else the code it
     // ended with (errorcodes.h; ERR_CANCELLED when it was cancelled).
     int Error = 0;
-    // Files that could not be saved; each has its entry in the log.
+    // Files that could not be saved and folders that could not be read; each has its entry
+    // in the log.
     int FailedFiles = 0;
+    int FailedFolders = 0;
 };
 
 // The controller of full backup runs, for every front end: it starts the backup thread,

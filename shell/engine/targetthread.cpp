@@ -115,8 +115,8 @@ int TBackupThread::ScanFiles(bool backup) {
             // a source folder.
             if (IsInsideBackupRoot(RemoveSlash(folder)))
                 continue;
-            for (TFileSearch search(AppendSlash(folder) + "*.*", faAnyFile); search.Found();
-                 search.Next()) {
+            TFileSearch search(AppendSlash(folder) + "*.*", faAnyFile);
+            for (; search.Found(); search.Next()) {
                 bool usable = IsUsableName(search.Rec().Name);
                 if (search.IsDirectory()) {
                     if (search.IsDotDirectory() || rootPass)
@@ -137,6 +137,8 @@ int TBackupThread::ScanFiles(bool backup) {
                     Post(WM_FILESPROCESSED, static_cast<uintptr_t>(counter), 0);
                 }
             }
+            if (backup && search.Error() != 0)
+                ReportUnreadableFolder(folder, search.Error());
             rootPass = false;
         }
     }
@@ -150,6 +152,16 @@ void TBackupThread::ReportUnusableName(const std::string& path) {
     FErrorCode = ERROR_INVALID_NAME;
     ++FFailedFiles;
     WriteLog(lcSaveFile, false);
+    FErrorCode = 0;
+}
+
+void TBackupThread::ReportUnreadableFolder(const std::string& folder, int error) {
+    // What a folder holds that cannot be read is not backed up: the user hears of it, and
+    // the run does not pass for a complete one.
+    ++FFailedFolders;
+    FSourceName = folder;
+    FErrorCode = error;
+    WriteLog(lcReadFolder, false);
     FErrorCode = 0;
 }
 
@@ -404,7 +416,7 @@ void TBackupThread::WriteLog(TLogCode code, bool flush) {
     if (!FLogEnabled || !FLog)
         return;
     try {
-        if (code == lcSaveFile || code == lcRestoreFile) {
+        if (code == lcSaveFile || code == lcRestoreFile || code == lcReadFolder) {
             FLog->WriteEntry(code, FSourceName, FErrorCode, flush);
         } else {
             FLog->WriteEntry(code, FErrorCode, flush);

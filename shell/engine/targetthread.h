@@ -35,8 +35,10 @@ class TBackupThread : public TThread {
     TVDrive* Drive() { return FDrive.get(); }
     TProfile& Profile() { return FProfile; }
     const std::string& TargetRoot() const { return FTargetRoot; }
-    // Files of the run that could not be saved (each has its entry in the log).
+    // Files of the run that could not be saved and folders that could not be read (each
+    // has its entry in the log).
     int FailedFiles() const { return FFailedFiles; }
+    int FailedFolders() const { return FFailedFolders; }
 
   protected:
     // For subclasses that must finish their own construction before the thread runs.
@@ -63,6 +65,7 @@ class TBackupThread : public TThread {
     void SaveProfile();
     void FlushLog();
     void ReportUnusableName(const std::string& path);
+    void ReportUnreadableFolder(const std::string& folder, int error);
 
     // Sends a question; a Cancel answer aborts the run.
     intptr_t Ask(uint32_t message);
@@ -85,6 +88,7 @@ class TBackupThread : public TThread {
     TFileStamp FCompressedStamp;
     bool FLogFailed = false;
     std::atomic<int> FFailedFiles{0};
+    std::atomic<int> FFailedFolders{0};
 
   private:
     // Compresses the source into the temporary file; false when the source changed

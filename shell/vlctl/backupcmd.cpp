@@ -39,16 +39,35 @@ std::string HostFormOf(const std::string& path) {
     return HostPathOf(path, host) ? host : path;
 }
 
-int ReportOutcome(const TBackupResult& result, const TLogFile& log, bool logging) {
-    int failedFiles = result.FailedFiles;
+// "2 files could not be saved and 1 folder could not be read".
+std::string FailuresText(const TBackupResult& result) {
+    auto count = [](int n, const char* what) {
+        return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+    };
+    std::string text;
+    if (result.FailedFiles > 0)
+        text = count(result.FailedFiles, "file") + " could not be saved";
+    if (result.FailedFolders > 0) {
+        text += text.empty() ? "" : " and ";
+        text += count(result.FailedFolders, "folder") + " could not be read";
+    }
+    return text;
+}
+
+int ReportOutcome(const TBackupResult& result, const TLogFile& log, const TProfileMgr& manager) {
+    bool logging = manager.CreateLog;
     switch (result.Error) {
         case 0:
             std::puts(LoadStr(261).c_str());
-            if (failedFiles > 0) {
-                std::fprintf(stderr, "%d file%s could not be saved%s\n", failedFiles,
-                             failedFiles == 1 ? "" : "s",
-                             logging ? ("; the log tells why: " + HostFormOf(log.FileName)).c_str()
-                                     : " (the log is switched off)");
+            if (result.FailedFiles > 0 || result.FailedFolders > 0) {
+                std::string where;
+                if (!logging)
+                    where = " (the log is switched off)";
+                else if (manager.LogType == ltSuccess)
+                    where = " (the log records successful operations only)";
+                else
+                    where = "; the log tells why: " + HostFormOf(log.FileName);
+                std::fprintf(stderr, "%s%s\n", FailuresText(result).c_str(), where.c_str());
                 return kExitError;
             }
             if (logging)
@@ -93,5 +112,5 @@ int RunBackup(const TArgs& args) {
     std::puts(LoadStr(251).c_str());
     TBackupResult result = controller.Run(*profile, [] { return Interrupted(); });
     progress.RunEnded();
-    return ReportOutcome(result, log, manager.CreateLog);
+    return ReportOutcome(result, log, manager);
 }

@@ -171,6 +171,7 @@ TRunOutcome TBackupRunTest::RunBackup() {
     outcome.Error = result.Error;
     outcome.Done = result.Error == 0;
     outcome.FailedFiles = result.FailedFiles;
+    outcome.FailedFolders = result.FailedFolders;
     return outcome;
 }
 

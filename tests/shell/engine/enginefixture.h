@@ -47,6 +47,7 @@ struct TRunOutcome {
     bool Done = false;                // the run went through to its end
     int Error = 0;                    // the code the run ended with, 0 when it went through
     int FailedFiles = 0;              // files that could not be saved
+    int FailedFolders = 0;            // folders that could not be read
     long TotalFiles = -1;             // the count of WM_TOTALFILES
     std::vector<long> Processed;      // the counts of the WM_FILESPROCESSED messages
     std::vector<uint32_t> Questions;  // the messages the thread sent, in order
