@@ -8,6 +8,7 @@
 #include "platform/drivemap.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/realpath.h"
 #include "platform/syserror.h"
 #include "profilemgr.h"
 #include "strtable.h"
@@ -28,6 +29,14 @@ std::string BackupRootOf(const TProfile& profile) {
 // A name that drive paths cannot hold (it would read as a separator or a wildcard).
 bool IsUsableName(const std::string& name) {
     return name.find_first_of("\\*?") == std::string::npos;
+}
+
+// Is path, as written, folder or below it?
+bool IsWrittenBelow(const std::string& path, const std::string& folder) {
+    std::string written = RemoveSlash(path);
+    return SamePath(written, folder) ||
+           (written.size() > folder.size() && written[folder.size()] == '\\' &&
+            SamePath(written.substr(0, folder.size()), folder));
 }
 
 int ErrorOr(int fallback) {
@@ -85,10 +94,32 @@ void TBackupThread::ProcessFiles() {
     ScanFiles(true);
 }
 
+void TBackupThread::LocateOwnFiles() {
+    // Where the backup root, the log and the program really are, links resolved: a source
+    // may reach them under other names (a target that is a link into a source folder, a
+    // source reached through a link, a drive whose folder lies inside another's).
+    if (!RealHostPath(FTargetRoot, FRealTargetRoot))
+        FRealTargetRoot.clear();
+    if (!FLog || !RealHostPath(FLog->FileName, FRealLogName))
+        FRealLogName.clear();
+    if (!RealHostPath(FExeName, FRealExeName))
+        FRealExeName.clear();
+}
+
 bool TBackupThread::IsInsideBackupRoot(const std::string& path) const {
-    return SamePath(path, FTargetRoot) ||
-           (path.size() > FTargetRoot.size() && path[FTargetRoot.size()] == '\\' &&
-            SamePath(path.substr(0, FTargetRoot.size()), FTargetRoot));
+    if (IsWrittenBelow(path, FTargetRoot))
+        return true;
+    std::string real;
+    return RealHostPath(path, real) && IsRealPathInside(real, FRealTargetRoot);
+}
+
+bool TBackupThread::IsOwnFile(const std::string& path) const {
+    if (IsWrittenBelow(path, FTargetRoot))
+        return true;
+    std::string real;
+    if (!RealHostPath(path, real))
+        return false;
+    return IsRealPathInside(real, FRealTargetRoot) || real == FRealLogName || real == FRealExeName;
 }
 
 int TBackupThread::ScanFiles(bool backup) {
@@ -96,6 +127,7 @@ int TBackupThread::ScanFiles(bool backup) {
     std::string lettersSeen;
     bool rootPass = false;
     int counter = 0;
+    LocateOwnFiles();
     for (const std::string& entry : FProfile.GetSourceFolders()) {
         if (Terminated())
             break;
@@ -112,8 +144,8 @@ int TBackupThread::ScanFiles(bool backup) {
             std::string folder = folders.front();
             folders.pop_front();
             // Earlier copies are never backed up again, even when the target lies inside
-            // a source folder.
-            if (IsInsideBackupRoot(RemoveSlash(folder)))
+            // a source folder, however the folder is reached.
+            if (IsInsideBackupRoot(folder))
                 continue;
             TFileSearch search(AppendSlash(folder) + "*.*", faAnyFile);
             for (; search.Found(); search.Next()) {
@@ -177,7 +209,7 @@ bool TBackupThread::AcceptFile() {
         return false;
     if (SameText(ExtractFileName(FSourceName), "Win386.swp"))
         return false;
-    if (IsInsideBackupRoot(FSourceName))
+    if (IsOwnFile(FSourceName))
         return false;
     return FProfile.DoesFileNameMatch(FSourceName);
 }

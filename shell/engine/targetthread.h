@@ -99,5 +99,15 @@ class TBackupThread : public TThread {
     bool OpenTemporaryFile();
     void EmptyTemporaryFile();
     void CloseTemporaryFile();
+    void LocateOwnFiles();
+    // Is path (a folder) the backup root or inside it, by its name or where it leads?
     bool IsInsideBackupRoot(const std::string& path) const;
+    // Does path (a file) lead into the backup root, to the log or to the program?
+    bool IsOwnFile(const std::string& path) const;
+
+    // Where the backup root, the log and the program really lie (host paths, links
+    // resolved), found at the start of each pass over the sources; empty when unknown.
+    std::string FRealTargetRoot;
+    std::string FRealLogName;
+    std::string FRealExeName;
 };

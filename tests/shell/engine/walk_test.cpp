@@ -284,3 +284,94 @@ TEST_F(FolderWithoutPermissions, CannotBeReadByAUserWhoMayNotReadEveryFolder) {
     EXPECT_EQ(run.FailedFolders, 2);
     EXPECT_EQ(FilesBelow("e/Vaultaire"), std::set<std::string>{"C/Data/a.txt.VL001"});
 }
+
+// ---- A backup root reached under other names ----
+
+namespace {
+
+struct TLink {
+    std::string Below;  // the link, below the world
+    std::string To;     // where it leads, below the world
+};
+
+struct TReachedCase {
+    const char* Name;
+    std::vector<TLink> Links;
+    std::vector<std::string> OtherDrives;  // "D:c/src": letter and folder below the world
+    std::vector<std::string> Sources;
+    std::string Target;
+    std::string Root;  // the backup root, below the world
+    std::set<std::string> Copies;
+};
+
+void PrintTo(const TReachedCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
+class BackupRootReached : public TBackupRunTest,
+                          public testing::WithParamInterface<TReachedCase> {};
+
+}  // namespace
+
+// However the walk reaches the backup root, it never enters it: after two runs there are
+// two versions of the one source file and no copies of copies.
+TEST_P(BackupRootReached, UnderAnotherNameIsNeverBackedUp) {
+    const TReachedCase& c = GetParam();
+    WriteFile("c/src/a.txt", "a");
+    fs::create_directories(Host("c/src/bk"));
+    for (const TLink& link : c.Links)
+        fs::create_symlink(Host(link.To), Host(link.Below));
+    std::vector<std::string> drives = {Drive('C', "fixed", "c")};
+    for (const std::string& drive : c.OtherDrives)
+        drives.push_back(Drive(drive[0], "fixed", drive.substr(2)));
+    UseDrives(drives);
+    UseProfile(c.Sources, c.Target, 3);
+
+    for (int run = 1; run <= 2; ++run) {
+        TRunOutcome outcome = RunBackup();
+        ASSERT_TRUE(outcome.Done) << "run " << run << ": error " << outcome.Error;
+        EXPECT_EQ(outcome.FailedFiles, 0) << "run " << run;
+    }
+    EXPECT_EQ(FilesBelow(c.Root), c.Copies);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , BackupRootReached,
+    testing::Values(
+        TReachedCase{"TargetIsALinkIntoTheSource",
+                     {{"c/tlink", "c/src/bk"}},
+                     {},
+                     {"C:\\src"},
+                     "C:\\tlink",
+                     "c/src/bk/Vaultaire",
+                     {"C/src/a.txt.VL001", "C/src/a.txt.VL002"}},
+        TReachedCase{"SourceReachedThroughALink",
+                     {{"c/slink", "c/src"}},
+                     {},
+                     {"C:\\slink"},
+                     "C:\\src\\bk",
+                     "c/src/bk/Vaultaire",
+                     {"C/slink/a.txt.VL001", "C/slink/a.txt.VL002"}},
+        TReachedCase{"SourceDriveIsAFolderOfTheTargetDrive",
+                     {},
+                     {"D:c/src"},
+                     {"D:\\"},
+                     "C:\\src\\bk",
+                     "c/src/bk/Vaultaire",
+                     {"D/a.txt.VL001", "D/a.txt.VL002"}},
+        TReachedCase{"TargetDriveIsAFolderInsideTheSource",
+                     {},
+                     {"D:c/src/bk"},
+                     {"C:\\src"},
+                     "D:\\",
+                     "c/src/bk/Vaultaire",
+                     {"C/src/a.txt.VL001", "C/src/a.txt.VL002"}},
+        // The link leads nowhere in the first run, to the first run's copy in the second.
+        TReachedCase{"FileLinkToACopy",
+                     {{"c/src/copy.txt", "c/src/bk/Vaultaire/C/src/a.txt.VL001"}},
+                     {},
+                     {"C:\\src"},
+                     "C:\\src\\bk",
+                     "c/src/bk/Vaultaire",
+                     {"C/src/a.txt.VL001", "C/src/a.txt.VL002"}}),
+    [](const testing::TestParamInfo<TReachedCase>& info) { return info.param.Name; });
