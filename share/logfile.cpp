@@ -25,6 +25,7 @@ constexpr int StrErrorRestoringFile = 416;
 constexpr int StrTargetFull = 417;
 constexpr int StrFileTooLarge = 418;
 constexpr int StrErrorReadingFolder = 921;
+constexpr int StrTargetBusy = 922;
 
 // Texts of lcStart ... lcBackupEnd, in the order of the codes.
 constexpr int kCodeTexts[] = {403, 404, 405, 406, 408, 409, 411, 412};
@@ -245,6 +246,9 @@ void TLogFile::AddErrorMsg(std::string& entry, int error) {
             break;
         case ERR_CANCELLED:
             entry += LoadStr(StrCancelled);
+            break;
+        case ERR_TARGETBUSY:
+            entry += LoadStr(StrTargetBusy);
             break;
         case ERR_FILETOOLARGE:
             entry += ". " + LoadStr(StrFileTooLarge);

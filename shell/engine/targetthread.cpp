@@ -6,6 +6,7 @@
 #include "display.h"
 #include "errorcodes.h"
 #include "platform/drivemap.h"
+#include "platform/filelock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/realpath.h"
@@ -72,6 +73,8 @@ void TBackupThread::Execute() {
     LowerPriority();
     WriteLog(lcBackupStart, true);
     try {
+        // Before the files are counted, where the target can already be found.
+        LockBackupRoot();
         int total = ScanFiles(false);
         Post(WM_TOTALFILES, reinterpret_cast<uintptr_t>(this), total);
         PrepareTarget();
@@ -87,6 +90,7 @@ void TBackupThread::Execute() {
         ReportError(ERR_UNEXPECTED, WM_BACKUPERROR);
     }
     CloseTemporaryFile();
+    FRootLock.reset();
     WriteLog(lcBackupEnd, true);
 }
 
@@ -346,7 +350,11 @@ bool TBackupThread::CheckMedia(TMediaResults& results) {
             throw ETargetThreadError(ERR_TARGETNOTFOUND);
         if (results.Contains(mdNoMedia)) {
             Ask(WM_DRIVENOTREADY);
-        } else if (results.Contains(mdWriteProtected)) {
+            continue;
+        }
+        // Every answer from here on may change the medium (format, erase, write).
+        LockBackupRoot();
+        if (results.Contains(mdWriteProtected)) {
             Ask(WM_WRITEPROTECTED);
         } else if (results.Contains(mdBadVolumeId)) {
             Ask(WM_INVALIDVOLUME);
@@ -354,6 +362,23 @@ bool TBackupThread::CheckMedia(TMediaResults& results) {
             return !results.Contains(mdFixed) && results.Contains(mdChanged);
         }
     }
+}
+
+void TBackupThread::LockBackupRoot() {
+    if (FRootLock)
+        return;
+    // A drive without its medium has no folder yet: the lock is taken once it has one.
+    std::string host;
+    if (!HostPathOf(FTargetRoot, host))
+        return;
+    auto lock = std::make_unique<TFileLock>(TFileLock::NameForFolder(host), TFileLock::lwTry);
+    if (!lock->Locked()) {
+        if (GetLastError() == ERROR_SHARING_VIOLATION)
+            throw ETargetThreadError(ERR_TARGETBUSY);
+        throw Exception("The backup to \"" + FTargetRoot + "\" cannot be guarded against " +
+                        "other backups to it. " + SysErrorMessage(GetLastError()));
+    }
+    FRootLock = std::move(lock);
 }
 
 void TBackupThread::PrepareTarget() {

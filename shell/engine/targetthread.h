@@ -7,6 +7,7 @@
 
 #include "exceptions.h"
 #include "logfile.h"
+#include "platform/filelock.h"
 #include "platform/files.h"
 #include "platform/filestream.h"
 #include "platform/messages.h"
@@ -57,6 +58,10 @@ class TBackupThread : public TThread {
     bool CheckTargetSpace();
     void CheckDiskette();
     bool CheckMedia(TMediaResults& results);
+    // One run at a time may use a backup root, also across processes: the first one that
+    // takes the root's lock keeps it until it ends; any other ends with ERR_TARGETBUSY
+    // before it changes anything on the target.
+    void LockBackupRoot();
     void TargetReady();
     bool CopyToTarget();
     void ClearArchiveBit();
@@ -89,6 +94,7 @@ class TBackupThread : public TThread {
     bool FLogFailed = false;
     std::atomic<int> FFailedFiles{0};
     std::atomic<int> FFailedFolders{0};
+    std::unique_ptr<TFileLock> FRootLock;
 
   private:
     // Compresses the source into the temporary file; false when the source changed

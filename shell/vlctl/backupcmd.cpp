@@ -83,6 +83,9 @@ int ReportOutcome(const TBackupResult& result, const TLogFile& log, const TProfi
         case ERR_TARGETNOTFOUND:
             std::fprintf(stderr, "%s\n", LoadStr(364).c_str());
             return kExitError;
+        case ERR_TARGETBUSY:
+            std::fprintf(stderr, "%s\n", LoadStr(922).c_str());
+            return kExitError;
         default:
             std::fprintf(stderr, "%s\n", LoadStr(358).c_str());
             return kExitError;

@@ -167,7 +167,7 @@ TRunOutcome TBackupRunTest::RunBackup() {
     TRunOutcome outcome;
     TRecordingObserver observer(outcome, BeforeAnswer);
     TBackupController controller(log, observer);
-    TBackupResult result = controller.Run(Profile());
+    TBackupResult result = controller.Run(Profile(), CancelWhen);
     outcome.Error = result.Error;
     outcome.Done = result.Error == 0;
     outcome.FailedFiles = result.FailedFiles;

@@ -106,6 +106,9 @@ class TBackupRunTest : public TSimulatedDrives {
     // Runs in the controller, before a question of the thread is answered: what the user
     // does before pressing the button (swapping diskettes, sliding the write-protection tab).
     std::function<void(uint32_t message)> BeforeAnswer;
+    // Asked in the controller after every event of a run; once it holds, the run is
+    // cancelled, as the user's Cancel or Ctrl+C cancels it.
+    std::function<bool()> CancelWhen;
 
   private:
     TInteraction* SavedInteraction = nullptr;
