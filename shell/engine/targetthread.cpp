@@ -22,6 +22,8 @@ namespace {
 
 // Copies on their way into the backup root, before they become a version.
 const char* const kWorkFilePrefix = "VLNEW___.";
+// The run's temporary file in the system's temporary folder.
+const char* const kTempFilePrefix = "VLD";
 
 std::string BackupRootOf(const TProfile& profile) {
     return AppendSlash(NormalisePath(profile.Target)) + LoadStr(109);
@@ -75,6 +77,8 @@ void TBackupThread::Execute() {
     try {
         // Before the files are counted, where the target can already be found.
         LockBackupRoot();
+        // Temporary files of runs that were killed are never used again.
+        RemoveStaleWorkFiles(FTempDir, kTempFilePrefix);
         int total = ScanFiles(false);
         Post(WM_TOTALFILES, reinterpret_cast<uintptr_t>(this), total);
         PrepareTarget();
@@ -238,7 +242,7 @@ void TBackupThread::BackupFile() {
 bool TBackupThread::OpenTemporaryFile() {
     if (FTemp)
         return true;
-    int error = GetTempFile(FTempName, "VLD");
+    int error = GetTempFile(FTempName, kTempFilePrefix);
     if (error != 0) {
         FErrorCode = error;
         return false;

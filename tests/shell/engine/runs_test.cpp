@@ -2,6 +2,7 @@
 // is named; what a killed run left behind is removed by the next; a cancelled run ends
 // cleanly.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -19,6 +20,15 @@ namespace {
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+// The process number of a process that has ended.
+pid_t EndedProcess() {
+    pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
 }
 
 // ---- One run per backup root ----
@@ -100,7 +110,34 @@ TEST_F(DisketteDriveInUse, TheDisketteIsNotErasedByASecondRun) {
     EXPECT_EQ(LabelOf("a"), "HOLIDAY");
 }
 
-// ---- Cancelled runs ----
+// ---- What runs leave behind ----
+
+class Leftovers : public TBackupRunTest {
+  protected:
+    void SetUp() override {
+        WriteFile("c/Data/a.txt", "a");
+        WriteFile("c/Data/Sub/b.txt", "b");
+        fs::create_directories(Host("e"));
+        UseTempFolder("tmp");
+        UseDrives({Drive('C', "fixed", "c"), Drive('E', "fixed", "e")});
+        UseProfile({"C:\\Data"}, "E:\\", 3);
+    }
+};
+
+// A run that was killed left its temporary file (named by its process): the next run
+// removes it. Files of running processes and files that are not the runs' stay.
+TEST_F(Leftovers, TemporaryFilesOfKilledRunsAreRemoved) {
+    const std::string dead = "VLD" + std::to_string(EndedProcess()) + "-k1lled";
+    const std::string running = "VLD" + std::to_string(getppid()) + "-runs00";
+    WriteFile("tmp/" + dead, RandomBytes(5000, 7));
+    WriteFile("tmp/" + running, "a run of a process that is still there");
+    WriteFile("tmp/VLDnotes.txt", "someone else's file");
+
+    TRunOutcome run = RunBackup();
+
+    ASSERT_TRUE(run.Done) << "error " << run.Error;
+    EXPECT_EQ(FilesBelow("tmp"), (std::set<std::string>{running, "VLDnotes.txt"}));
+}
 
 class CancelledRun : public TBackupRunTest {};
 
