@@ -105,7 +105,8 @@ void TBackupThread::ProcessFiles() {
 void TBackupThread::LocateOwnFiles() {
     // Where the backup root, the log and the program really are, links resolved: a source
     // may reach them under other names (a target that is a link into a source folder, a
-    // source reached through a link, a drive whose folder lies inside another's).
+    // source reached through a link, a drive whose folder lies inside another's). Looked
+    // up again once the root exists and whenever the sources are walked.
     if (!RealHostPath(FTargetRoot, FRealTargetRoot))
         FRealTargetRoot.clear();
     if (!FLog || !RealHostPath(FLog->FileName, FRealLogName))
@@ -410,6 +411,7 @@ void TBackupThread::PrepareTarget() {
         }
     }
     TargetReady();
+    LocateOwnFiles();
     // Copies a crash left on their way in never became versions.
     for (TFileSearch work(FTargetRoot + "\\" + kWorkFilePrefix + "*", faAnyFile); work.Found();
          work.Next()) {
