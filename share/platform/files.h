@@ -96,6 +96,8 @@ struct TSearchRec {
 // to folders, devices, pipes and sockets are passed over, and so is a folder that is the
 // root of another drive. Entries whose attributes are not in attrMask are passed over too
 // (files without hidden or read-only flags always pass). "." and ".." are never listed.
+// A folder that cannot be listed, or whose entries cannot all be looked at, lists what it
+// can and says why in Error.
 class VLSHARE_EXPORT TFileSearch {
   public:
     TFileSearch(const std::string& pattern, int attrMask);
@@ -112,6 +114,10 @@ class VLSHARE_EXPORT TFileSearch {
     }
     // The pattern's folder part followed by the entry's name.
     std::string FullName() const { return Folder + Entry.Name; }
+    // 0 while the folder has been listed without a fault; else the system error that kept
+    // it, or one of its entries, from being listed (the first one met): 3 for a folder that
+    // does not exist, 5 for one the user may not read, ...
+    int Error() const { return FolderError; }
 
   private:
     std::string Folder;  // as given, with its trailing separator
@@ -121,6 +127,9 @@ class VLSHARE_EXPORT TFileSearch {
     void* Handle = nullptr;  // the open folder listing
     TSearchRec Entry;
     bool HasEntry = false;
+    int FolderError = 0;
+
+    void NoteError(int error);
 };
 
 // Does name match a wildcard pattern as TFileSearch matches it?
