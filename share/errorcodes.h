@@ -10,4 +10,5 @@ enum : int {
     ERR_CANCELLED = 0xF003,       // the user cancelled
     ERR_FILETOOLARGE = 0xF004,    // a file does not fit on an empty target medium
     ERR_FILECHANGED = 0xF005,     // a file kept changing while it was being copied
+    ERR_TARGETBUSY = 0xF006,      // another run is backing up to the same backup root
 };

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "platform/terminalinteraction.h"
+#include "terminalinteraction.h"
 
 namespace {
 

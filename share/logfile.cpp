@@ -5,6 +5,7 @@
 #include "errorcodes.h"
 #include "exceptions.h"
 #include "platform/clock.h"
+#include "platform/filelock.h"
 #include "platform/files.h"
 #include "platform/syserror.h"
 #include "strtable.h"
@@ -23,6 +24,8 @@ constexpr int StrErrorSavingFile = 415;
 constexpr int StrErrorRestoringFile = 416;
 constexpr int StrTargetFull = 417;
 constexpr int StrFileTooLarge = 418;
+constexpr int StrErrorReadingFolder = 921;
+constexpr int StrTargetBusy = 922;
 
 // Texts of lcStart ... lcBackupEnd, in the order of the codes.
 constexpr int kCodeTexts[] = {403, 404, 405, 406, 408, 409, 411, 412};
@@ -31,14 +34,38 @@ std::string TimeStamp() {
     return FormatDateTime("dd/mm/yyyy hh:mm:ss am/pm'. '", Now());
 }
 
-// An entry is one line of the file: a line break inside it (host file names may hold
-// one) would split it and let a name pose as an entry of its own.
-std::string OneLine(std::string entry) {
-    for (char& c : entry) {
-        if (c == '\n' || c == '\r')
-            c = '?';
+// Name of the lock every process holds while it rewrites the log.
+const char* const kLogLockName = "log";
+
+bool IsControlCharacter(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
+
+// The second byte of a control character of the range U+0080 to U+009F, which UTF-8 writes
+// as 0xC2 and one of these; some terminals obey them as they obey escape sequences.
+bool IsSecondByteOfC1Control(unsigned char c) {
+    return c >= 0x80 && c <= 0x9F;
+}
+
+// An entry is one line of plain text. Host file names may hold any control character: a
+// line break or vertical tab would split the entry and let a name pose as an entry of its
+// own, an escape sequence would rewrite what a terminal shows of the log. Each becomes "?".
+std::string PlainLine(const std::string& entry) {
+    std::string line;
+    line.reserve(entry.size());
+    for (size_t i = 0; i < entry.size(); ++i) {
+        auto c = static_cast<unsigned char>(entry[i]);
+        if (IsControlCharacter(c)) {
+            line += '?';
+        } else if (c == 0xC2 && i + 1 < entry.size() &&
+                   IsSecondByteOfC1Control(static_cast<unsigned char>(entry[i + 1]))) {
+            line += '?';
+            ++i;
+        } else {
+            line += entry[i];
+        }
     }
-    return entry;
+    return line;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -127,9 +154,11 @@ void TLogFile::Update(TLogType type, int maxEntries, bool enabled) {
 }
 
 void TLogFile::AddEntry(const std::string& entry) {
-    Pending.push_back(OneLine(entry));
+    Pending.push_back(PlainLine(entry));
     if (static_cast<int>(Pending.size()) + FileCount < MaxEntries)
         return;
+    TFileLock lock(kLogLockName);
+    RequireLock(lock);
     TEmptiedOnExit work{Lines};
     LoadLines();
     Lines.insert(Lines.end(), Pending.begin(), Pending.end());
@@ -148,6 +177,8 @@ void TLogFile::AddEntry(const std::string& entry) {
 void TLogFile::Flush() {
     if (Pending.empty())
         return;
+    TFileLock lock(kLogLockName);
+    RequireLock(lock);
     TEmptiedOnExit work{Lines};
     LoadLines();
     Lines.insert(Lines.end(), Pending.begin(), Pending.end());
@@ -159,12 +190,17 @@ void TLogFile::Flush() {
 void TLogFile::WriteEntry(TLogCode code, const std::string& fileName, int error, bool flush) {
     if (!Enabled)
         return;
-    if (code != lcSaveFile && code != lcRestoreFile) {
+    if (code != lcSaveFile && code != lcRestoreFile && code != lcReadFolder) {
         WriteEntry(code, error, flush);
         return;
     }
     std::string entry = TimeStamp();
-    if (error == 0) {
+    if (code == lcReadFolder) {
+        if (LogType == ltSuccess)
+            return;
+        entry += LoadStr(StrErrorReadingFolder) + fileName;
+        AddErrorMsg(entry, error);
+    } else if (error == 0) {
         if (LogType == ltErrors)
             return;
         entry += LoadStr(code == lcSaveFile ? StrSavingFile : StrRestoringFile) + fileName;
@@ -211,6 +247,9 @@ void TLogFile::AddErrorMsg(std::string& entry, int error) {
         case ERR_CANCELLED:
             entry += LoadStr(StrCancelled);
             break;
+        case ERR_TARGETBUSY:
+            entry += LoadStr(StrTargetBusy);
+            break;
         case ERR_FILETOOLARGE:
             entry += ". " + LoadStr(StrFileTooLarge);
             break;
@@ -220,6 +259,11 @@ void TLogFile::AddErrorMsg(std::string& entry, int error) {
         default:
             break;
     }
+}
+
+void TLogFile::RequireLock(const TFileLock& lock) const {
+    if (!lock.Locked())
+        RaiseFileError("lock", FileName);
 }
 
 void TLogFile::LoadLines() {

@@ -6,6 +6,8 @@
 
 #include "vlshare_export.h"
 
+class TFileLock;
+
 // Which entries about files and errors the log records.
 enum TLogType : uint8_t {
     ltSuccess = 0,  // only successful operations
@@ -26,6 +28,8 @@ enum TLogCode : uint8_t {
     lcSaveFile = 8,
     lcRestoreFile = 9,
     lcError = 10,
+    // A folder of a run that could not be read; always an error entry.
+    lcReadFolder = 11,
 };
 
 // The program's log: a text file in the data folder, one time-stamped line per entry.
@@ -33,10 +37,14 @@ enum TLogCode : uint8_t {
 // lines, all of it moves to the backup file and a new log begins.
 //
 // Every rewrite re-reads the file (lines another program removed are not written back)
-// and replaces it atomically. File errors raise EOSError; the entries that could not be
-// written then stay pending for the next attempt.
+// and replaces it atomically, holding a lock that every process writing the log takes for
+// its rewrite: entries that other processes add meanwhile are kept. File errors raise
+// EOSError; the entries that could not be written then stay pending for the next attempt.
 //
-// The object has no lock: only one thread may use it at a time.
+// Control characters in an entry (file names may hold them) are written as "?": an entry is
+// one line of plain text.
+//
+// The object has no lock of its own: only one thread may use it at a time.
 class VLSHARE_EXPORT TLogFile {
   public:
     TLogFile(int maxEntries, TLogType type, bool enabled);
@@ -55,8 +63,9 @@ class VLSHARE_EXPORT TLogFile {
     // Appends the pending entries to the file.
     void Flush();
 
-    // An entry about one file (lcSaveFile, lcRestoreFile); other codes go to the second
-    // form without the file name. error is 0, a system error number or an ERR_ code.
+    // An entry about one file or folder (lcSaveFile, lcRestoreFile, lcReadFolder); other
+    // codes go to the second form without the file name. error is 0, a system error number
+    // or an ERR_ code.
     void WriteEntry(TLogCode code, const std::string& fileName, int error, bool flush);
     // An entry about the program or a run (lcStart ... lcBackupEnd, lcError).
     void WriteEntry(TLogCode code, int error, bool flush);
@@ -75,6 +84,7 @@ class VLSHARE_EXPORT TLogFile {
     bool Enabled;
 
   private:
+    void RequireLock(const TFileLock& lock) const;
     void LoadLines();
     void SaveLines(const std::string& fileName);
     void DeleteLog();

@@ -7,6 +7,7 @@
 #include "commatext.h"
 #include "crypt.h"
 #include "platform/clock.h"
+#include "platform/realpath.h"
 #include "profilemgr.h"
 #include "strtable.h"
 #include "varchive.h"
@@ -124,8 +125,10 @@ int TProfile::UpdateSource(const std::vector<std::string>& folders) {
 int TProfile::UpdateTarget(const std::string& target) {
     if (target.empty())
         return 758;
+    // The same folder may be written in another letter case, or reached through a link or
+    // through another drive letter.
     for (const std::string& folder : GetSourceFolders()) {
-        if (SameText(folder, target))
+        if (SameText(folder, target) || LeadToTheSamePlace(folder, target))
             return 759;
     }
     if (target != Target) {

@@ -22,9 +22,14 @@ constexpr size_t kTitleClashLength = 7;
 
 TProfileMgr::TProfileMgr() {
     TProfile::Manager = this;
-    ReadRegistry();
-    RegistryOnDisk = ReadRegistryValues();
-    ReadProfiles();
+    try {
+        ReadRegistry();
+        RegistryOnDisk = ReadRegistryValues();
+        ReadProfiles();
+    } catch (...) {
+        TProfile::Manager = nullptr;
+        throw;
+    }
     if (Profiles.empty()) {
         CurrentIndex = -1;
     } else {
@@ -60,12 +65,18 @@ std::string TProfileMgr::RegistryKey() {
 void TProfileMgr::ReadProfiles() {
     std::string file = ProfilesFileName();
     ProfilesOnDisk.reset();
-    if (!FileExists(file))
-        return;
+    std::string content;
+    if (!ReadFileText(file, content)) {
+        // No file yet is normal. One that is there but cannot be read (a folder, a pipe or
+        // device, no permission, too large) is not damaged: it stays as it is, and nothing
+        // is written over profiles that were never read.
+        int error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return;
+        throw EOSError(error,
+                       "Cannot read the profiles file \"" + file + "\". " + SysErrorMessage(error));
+    }
     try {
-        std::string content;
-        if (!ReadFileText(file, content))
-            RaiseLastOSError();
         ProfilesOnDisk = content;
         TMemoryStream stream(std::vector<uint8_t>(content.begin(), content.end()));
         auto count = stream.ReadValue<int32_t>();

@@ -112,10 +112,13 @@ static constexpr TStringEntry kSharedStrings[] = {
     // Drive and diskette media.
     // Texts of our own, for situations the older texts do not cover.
     {901,
-     "The drive map \"%s\" cannot be used: line %d: %s.\n"
-     "The default drive map is used instead."},
+     "The drive map \"%s\" cannot be used: %s.\n"
+     "Until it is mended, no drive letter it may name is used and mounted media get no "
+     "letters."},
     {902, "Formatting will erase all data on the disk in drive \"%c\". Format it now?"},
     {903, "The file changed while it was being saved; it will be saved at its next change."},
+    {921, "Error reading folder: "},
+    {922, "Another backup to this target is running; this backup did not start."},
     {32000, "Please insert a diskette in drive \"%c\""},
     {32001, "Please insert a blank diskette in drive \"%c\""},
     {32002, "Please insert disk # %d in drive \"%c\""},

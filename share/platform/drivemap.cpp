@@ -5,15 +5,15 @@
 #include <sys/sysmacros.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
-#include <cstdio>
 #include <mutex>
 #include <sstream>
 
-#include "interaction.h"
+#include "platform/filelock.h"
 #include "platform/folders.h"
 #include "platform/hostfs.h"
-#include "strtable.h"
+#include "platform/syserror.h"
 
 namespace {
 
@@ -156,6 +156,9 @@ std::string ParseEntry(const std::vector<std::string>& words, TDriveEntry& entry
     return {};
 }
 
+// The lock every process takes to change the map file.
+constexpr const char* kMapLockName = "drives";
+
 TDriveMap DefaultDriveMap() {
     TDriveMap map;
     map.Set({'C', DRIVE_FIXED, HomeFolderHost(), {}, 0, false, false});
@@ -281,25 +284,38 @@ std::vector<TMountedMedium> ScanMountedMedia() {
 
 // ---- The map in use ----
 
+// A map file holds a few dozen lines; anything near this size is not one.
+constexpr int64_t kMapFileLimit = 1 << 20;
+
+struct TLoadedMap {
+    std::shared_ptr<const TDriveMap> Map;
+    std::optional<TDriveMapProblem> Problem;
+};
+
 std::mutex MapLock;
-std::shared_ptr<const TDriveMap> LoadedMap;
+TLoadedMap Loaded;
+std::atomic<TDriveMapProblemHandler> ProblemHandler{nullptr};
 
-std::string DamagedMapMessage(const std::string& file, const TDriveMapError& error) {
-    std::string text = LoadStr(901);
-    std::string message;
-    message.resize(text.size() + file.size() + error.Message.size() + 32);
-    int n = std::snprintf(message.data(), message.size(), text.c_str(), file.c_str(), error.Line,
-                          error.Message.c_str());
-    message.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return message;
+// Tells the handler; only with MapLock free, since it may need a thread that waits for the map.
+void ReportProblem(const std::optional<TDriveMapProblem>& problem) {
+    TDriveMapProblemHandler handler = ProblemHandler.load();
+    if (problem && handler)
+        handler(*problem);
 }
 
-// Shown only with MapLock free: the message may need a thread that is waiting for the map.
-void ReportDamagedMap(const std::string& message) {
-    if (!message.empty())
-        Interaction().MessageBox({901, message, LoadStr(101), MB_OK | MB_ICONEXCLAMATION});
+// Why the map file could not be read, from the last system error.
+std::string UnreadableText(int error) {
+    std::string text = SysErrorMessage(error);
+    if (!text.empty() && text.back() == '.')
+        text.pop_back();
+    if (error == ERROR_FILE_TOO_LARGE)
+        text += " (" + std::to_string(kMapFileLimit >> 20) + " MB)";
+    return text;
 }
 
+// Adds the newly remembered media to the map file. Another process may have changed the
+// file since it was read: then it is left alone (the media are remembered at a later
+// start). A link to the file stays a link: its target is rewritten.
 void RememberNewMedia(const std::string& file, const std::string& fileText, const TDriveMap& before,
                       const TDriveMap& after) {
     std::string text = fileText.empty() ? FormatDriveMapHelp() : fileText;
@@ -312,7 +328,13 @@ void RememberNewMedia(const std::string& file, const std::string& fileText, cons
                     " uuid=" + entry.Uuid + "\n";
         }
     }
-    hostfs::WriteFileAtomically(file, text);
+    TFileLock lock(kMapLockName);
+    std::string current;
+    bool unchanged = hostfs::ReadFile(file, current, kMapFileLimit)
+                         ? current == fileText
+                         : fileText.empty() && GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (lock.Locked() && unchanged)
+        hostfs::WriteFileAtomically(hostfs::Canonical(file), text);
 }
 
 void WithoutLettersOf(const std::string& text, TDriveMap& map) {
@@ -327,31 +349,38 @@ void WithoutLettersOf(const std::string& text, TDriveMap& map) {
     map.DetectMedia = false;
 }
 
-// A damaged file's message is left in damagedMessage, to be shown by the caller.
-std::shared_ptr<const TDriveMap> LoadDriveMap(std::string& damagedMessage) {
+TLoadedMap LoadDriveMap() {
     auto map = std::make_shared<TDriveMap>(DefaultDriveMap());
     std::string file = DriveMapFileName();
     std::string text;
-    if (hostfs::Exists(file) && hostfs::ReadFile(file, text)) {
+    if (!hostfs::ReadFile(file, text, kMapFileLimit)) {
+        int error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            // The file is there but its lines are unknown, so any letter may mean another
+            // folder than the default: none is given, rather than one that writes to the
+            // wrong place.
+            auto none = std::make_shared<TDriveMap>();
+            none->DetectMedia = false;
+            return {none, TDriveMapProblem{file, 0, UnreadableText(error)}};
+        }
+    } else {
         TDriveMap fromFile = DefaultDriveMap();
         TDriveMapError error;
-        if (ParseDriveMap(text, fromFile, error)) {
-            *map = fromFile;
-        } else {
-            damagedMessage = DamagedMapMessage(file, error);
+        if (!ParseDriveMap(text, fromFile, error)) {
             // The default map, without touching the damaged file; but a letter the file
             // speaks of is not guessed: the user meant another folder by it, and writing
             // there through the default would reach the wrong files.
             WithoutLettersOf(text, *map);
-            return map;
+            return {map, TDriveMapProblem{file, error.Line, error.Message}};
         }
+        *map = fromFile;
     }
     if (map->DetectMedia) {
         TDriveMap before = *map;
         if (AssignMediaLetters(*map, ScanMountedMedia()))
             RememberNewMedia(file, text, before, *map);
     }
-    return map;
+    return {map, std::nullopt};
 }
 
 }  // namespace
@@ -507,26 +536,37 @@ std::string DriveMapFileName() {
 }
 
 std::shared_ptr<const TDriveMap> CurrentDriveMap() {
-    std::string damagedMessage;
+    TLoadedMap loadedNow;
     std::shared_ptr<const TDriveMap> map;
     {
         std::lock_guard guard(MapLock);
-        if (!LoadedMap)
-            LoadedMap = LoadDriveMap(damagedMessage);
-        map = LoadedMap;
+        if (!Loaded.Map) {
+            loadedNow = LoadDriveMap();
+            Loaded = loadedNow;
+        }
+        map = Loaded.Map;
     }
-    ReportDamagedMap(damagedMessage);
+    ReportProblem(loadedNow.Problem);
     return map;
 }
 
 void ReloadDriveMap() {
-    std::string damagedMessage;
-    auto map = LoadDriveMap(damagedMessage);
+    TLoadedMap loadedNow = LoadDriveMap();
     {
         std::lock_guard guard(MapLock);
-        LoadedMap = map;
+        Loaded = loadedNow;
     }
-    ReportDamagedMap(damagedMessage);
+    ReportProblem(loadedNow.Problem);
+}
+
+std::optional<TDriveMapProblem> CurrentDriveMapProblem() {
+    CurrentDriveMap();
+    std::lock_guard guard(MapLock);
+    return Loaded.Problem;
+}
+
+void SetDriveMapProblemHandler(TDriveMapProblemHandler handler) {
+    ProblemHandler = handler;
 }
 
 const char* DriveTypeName(int type) {

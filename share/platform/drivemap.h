@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,11 +79,29 @@ struct TMountedMedium {
 // D:. Returns true when a new UUID was remembered in map.
 VLSHARE_EXPORT bool AssignMediaLetters(TDriveMap& map, const std::vector<TMountedMedium>& media);
 
-// The map in use. Loaded on first use from the map file (the default map when there is
-// none, or, after a message naming the file and line, when it is damaged).
+// Why the map file cannot be used: the file, the line at fault (0 when the file as a whole
+// cannot be read: a folder, a pipe or device, no permission, too large) and what is wrong.
+struct TDriveMapProblem {
+    std::string File;
+    int Line = 0;
+    std::string Text;
+};
+
+// The map in use, loaded on first use from the map file; without one, the default map.
+// A map file that cannot be used is never written, and no letter it may mean is guessed:
+// a damaged file gives the default map less every letter it names, an unreadable one
+// gives no letters at all; neither hands letters to mounted media.
 VLSHARE_EXPORT std::shared_ptr<const TDriveMap> CurrentDriveMap();
 // Reads the map file and the mounted media again.
 VLSHARE_EXPORT void ReloadDriveMap();
+// The problem of the map file in use, if it has one.
+VLSHARE_EXPORT std::optional<TDriveMapProblem> CurrentDriveMapProblem();
+
+// Receives the problem of a map file each time the file is loaded, to tell the user: this
+// layer shows nothing itself. It is called once the map is in place and without the map's
+// lock held, so it may ask for the map.
+using TDriveMapProblemHandler = void (*)(const TDriveMapProblem& problem);
+VLSHARE_EXPORT void SetDriveMapProblemHandler(TDriveMapProblemHandler handler);
 // Path of the map file.
 VLSHARE_EXPORT std::string DriveMapFileName();
 

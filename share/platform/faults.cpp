@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/hostfs.h"
+
 namespace {
 
 int64_t NumberFromEnvironment(const char* name, const char** rest = nullptr) {
@@ -63,6 +65,24 @@ void CountBytesWritten(char letter, int64_t count) {
     if (s.Limit >= 0 && std::toupper(static_cast<unsigned char>(letter)) == s.Letter) {
         s.Written += count;
     }
+}
+
+bool IsFolderMadeUnreadable(const std::string& hostFolder) {
+    const char* value = std::getenv("VAULTAIRE_UNREADABLE_FOLDERS");
+    if (!value || !*value)
+        return false;
+    std::string folder = hostfs::Normalise(hostFolder);
+    std::string list = value;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(':', start);
+        if (end == std::string::npos)
+            end = list.size();
+        if (end > start && hostfs::Normalise(list.substr(start, end - start)) == folder)
+            return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 int64_t InjectedWatchLimit() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "vlshare_export.h"
 
@@ -10,6 +11,9 @@
 //   VAULTAIRE_DISK_FULL_AFTER=X:N  lets file streams write only N bytes in all to drive X;
 //       later writes fail as on a full disk while the free space reported stays as it is,
 //       as when another program fills the disk.
+//   VAULTAIRE_UNREADABLE_FOLDERS=DIR[:DIR...]  listing one of these host folders fails as
+//       when permission is denied, also for a user who may read every folder (root). Read
+//       at every listing.
 //   VAULTAIRE_WATCH_LIMIT=N  lets a change watcher watch only N folders at once, as if the
 //       system's limit of watches were N.
 //   VAULTAIRE_WATCH_OVERFLOW_AFTER=N  makes a change watcher drop the events after its Nth
@@ -24,6 +28,9 @@ VLSHARE_EXPORT void BeforeFileSystemChange();
 // Bytes that may still be written to drive letter, or -1 when there is no limit.
 VLSHARE_EXPORT int64_t InjectedRoomOnDrive(char letter);
 VLSHARE_EXPORT void CountBytesWritten(char letter, int64_t count);
+
+// Whether a listing of hostFolder (an absolute host path) is to fail.
+VLSHARE_EXPORT bool IsFolderMadeUnreadable(const std::string& hostFolder);
 
 // The limit of watched folders VAULTAIRE_WATCH_LIMIT sets, or -1.
 VLSHARE_EXPORT int64_t InjectedWatchLimit();

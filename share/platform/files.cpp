@@ -14,6 +14,7 @@
 #include "datetime.h"
 #include "platform/clock.h"
 #include "platform/drivemap.h"
+#include "platform/faults.h"
 #include "platform/hostfs.h"
 #include "platform/paths.h"
 #include "platform/syserror.h"
@@ -294,9 +295,9 @@ bool SetFileAttributes(const std::string& path, int attributes) {
     return true;
 }
 
-bool ReadFileText(const std::string& path, std::string& content) {
+bool ReadFileText(const std::string& path, std::string& content, int64_t maxBytes) {
     std::string host;
-    return HostPathOf(path, host) && hostfs::ReadFile(host, content);
+    return HostPathOf(path, host) && hostfs::ReadFile(host, content, maxBytes);
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
@@ -401,14 +402,28 @@ TFileSearch::TFileSearch(const std::string& pattern, int attrMask) : AttrMask(at
     size_t cut = pattern.find_last_of(IsHostPath(pattern) ? "/" : "\\/:");
     Folder = cut == std::string::npos ? std::string() : pattern.substr(0, cut + 1);
     NamePattern = cut == std::string::npos ? pattern : pattern.substr(cut + 1);
-    if (!HostPathOf(Folder, HostFolder))
+    if (!HostPathOf(Folder, HostFolder)) {
+        NoteError(GetLastError());
         return;
+    }
+    if (IsFolderMadeUnreadable(HostFolder)) {
+        NoteError(ERROR_ACCESS_DENIED);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return;
+    }
     Handle = ::opendir(HostFolder.c_str());
     if (!Handle) {
+        // A folder that is not there is a missing path, not a missing file.
+        NoteError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
         Fail();
         return;
     }
     Next();
+}
+
+void TFileSearch::NoteError(int error) {
+    if (FolderError == 0)
+        FolderError = error != 0 ? error : ERROR_GEN_FAILURE;
 }
 
 TFileSearch::~TFileSearch() {
@@ -421,14 +436,26 @@ void TFileSearch::Next() {
     if (!Handle)
         return;
     auto map = CurrentDriveMap();
-    while (dirent* entry = ::readdir(static_cast<DIR*>(Handle))) {
+    for (;;) {
+        errno = 0;
+        dirent* entry = ::readdir(static_cast<DIR*>(Handle));
+        if (!entry) {
+            if (errno != 0)
+                NoteError(ErrorFromErrno(errno));
+            break;
+        }
         std::string name = entry->d_name;
         if (name == "." || name == ".." || !MatchesWildcard(name, NamePattern))
             continue;
         std::string host = (HostFolder == "/" ? "" : HostFolder) + "/" + name;
         struct stat link, info;
-        if (::lstat(host.c_str(), &link) != 0)
+        if (::lstat(host.c_str(), &link) != 0) {
+            // An entry that went away meanwhile is no fault; one that cannot be looked at
+            // (a folder readable without search permission) is.
+            if (errno != ENOENT)
+                NoteError(ErrorFromErrno(errno));
             continue;
+        }
         if (S_ISLNK(link.st_mode)) {
             // A link is listed only when it leads to a regular file.
             if (::stat(host.c_str(), &info) != 0 || !S_ISREG(info.st_mode))

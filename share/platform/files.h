@@ -58,10 +58,17 @@ VLSHARE_EXPORT int GetFileAttributes(const std::string& path);
 // Applies the read-only and archive flags of attributes; the others cannot be set here.
 VLSHARE_EXPORT bool SetFileAttributes(const std::string& path, int attributes);
 
-// Whole-file helpers for the program's own files. WriteFileAtomically writes to a
-// temporary file beside path, flushes it to disk and renames it over path: a failure
-// leaves the old file as it was.
-VLSHARE_EXPORT bool ReadFileText(const std::string& path, std::string& content);
+// Whole-file helpers for the program's own files. ReadFileText reads only a regular file
+// (a link to one is followed) of at most maxBytes, and never blocks. A folder fails with
+// ERROR_DIRECTORY_NOT_SUPPORTED, a pipe, socket or device with ERROR_BAD_FILE_TYPE, a larger
+// file with ERROR_FILE_TOO_LARGE, a link to nothing with ERROR_CANT_RESOLVE_FILENAME and a
+// missing file with ERROR_FILE_NOT_FOUND. The default limit is far above what the
+// program's files hold in use (the log keeps at most 32,000 lines, the profiles file a
+// few kilobytes a profile). WriteFileAtomically writes to a temporary file beside path,
+// flushes it to disk and renames it over path: a failure leaves the old file as it was.
+constexpr int64_t kProgramFileLimit = int64_t{64} << 20;
+VLSHARE_EXPORT bool ReadFileText(const std::string& path, std::string& content,
+                                 int64_t maxBytes = kProgramFileLimit);
 VLSHARE_EXPORT bool WriteFileAtomically(const std::string& path, const std::string& content);
 
 // Creates a new, empty file in folder whose name is prefix followed by a unique ending;
@@ -89,6 +96,8 @@ struct TSearchRec {
 // to folders, devices, pipes and sockets are passed over, and so is a folder that is the
 // root of another drive. Entries whose attributes are not in attrMask are passed over too
 // (files without hidden or read-only flags always pass). "." and ".." are never listed.
+// A folder that cannot be listed, or whose entries cannot all be looked at, lists what it
+// can and says why in Error.
 class VLSHARE_EXPORT TFileSearch {
   public:
     TFileSearch(const std::string& pattern, int attrMask);
@@ -105,6 +114,10 @@ class VLSHARE_EXPORT TFileSearch {
     }
     // The pattern's folder part followed by the entry's name.
     std::string FullName() const { return Folder + Entry.Name; }
+    // 0 while the folder has been listed without a fault; else the system error that kept
+    // it, or one of its entries, from being listed (the first one met): 3 for a folder that
+    // does not exist, 5 for one the user may not read, ...
+    int Error() const { return FolderError; }
 
   private:
     std::string Folder;  // as given, with its trailing separator
@@ -114,6 +127,9 @@ class VLSHARE_EXPORT TFileSearch {
     void* Handle = nullptr;  // the open folder listing
     TSearchRec Entry;
     bool HasEntry = false;
+    int FolderError = 0;
+
+    void NoteError(int error);
 };
 
 // Does name match a wildcard pattern as TFileSearch matches it?

@@ -22,21 +22,93 @@ bool IsDirectory(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool ReadFile(const std::string& path, std::string& content) {
+namespace {
+
+bool Refuse(int error) {
+    SetLastError(error);
+    return false;
+}
+
+// Why a file of this kind is not read as a whole, or 0 for a regular file.
+int NotReadableAsFile(const struct stat& info) {
+    if (S_ISDIR(info.st_mode))
+        return ERROR_DIRECTORY_NOT_SUPPORTED;
+    if (!S_ISREG(info.st_mode))
+        return ERROR_BAD_FILE_TYPE;
+    return ERROR_SUCCESS;
+}
+
+// Fails as stat failed on path; a link whose target is missing is told from a missing file.
+bool RefuseMissing(const std::string& path) {
+    int error = errno;
+    struct stat link;
+    if (error == ENOENT && ::lstat(path.c_str(), &link) == 0)
+        return Refuse(ERROR_CANT_RESOLVE_FILENAME);
+    errno = error;
+    SetLastErrorFromErrno();
+    return false;
+}
+
+class TDescriptor {
+  public:
+    explicit TDescriptor(int fd) : Fd(fd) {}
+    ~TDescriptor() {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    TDescriptor(const TDescriptor&) = delete;
+    TDescriptor& operator=(const TDescriptor&) = delete;
+    int Fd;
+};
+
+}  // namespace
+
+bool ReadFile(const std::string& path, std::string& content, int64_t maxBytes) {
     content.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    // The kind is checked before the open, so that no device is ever opened, and again on
+    // what was opened, in case path changed meanwhile. Opening without blocking keeps a
+    // pipe from holding the open until a writer comes.
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0)
+        return RefuseMissing(path);
+    if (int error = NotReadableAsFile(info))
+        return Refuse(error);
+    TDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.Fd < 0 || ::fstat(file.Fd, &info) != 0) {
         SetLastErrorFromErrno();
         return false;
     }
-    char buffer[65536];
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
-        content.append(buffer, n);
-    if (n < 0)
+    if (int error = NotReadableAsFile(info))
+        return Refuse(error);
+    if (info.st_size > maxBytes)
+        return Refuse(ERROR_FILE_TOO_LARGE);
+    // A regular file it is: its reads may wait for the disk (or a network file system) as
+    // usual.
+    int flags = ::fcntl(file.Fd, F_GETFL);
+    if (flags < 0 || ::fcntl(file.Fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         SetLastErrorFromErrno();
-    ::close(fd);
-    return n == 0;
+        return false;
+    }
+    content.reserve(static_cast<size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(file.Fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            SetLastErrorFromErrno();
+            content.clear();
+            return false;
+        }
+        if (n == 0)
+            return true;
+        // Files that tell no size (those of /proc) or that grow are held to the limit too.
+        if (static_cast<int64_t>(content.size()) + n > maxBytes) {
+            content.clear();
+            return Refuse(ERROR_FILE_TOO_LARGE);
+        }
+        content.append(buffer, static_cast<size_t>(n));
+    }
 }
 
 namespace {

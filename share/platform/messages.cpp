@@ -6,14 +6,21 @@
 #include <QObject>
 #include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <exception>
 #include <future>
-
-#include "display.h"
 
 namespace {
 
 const QEvent::Type kMessageEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+std::atomic<TMessageFailureHandler> FailureHandler{nullptr};
+
+void ReportFailure(const std::exception& failure) {
+    TMessageFailureHandler handler = FailureHandler.load();
+    if (handler)
+        handler(failure);
+}
 
 // One message on its way to the main thread; a sent one carries the promise of its answer,
 // which is kept as Cancel if the event is dropped unhandled.
@@ -57,7 +64,7 @@ struct TMessageTarget::TReceiver : public QObject {
             message->Reply(Handler(message->Message, message->WParam, message->LParam));
         } catch (const std::exception& error) {
             // A handler that fails answers Cancel; its failure is shown, not lost.
-            ShowException(error);
+            ReportFailure(error);
             message->Reply(2);
         }
         return true;
@@ -84,6 +91,10 @@ intptr_t TMessageTarget::SendMessage(uint32_t message, uintptr_t wParam, intptr_
     std::future<intptr_t> result = answer->get_future();
     QCoreApplication::postEvent(Receiver.get(), new TMessageEvent(message, wParam, lParam, answer));
     return result.get();
+}
+
+void SetMessageFailureHandler(TMessageFailureHandler handler) {
+    FailureHandler = handler;
 }
 
 bool IsMainThread() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -41,3 +42,8 @@ VLSHARE_EXPORT void RunInMainThread(const std::function<void()>& work);
 VLSHARE_EXPORT void ServeMessagesUntil(const std::function<bool()>& done);
 
 VLSHARE_EXPORT bool IsMainThread();
+
+// Receives the failure of a message handler that raised an exception (the message is
+// answered Cancel), to tell the user: this layer shows nothing itself.
+using TMessageFailureHandler = void (*)(const std::exception& failure);
+VLSHARE_EXPORT void SetMessageFailureHandler(TMessageFailureHandler handler);

@@ -39,8 +39,10 @@ constexpr TErrorText kTexts[] = {
     {ERROR_BAD_PATHNAME, "The specified path is invalid."},
     {ERROR_ALREADY_EXISTS, "Cannot create a file when that file already exists."},
     {ERROR_FILENAME_EXCED_RANGE, "The filename or extension is too long."},
-    {ERROR_FILE_TOO_LARGE, "The file size exceeds the limit allowed and cannot be saved."},
+    {ERROR_BAD_FILE_TYPE, "The file is a pipe, socket or device, not a regular file."},
+    {ERROR_FILE_TOO_LARGE, "The file size exceeds the limit allowed."},
     {ERROR_DIRECTORY, "The directory name is invalid."},
+    {ERROR_DIRECTORY_NOT_SUPPORTED, "An operation is not supported on a directory."},
     {ERROR_CANT_RESOLVE_FILENAME, "The name of the file cannot be resolved by the system."},
 };
 

@@ -6,8 +6,10 @@
 #include "display.h"
 #include "errorcodes.h"
 #include "platform/drivemap.h"
+#include "platform/filelock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/realpath.h"
 #include "platform/syserror.h"
 #include "profilemgr.h"
 #include "strtable.h"
@@ -20,6 +22,8 @@ namespace {
 
 // Copies on their way into the backup root, before they become a version.
 const char* const kWorkFilePrefix = "VLNEW___.";
+// The run's temporary file in the system's temporary folder.
+const char* const kTempFilePrefix = "VLD";
 
 std::string BackupRootOf(const TProfile& profile) {
     return AppendSlash(NormalisePath(profile.Target)) + LoadStr(109);
@@ -28,6 +32,14 @@ std::string BackupRootOf(const TProfile& profile) {
 // A name that drive paths cannot hold (it would read as a separator or a wildcard).
 bool IsUsableName(const std::string& name) {
     return name.find_first_of("\\*?") == std::string::npos;
+}
+
+// Is path, as written, folder or below it?
+bool IsWrittenBelow(const std::string& path, const std::string& folder) {
+    std::string written = RemoveSlash(path);
+    return SamePath(written, folder) ||
+           (written.size() > folder.size() && written[folder.size()] == '\\' &&
+            SamePath(written.substr(0, folder.size()), folder));
 }
 
 int ErrorOr(int fallback) {
@@ -63,6 +75,10 @@ void TBackupThread::Execute() {
     LowerPriority();
     WriteLog(lcBackupStart, true);
     try {
+        // Before the files are counted, where the target can already be found.
+        LockBackupRoot();
+        // Temporary files of runs that were killed are never used again.
+        RemoveStaleWorkFiles(FTempDir, kTempFilePrefix);
         int total = ScanFiles(false);
         Post(WM_TOTALFILES, reinterpret_cast<uintptr_t>(this), total);
         PrepareTarget();
@@ -78,6 +94,7 @@ void TBackupThread::Execute() {
         ReportError(ERR_UNEXPECTED, WM_BACKUPERROR);
     }
     CloseTemporaryFile();
+    FRootLock.reset();
     WriteLog(lcBackupEnd, true);
 }
 
@@ -85,10 +102,33 @@ void TBackupThread::ProcessFiles() {
     ScanFiles(true);
 }
 
+void TBackupThread::LocateOwnFiles() {
+    // Where the backup root, the log and the program really are, links resolved: a source
+    // may reach them under other names (a target that is a link into a source folder, a
+    // source reached through a link, a drive whose folder lies inside another's). Looked
+    // up again once the root exists and whenever the sources are walked.
+    if (!RealHostPath(FTargetRoot, FRealTargetRoot))
+        FRealTargetRoot.clear();
+    if (!FLog || !RealHostPath(FLog->FileName, FRealLogName))
+        FRealLogName.clear();
+    if (!RealHostPath(FExeName, FRealExeName))
+        FRealExeName.clear();
+}
+
 bool TBackupThread::IsInsideBackupRoot(const std::string& path) const {
-    return SamePath(path, FTargetRoot) ||
-           (path.size() > FTargetRoot.size() && path[FTargetRoot.size()] == '\\' &&
-            SamePath(path.substr(0, FTargetRoot.size()), FTargetRoot));
+    if (IsWrittenBelow(path, FTargetRoot))
+        return true;
+    std::string real;
+    return RealHostPath(path, real) && IsRealPathInside(real, FRealTargetRoot);
+}
+
+bool TBackupThread::IsOwnFile(const std::string& path) const {
+    if (IsWrittenBelow(path, FTargetRoot))
+        return true;
+    std::string real;
+    if (!RealHostPath(path, real))
+        return false;
+    return IsRealPathInside(real, FRealTargetRoot) || real == FRealLogName || real == FRealExeName;
 }
 
 int TBackupThread::ScanFiles(bool backup) {
@@ -96,6 +136,7 @@ int TBackupThread::ScanFiles(bool backup) {
     std::string lettersSeen;
     bool rootPass = false;
     int counter = 0;
+    LocateOwnFiles();
     for (const std::string& entry : FProfile.GetSourceFolders()) {
         if (Terminated())
             break;
@@ -112,11 +153,11 @@ int TBackupThread::ScanFiles(bool backup) {
             std::string folder = folders.front();
             folders.pop_front();
             // Earlier copies are never backed up again, even when the target lies inside
-            // a source folder.
-            if (IsInsideBackupRoot(RemoveSlash(folder)))
+            // a source folder, however the folder is reached.
+            if (IsInsideBackupRoot(folder))
                 continue;
-            for (TFileSearch search(AppendSlash(folder) + "*.*", faAnyFile); search.Found();
-                 search.Next()) {
+            TFileSearch search(AppendSlash(folder) + "*.*", faAnyFile);
+            for (; search.Found(); search.Next()) {
                 bool usable = IsUsableName(search.Rec().Name);
                 if (search.IsDirectory()) {
                     if (search.IsDotDirectory() || rootPass)
@@ -137,6 +178,8 @@ int TBackupThread::ScanFiles(bool backup) {
                     Post(WM_FILESPROCESSED, static_cast<uintptr_t>(counter), 0);
                 }
             }
+            if (backup && search.Error() != 0)
+                ReportUnreadableFolder(folder, search.Error());
             rootPass = false;
         }
     }
@@ -153,6 +196,16 @@ void TBackupThread::ReportUnusableName(const std::string& path) {
     FErrorCode = 0;
 }
 
+void TBackupThread::ReportUnreadableFolder(const std::string& folder, int error) {
+    // What a folder holds that cannot be read is not backed up: the user hears of it, and
+    // the run does not pass for a complete one.
+    ++FFailedFolders;
+    FSourceName = folder;
+    FErrorCode = error;
+    WriteLog(lcReadFolder, false);
+    FErrorCode = 0;
+}
+
 bool TBackupThread::AcceptFile() {
     if (!FileExists(FSourceName))
         return false;
@@ -165,7 +218,7 @@ bool TBackupThread::AcceptFile() {
         return false;
     if (SameText(ExtractFileName(FSourceName), "Win386.swp"))
         return false;
-    if (IsInsideBackupRoot(FSourceName))
+    if (IsOwnFile(FSourceName))
         return false;
     return FProfile.DoesFileNameMatch(FSourceName);
 }
@@ -190,7 +243,7 @@ void TBackupThread::BackupFile() {
 bool TBackupThread::OpenTemporaryFile() {
     if (FTemp)
         return true;
-    int error = GetTempFile(FTempName, "VLD");
+    int error = GetTempFile(FTempName, kTempFilePrefix);
     if (error != 0) {
         FErrorCode = error;
         return false;
@@ -302,7 +355,11 @@ bool TBackupThread::CheckMedia(TMediaResults& results) {
             throw ETargetThreadError(ERR_TARGETNOTFOUND);
         if (results.Contains(mdNoMedia)) {
             Ask(WM_DRIVENOTREADY);
-        } else if (results.Contains(mdWriteProtected)) {
+            continue;
+        }
+        // Every answer from here on may change the medium (format, erase, write).
+        LockBackupRoot();
+        if (results.Contains(mdWriteProtected)) {
             Ask(WM_WRITEPROTECTED);
         } else if (results.Contains(mdBadVolumeId)) {
             Ask(WM_INVALIDVOLUME);
@@ -310,6 +367,23 @@ bool TBackupThread::CheckMedia(TMediaResults& results) {
             return !results.Contains(mdFixed) && results.Contains(mdChanged);
         }
     }
+}
+
+void TBackupThread::LockBackupRoot() {
+    if (FRootLock)
+        return;
+    // A drive without its medium has no folder yet: the lock is taken once it has one.
+    std::string host;
+    if (!HostPathOf(FTargetRoot, host))
+        return;
+    auto lock = std::make_unique<TFileLock>(TFileLock::NameForFolder(host), TFileLock::lwTry);
+    if (!lock->Locked()) {
+        if (GetLastError() == ERROR_SHARING_VIOLATION)
+            throw ETargetThreadError(ERR_TARGETBUSY);
+        throw Exception("The backup to \"" + FTargetRoot + "\" cannot be guarded against " +
+                        "other backups to it. " + SysErrorMessage(GetLastError()));
+    }
+    FRootLock = std::move(lock);
 }
 
 void TBackupThread::PrepareTarget() {
@@ -337,6 +411,7 @@ void TBackupThread::PrepareTarget() {
         }
     }
     TargetReady();
+    LocateOwnFiles();
     // Copies a crash left on their way in never became versions.
     for (TFileSearch work(FTargetRoot + "\\" + kWorkFilePrefix + "*", faAnyFile); work.Found();
          work.Next()) {
@@ -404,7 +479,7 @@ void TBackupThread::WriteLog(TLogCode code, bool flush) {
     if (!FLogEnabled || !FLog)
         return;
     try {
-        if (code == lcSaveFile || code == lcRestoreFile) {
+        if (code == lcSaveFile || code == lcRestoreFile || code == lcReadFolder) {
             FLog->WriteEntry(code, FSourceName, FErrorCode, flush);
         } else {
             FLog->WriteEntry(code, FErrorCode, flush);

@@ -7,6 +7,7 @@
 
 #include "exceptions.h"
 #include "logfile.h"
+#include "platform/filelock.h"
 #include "platform/files.h"
 #include "platform/filestream.h"
 #include "platform/messages.h"
@@ -35,8 +36,10 @@ class TBackupThread : public TThread {
     TVDrive* Drive() { return FDrive.get(); }
     TProfile& Profile() { return FProfile; }
     const std::string& TargetRoot() const { return FTargetRoot; }
-    // Files of the run that could not be saved (each has its entry in the log).
+    // Files of the run that could not be saved and folders that could not be read (each
+    // has its entry in the log).
     int FailedFiles() const { return FFailedFiles; }
+    int FailedFolders() const { return FFailedFolders; }
 
   protected:
     // For subclasses that must finish their own construction before the thread runs.
@@ -55,6 +58,10 @@ class TBackupThread : public TThread {
     bool CheckTargetSpace();
     void CheckDiskette();
     bool CheckMedia(TMediaResults& results);
+    // One run at a time may use a backup root, also across processes: the first one that
+    // takes the root's lock keeps it until it ends; any other ends with ERR_TARGETBUSY
+    // before it changes anything on the target.
+    void LockBackupRoot();
     void TargetReady();
     bool CopyToTarget();
     void ClearArchiveBit();
@@ -63,6 +70,7 @@ class TBackupThread : public TThread {
     void SaveProfile();
     void FlushLog();
     void ReportUnusableName(const std::string& path);
+    void ReportUnreadableFolder(const std::string& folder, int error);
 
     // Sends a question; a Cancel answer aborts the run.
     intptr_t Ask(uint32_t message);
@@ -85,6 +93,8 @@ class TBackupThread : public TThread {
     TFileStamp FCompressedStamp;
     bool FLogFailed = false;
     std::atomic<int> FFailedFiles{0};
+    std::atomic<int> FFailedFolders{0};
+    std::unique_ptr<TFileLock> FRootLock;
 
   private:
     // Compresses the source into the temporary file; false when the source changed
@@ -95,5 +105,15 @@ class TBackupThread : public TThread {
     bool OpenTemporaryFile();
     void EmptyTemporaryFile();
     void CloseTemporaryFile();
+    void LocateOwnFiles();
+    // Is path (a folder) the backup root or inside it, by its name or where it leads?
     bool IsInsideBackupRoot(const std::string& path) const;
+    // Does path (a file) lead into the backup root, to the log or to the program?
+    bool IsOwnFile(const std::string& path) const;
+
+    // Where the backup root, the log and the program really lie (host paths, links
+    // resolved), found at the start of each pass over the sources; empty when unknown.
+    std::string FRealTargetRoot;
+    std::string FRealLogName;
+    std::string FRealExeName;
 };

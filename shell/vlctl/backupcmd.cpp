@@ -3,84 +3,34 @@
 #include <cstdio>
 #include <memory>
 
-#include "backupmessages.h"
+#include "backupcontroller.h"
 #include "commands.h"
-#include "driveanswers.h"
 #include "errorcodes.h"
 #include "logfile.h"
 #include "platform/interrupts.h"
-#include "platform/messages.h"
 #include "platform/paths.h"
 #include "profilemgr.h"
 #include "progress.h"
 #include "strtable.h"
-#include "targetthread.h"
 
 namespace {
 
-// The controller of one run: it follows the thread's messages and answers its questions.
-class TBackupRun {
+// Shows a run's progress on standard output.
+class TProgressObserver : public TBackupObserver {
   public:
-    TBackupRun(TProfileMgr& manager, TLogFile& log)
-        : Manager(manager),
-          Log(log),
-          Progress(stdout),
-          Target([this](uint32_t message, uintptr_t wParam, intptr_t lParam) {
-              return Handle(message, wParam, lParam);
-          }) {}
+    TProgressObserver() : Progress(stdout) {}
 
-    // Files of the last run that could not be saved.
-    int FailedFiles = 0;
-
-    // Runs the backup to its end and returns the run's error code (0 when it succeeded).
-    int Run() {
-        std::puts(LoadStr(251).c_str());
-        Thread = std::make_unique<TBackupThread>(*Manager.GetCurrentProfile(), &Log, &Target);
-        ServeMessagesUntil([this] {
-            if (Interrupted() && !CancelRequested) {
-                CancelRequested = true;
-                Thread->Terminate();
-            }
-            return Ended;
-        });
-        Thread->WaitFor();
-        FailedFiles = Thread->FailedFiles();
-        Thread.reset();
-        Progress.Finish();
-        return CancelRequested && LastError == 0 ? ERR_CANCELLED : LastError;
+    void TotalFilesFound(long total) override {
+        std::puts(LoadStr(252).c_str());
+        Progress.SetTotal(total);
     }
+    void FilesProcessed(long done) override { Progress.Update(done); }
+    // A question begins on a line of its own.
+    void QuestionComing(uint32_t) override { Progress.Finish(); }
+    void RunEnded() { Progress.Finish(); }
 
   private:
-    intptr_t Handle(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-        switch (message) {
-            case WM_TOTALFILES:
-                std::puts(LoadStr(252).c_str());
-                Progress.SetTotal(static_cast<long>(lParam));
-                return 0;
-            case WM_FILESPROCESSED:
-                Progress.Update(static_cast<long>(wParam));
-                return 0;
-            case WM_BACKUPDONE:
-                Ended = true;
-                return 0;
-            case WM_BACKUPERROR:
-                LastError = static_cast<int>(lParam);
-                Ended = true;
-                return 0;
-            default:
-                Progress.Finish();
-                return AnswerBackupQuestion(message, *Thread);
-        }
-    }
-
-    TProfileMgr& Manager;
-    TLogFile& Log;
     TProgress Progress;
-    TMessageTarget Target;
-    std::unique_ptr<TBackupThread> Thread;
-    bool Ended = false;
-    bool CancelRequested = false;
-    int LastError = 0;
 };
 
 // The log's place as the user finds it in the file manager.
@@ -89,15 +39,35 @@ std::string HostFormOf(const std::string& path) {
     return HostPathOf(path, host) ? host : path;
 }
 
-int ReportOutcome(int error, int failedFiles, const TLogFile& log, bool logging) {
-    switch (error) {
+// "2 files could not be saved and 1 folder could not be read".
+std::string FailuresText(const TBackupResult& result) {
+    auto count = [](int n, const char* what) {
+        return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+    };
+    std::string text;
+    if (result.FailedFiles > 0)
+        text = count(result.FailedFiles, "file") + " could not be saved";
+    if (result.FailedFolders > 0) {
+        text += text.empty() ? "" : " and ";
+        text += count(result.FailedFolders, "folder") + " could not be read";
+    }
+    return text;
+}
+
+int ReportOutcome(const TBackupResult& result, const TLogFile& log, const TProfileMgr& manager) {
+    bool logging = manager.CreateLog;
+    switch (result.Error) {
         case 0:
             std::puts(LoadStr(261).c_str());
-            if (failedFiles > 0) {
-                std::fprintf(stderr, "%d file%s could not be saved%s\n", failedFiles,
-                             failedFiles == 1 ? "" : "s",
-                             logging ? ("; the log tells why: " + HostFormOf(log.FileName)).c_str()
-                                     : " (the log is switched off)");
+            if (result.FailedFiles > 0 || result.FailedFolders > 0) {
+                std::string where;
+                if (!logging)
+                    where = " (the log is switched off)";
+                else if (manager.LogType == ltSuccess)
+                    where = " (the log records successful operations only)";
+                else
+                    where = "; the log tells why: " + HostFormOf(log.FileName);
+                std::fprintf(stderr, "%s%s\n", FailuresText(result).c_str(), where.c_str());
                 return kExitError;
             }
             if (logging)
@@ -112,6 +82,9 @@ int ReportOutcome(int error, int failedFiles, const TLogFile& log, bool logging)
             return kExitError;
         case ERR_TARGETNOTFOUND:
             std::fprintf(stderr, "%s\n", LoadStr(364).c_str());
+            return kExitError;
+        case ERR_TARGETBUSY:
+            std::fprintf(stderr, "%s\n", LoadStr(922).c_str());
             return kExitError;
         default:
             std::fprintf(stderr, "%s\n", LoadStr(358).c_str());
@@ -137,7 +110,10 @@ int RunBackup(const TArgs& args) {
     // The first interrupt cancels the run at the next folder (a question waiting for an
     // answer ends and answers Cancel); a second one ends the program.
     TInterruptCatcher interrupts;
-    TBackupRun run(manager, log);
-    int error = run.Run();
-    return ReportOutcome(error, run.FailedFiles, log, manager.CreateLog);
+    TProgressObserver progress;
+    TBackupController controller(log, progress);
+    std::puts(LoadStr(251).c_str());
+    TBackupResult result = controller.Run(*profile, [] { return Interrupted(); });
+    progress.RunEnded();
+    return ReportOutcome(result, log, manager);
 }

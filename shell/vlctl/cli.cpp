@@ -74,8 +74,10 @@ std::string DrivePathArgument(const std::string& argument) {
 }
 
 std::string ReadPasswordFile(const std::string& argument) {
+    // Only the first line counts; a file far longer than any password is not one.
+    constexpr int64_t kPasswordFileLimit = 64 * 1024;
     std::string content;
-    if (!ReadFileText(ProgramPathOf(argument), content)) {
+    if (!ReadFileText(ProgramPathOf(argument), content, kPasswordFileLimit)) {
         throw ECommandError("cannot read the password file \"" + argument +
                             "\": " + SysErrorMessage(GetLastError()));
     }

@@ -30,5 +30,6 @@ int RunDrives(const TArgs& args) {
                         "no medium", "", folder.c_str());
         }
     }
-    return kExitOk;
+    // The letters listed are not those the user's map file meant: the listing is no success.
+    return CurrentDriveMapProblem() ? kExitError : kExitOk;
 }

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+
 #include "platform/hostfs.h"
 #include "scriptedinteraction.h"
+#include "specialfiles.h"
 #include "testenv.h"
 
 namespace {
@@ -187,5 +191,59 @@ TEST(DriveMapInUse, DriveTypesAndLetters) {
     EXPECT_EQ(GetDriveType("Q:\\"), DRIVE_NO_ROOT_DIR);
     EXPECT_EQ(GetDriveType("\\\\server\\share"), DRIVE_NO_ROOT_DIR);
     EXPECT_EQ(GetLogicalDrives(), (1u << 0) | (1u << 2) | (1u << ('R' - 'A')));
+    UseDefaultTestDriveMap();
+}
+
+TEST(DriveMapInUse, MapFileThatCannotBeReadGivesNoLettersAndStaysAsItIs) {
+    const std::string file = DriveMapFileName();
+    for (const TSpecialFile& special : SpecialFiles()) {
+        SCOPED_TRACE(special.Name);
+        if (!MakeSpecialFile(file, special.Kind, 1 << 20)) {
+            std::printf("[   NOTE   ] %s cannot be made by this user: not checked\n", special.Name);
+            continue;
+        }
+        std::string before = DescribeFile(file);
+        TScriptedInteraction script;
+        script.Expect(901, IDOK);
+        TInteraction* previous = SetInteraction(&script);
+        EXPECT_TRUE(EndsWithoutAWriter(ReloadDriveMap, file)) << "loading waited for a writer";
+        SetInteraction(previous);
+
+        ASSERT_EQ(script.Asked().size(), 1u);
+        EXPECT_NE(script.Asked()[0].find(file), std::string::npos) << script.Asked()[0];
+        EXPECT_NE(script.Asked()[0].find(special.ReasonPart), std::string::npos)
+            << script.Asked()[0];
+        auto map = CurrentDriveMap();
+        EXPECT_TRUE(map->Entries().empty())
+            << "what the file meant by each letter is unknown: none is guessed, C: neither";
+        EXPECT_FALSE(map->DetectMedia);
+        ASSERT_TRUE(CurrentDriveMapProblem().has_value());
+        EXPECT_EQ(CurrentDriveMapProblem()->File, file);
+        EXPECT_EQ(CurrentDriveMapProblem()->Line, 0);
+        EXPECT_EQ(DescribeFile(file), before) << "the file is neither replaced nor written";
+        RemoveSpecialFile(file);
+    }
+    UseDefaultTestDriveMap();
+    EXPECT_FALSE(CurrentDriveMapProblem().has_value());
+}
+
+TEST(DriveMapInUse, MapFileReachedThroughALinkIsRead) {
+    TTempDir dir;
+    const std::string file = DriveMapFileName();
+    WriteTextFile(dir / "drives.map", "detect off\nR: ramdisk " + dir.Path().string() + "\n");
+    std::filesystem::remove(file);
+    std::filesystem::create_symlink(dir / "drives.map", file);
+    ReloadDriveMap();
+    EXPECT_EQ(GetDriveType("R:\\"), DRIVE_RAMDISK);
+    EXPECT_FALSE(CurrentDriveMapProblem().has_value());
+    std::filesystem::remove(file);
+    UseDefaultTestDriveMap();
+}
+
+TEST(DriveMapInUse, MissingMapFileIsNoProblem) {
+    std::filesystem::remove(DriveMapFileName());
+    ReloadDriveMap();
+    EXPECT_FALSE(CurrentDriveMapProblem().has_value());
+    ASSERT_NE(CurrentDriveMap()->Find('C'), nullptr) << "the default map";
     UseDefaultTestDriveMap();
 }

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <thread>
 
 #include "display.h"
-#include "platform/terminalinteraction.h"
+#include "platform/messages.h"
 #include "scriptedinteraction.h"
+#include "terminalinteraction.h"
 
 namespace {
 
@@ -83,4 +88,35 @@ TEST(ScriptedQuestions, DisplayMessageShowsTheTextOfItsIdUnderTheProductName) {
     EXPECT_EQ(script.Asked()[0], "Error: Vaultaire 2000 is already running!");
     EXPECT_EQ(script.Unexpected().size(), 1u);
     EXPECT_EQ(script.Pending(), 0u);
+}
+
+TEST(ScriptedQuestions, MessageHandlerThatFailsIsAnsweredCancelAndItsFailureShown) {
+    // Sent messages travel through the main thread's event loop, which needs an application.
+    static int argc = 1;
+    static char name[] = "vlshare_tests";
+    static char* argv[] = {name, nullptr};
+    std::unique_ptr<QCoreApplication> application;
+    if (!QCoreApplication::instance())
+        application = std::make_unique<QCoreApplication>(argc, argv);
+
+    TScriptedInteraction script;
+    script.ExpectText("the handler broke", IDOK);
+    TInteraction* previous = SetInteraction(&script);
+    intptr_t answer = 0;
+    {
+        TMessageTarget target([](uint32_t, uintptr_t, intptr_t) -> intptr_t {
+            throw std::runtime_error("the handler broke");
+        });
+        std::atomic<bool> sent{false};
+        std::thread worker([&] {
+            answer = target.SendMessage(1234, 0, 0);
+            sent = true;
+        });
+        ServeMessagesUntil([&] { return sent.load(); });
+        worker.join();
+    }
+    SetInteraction(previous);
+    EXPECT_EQ(answer, IDCANCEL);
+    EXPECT_EQ(script.Pending(), 0u) << "the failure was not shown";
+    EXPECT_TRUE(script.Unexpected().empty());
 }

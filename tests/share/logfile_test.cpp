@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <functional>
 #include <regex>
+#include <set>
 #include <sstream>
+#include <thread>
 
 #include "errorcodes.h"
 #include "exceptions.h"
@@ -250,6 +252,83 @@ TEST_F(LogFile, AFileNameCannotAddALineOfItsOwn) {
               (Texts{"Saving file: C:\\a?05/12/2026 11:20:58 pm. Vaultaire disabled.?"}));
 }
 
+// Control characters in a name would forge what a terminal or a line-based reader shows of
+// the log; text of any other kind stays as it is.
+TEST_F(LogFile, ControlCharactersInANameAreWrittenAsQuestionMarks) {
+    struct Case {
+        const char* Name;
+        std::string FileName;
+        std::string Written;
+    };
+    const Case cases[] = {
+        {"escape sequence", "C:\\a\x1b[2K\x1b[1Gforged.txt", "C:\\a?[2K?[1Gforged.txt"},
+        {"vertical tab and form feed", "C:\\a\vb\fc", "C:\\a?b?c"},
+        {"tab, bell, backspace and other low bytes", "C:\\\t\a\b\x01\x1f", "C:\\?????"},
+        {"delete", "C:\\x\x7f.txt", "C:\\x?.txt"},
+        {"control characters of UTF-8's second range",
+         "C:\\\xc2\x9b"
+         "31m\xc2\x85x",
+         "C:\\?31m?x"},
+        {"other text", "C:\\Caf\xc3\xa9\xc2\xa0\xe2\x82\xac \xc2",
+         "C:\\Caf\xc3\xa9\xc2\xa0\xe2\x82\xac \xc2"},
+    };
+    for (const Case& c : cases) {
+        fs::remove(LogPath());
+        TLogFile log(500, ltBoth, true);
+        log.WriteEntry(lcSaveFile, c.FileName, 0, true);
+        EXPECT_EQ(TextsOf(LogPath()), Texts{"Saving file: " + c.Written}) << c.Name;
+    }
+}
+
+// Several processes write the one log (the tray program, vlctl, a second backup): every
+// rewrite reads the file anew under a lock, so no writer's entries are lost. Each writer
+// here has a log object of its own, as a process of its own would.
+TEST_F(LogFile, WritersSideBySideLoseNoEntries) {
+    constexpr int kWriters = 3;
+    constexpr int kEntries = 150;
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w) {
+        writers.emplace_back([w] {
+            TLogFile log(32000, ltBoth, true);
+            for (int i = 0; i < kEntries; ++i) {
+                log.WriteEntry(lcSaveFile, "C:\\w" + std::to_string(w) + "\\" + std::to_string(i),
+                               0, i % 3 == 0);
+            }
+        });
+    }
+    for (std::thread& writer : writers)
+        writer.join();
+
+    std::set<std::string> written;
+    for (const std::string& text : TextsOf(LogPath()))
+        written.insert(text);
+    EXPECT_EQ(written.size(), static_cast<size_t>(kWriters * kEntries));
+    for (int w = 0; w < kWriters; ++w) {
+        EXPECT_TRUE(written.contains("Saving file: C:\\w" + std::to_string(w) + "\\" +
+                                     std::to_string(kEntries - 1)));
+    }
+}
+
+// The size rule reads the file under the same lock: when another writer filled the log
+// since this one last counted it, the backup file receives every writer's entries.
+TEST_F(LogFile, AFullLogMovesWithTheEntriesOfEveryWriter) {
+    TLogFile mine(4, ltBoth, true);
+    mine.WriteEntry(lcStart, 0, true);
+    TLogFile other(4, ltBoth, true);
+    other.WriteEntry(lcEnabled, 0, true);
+    other.WriteEntry(lcBackupStart, 0, true);
+
+    mine.WriteEntry(lcClose, 0, false);
+    mine.WriteEntry(lcDisabled, 0, false);
+    EXPECT_EQ(mine.Pending.size(), 2u) << "this writer still counts one line in the file";
+    mine.WriteEntry(lcBackupEnd, 0, false);
+
+    EXPECT_EQ(TextsOf(BackupPath()),
+              (Texts{"Starting Vaultaire 2000", "Vaultaire enabled.", "Backup operation started.",
+                     "Vaultaire 2000 closing", "Vaultaire disabled.", "Backup operation ended."}));
+    EXPECT_FALSE(fs::exists(LogPath()));
+}
+
 TEST_F(LogFile, TheDestructorWritesWhatIsPending) {
     {
         TLogFile log(500, ltBoth, true);
@@ -297,7 +376,8 @@ TEST_F(LogFile, AFailedRewriteKeepsTheOldLogAndThePendingEntries) {
         std::vector<std::string> leftovers;
         for (const auto& entry : fs::directory_iterator(Dir.Path())) {
             std::string name = entry.path().filename().string();
-            if (name != "Vaultaire 2000.log" && name != "Vaultaire 2000.log.BAK")
+            // The data folder's lock files are no leftovers of a rewrite.
+            if (name != "Vaultaire 2000.log" && name != "Vaultaire 2000.log.BAK" && name != "locks")
                 leftovers.push_back(name);
         }
         EXPECT_TRUE(leftovers.empty()) << c.Name << ": " << leftovers.front();

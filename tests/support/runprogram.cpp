@@ -2,9 +2,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <stdexcept>
 
 namespace {
@@ -21,7 +25,7 @@ void ReadAvailable(int fd, std::string& into, bool& open) {
 }  // namespace
 
 TRunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::string& input) {
+                      const std::string& input, int timeLimit) {
     int in[2], out[2], err[2];
     if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) {
         throw std::runtime_error("cannot make pipes");
@@ -49,10 +53,22 @@ TRunResult RunProgram(const std::string& program, const std::vector<std::string>
     }
     ::close(in[1]);
     TRunResult result;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeLimit);
     bool outOpen = true, errOpen = true;
     while (outOpen || errOpen) {
         pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-        ::poll(fds, 2, -1);
+        int wait = -1;
+        if (timeLimit > 0 && !result.TimedOut) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            wait = static_cast<int>(std::max<int64_t>(left.count(), 0));
+        }
+        if (::poll(fds, 2, wait) == 0) {
+            // Killed, the program closes its ends of the pipes and the loop ends.
+            ::kill(child, SIGKILL);
+            result.TimedOut = true;
+            continue;
+        }
         if (outOpen && (fds[0].revents & (POLLIN | POLLHUP)))
             ReadAvailable(out[0], result.Out, outOpen);
         if (errOpen && (fds[1].revents & (POLLIN | POLLHUP)))

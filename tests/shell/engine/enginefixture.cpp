@@ -7,13 +7,10 @@
 #include <random>
 #include <sstream>
 
-#include "backupmessages.h"
-#include "driveanswers.h"
+#include "backupcontroller.h"
 #include "logfile.h"
 #include "platform/files.h"
 #include "platform/filestream.h"
-#include "platform/messages.h"
-#include "targetthread.h"
 #include "zstream.h"
 
 namespace fs = std::filesystem;
@@ -140,40 +137,41 @@ TProfile TBackupRunTest::StoredProfile() {
     return stored;
 }
 
+namespace {
+
+// Records what the controller reports of a run.
+class TRecordingObserver : public TBackupObserver {
+  public:
+    TRecordingObserver(TRunOutcome& outcome, std::function<void(uint32_t)>& beforeAnswer)
+        : Outcome(outcome), BeforeAnswer(beforeAnswer) {}
+
+    void TotalFilesFound(long total) override { Outcome.TotalFiles = total; }
+    void FilesProcessed(long done) override { Outcome.Processed.push_back(done); }
+    void QuestionComing(uint32_t message) override {
+        Outcome.Questions.push_back(message);
+        if (BeforeAnswer)
+            BeforeAnswer(message);
+    }
+
+  private:
+    TRunOutcome& Outcome;
+    std::function<void(uint32_t)>& BeforeAnswer;
+};
+
+}  // namespace
+
 TRunOutcome TBackupRunTest::RunBackup() {
     TLogFile log(Manager->MaxLogEntries, static_cast<TLogType>(Manager->LogType),
                  Manager->CreateLog);
     LogFile = log.FileName;
     TRunOutcome outcome;
-    bool ended = false;
-    std::unique_ptr<TBackupThread> thread;
-    TMessageTarget controller([&](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
-        switch (message) {
-            case WM_TOTALFILES:
-                outcome.TotalFiles = static_cast<long>(lParam);
-                return 0;
-            case WM_FILESPROCESSED:
-                outcome.Processed.push_back(static_cast<long>(wParam));
-                return 0;
-            case WM_BACKUPDONE:
-                outcome.Done = true;
-                ended = true;
-                return 0;
-            case WM_BACKUPERROR:
-                outcome.Error = static_cast<int>(lParam);
-                ended = true;
-                return 0;
-            default:
-                outcome.Questions.push_back(message);
-                if (BeforeAnswer)
-                    BeforeAnswer(message);
-                return AnswerBackupQuestion(message, *thread);
-        }
-    });
-    thread = std::make_unique<TBackupThread>(Profile(), &log, &controller);
-    ServeMessagesUntil([&] { return ended; });
-    thread->WaitFor();
-    thread.reset();
+    TRecordingObserver observer(outcome, BeforeAnswer);
+    TBackupController controller(log, observer);
+    TBackupResult result = controller.Run(Profile(), CancelWhen);
+    outcome.Error = result.Error;
+    outcome.Done = result.Error == 0;
+    outcome.FailedFiles = result.FailedFiles;
+    outcome.FailedFolders = result.FailedFolders;
     return outcome;
 }
 

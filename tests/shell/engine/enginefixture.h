@@ -44,8 +44,10 @@ class TSimulatedDrives : public testing::Test {
 
 // What the controller saw of one run.
 struct TRunOutcome {
-    bool Done = false;                // WM_BACKUPDONE arrived
-    int Error = 0;                    // the code of WM_BACKUPERROR, 0 when none arrived
+    bool Done = false;                // the run went through to its end
+    int Error = 0;                    // the code the run ended with, 0 when it went through
+    int FailedFiles = 0;              // files that could not be saved
+    int FailedFolders = 0;            // folders that could not be read
     long TotalFiles = -1;             // the count of WM_TOTALFILES
     std::vector<long> Processed;      // the counts of the WM_FILESPROCESSED messages
     std::vector<uint32_t> Questions;  // the messages the thread sent, in order
@@ -58,9 +60,10 @@ struct TArchived {
     std::string Content;
 };
 
-// One profile, a log and a backup thread run to its end. The questions the thread sends
-// are answered as the program answers them (AnswerBackupQuestion), which asks Script; an
-// unscripted question, or a scripted one that never came, fails the test.
+// One profile, a log and a backup run to its end by the controller every front end uses
+// (TBackupController). The questions the thread sends are answered as the program answers
+// them, which asks Script; an unscripted question, or a scripted one that never came, fails
+// the test.
 class TBackupRunTest : public TSimulatedDrives {
   protected:
     TBackupRunTest();
@@ -103,6 +106,9 @@ class TBackupRunTest : public TSimulatedDrives {
     // Runs in the controller, before a question of the thread is answered: what the user
     // does before pressing the button (swapping diskettes, sliding the write-protection tab).
     std::function<void(uint32_t message)> BeforeAnswer;
+    // Asked in the controller after every event of a run; once it holds, the run is
+    // cancelled, as the user's Cancel or Ctrl+C cancels it.
+    std::function<bool()> CancelWhen;
 
   private:
     TInteraction* SavedInteraction = nullptr;

@@ -1,4 +1,4 @@
-#include "platform/terminalinteraction.h"
+#include "terminalinteraction.h"
 
 #include <cctype>
 #include <string>

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+#include "vlshare_export.h"
+
+// Where paths really lead. Two paths may name one folder through symbolic links or through
+// drive letters whose folders lie inside one another; whether one lies inside another is
+// therefore decided on real paths.
+
+// The real host path of path (drive form or host form): every symbolic link resolved. Of a
+// path whose end does not exist yet, the part that exists is resolved and the rest kept
+// as written. Fails (false, last error set) for a path that leads to no host folder (a
+// letter without a drive, a drive without a medium, ...).
+VLSHARE_EXPORT bool RealHostPath(const std::string& path, std::string& real);
+
+// Whether real (a real host path) is realFolder or lies below it.
+VLSHARE_EXPORT bool IsRealPathInside(const std::string& real, const std::string& realFolder);
+
+// Whether path and other (either form) lead to the same place. False when either leads
+// nowhere.
+VLSHARE_EXPORT bool LeadToTheSamePlace(const std::string& path, const std::string& other);
