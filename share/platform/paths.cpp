@@ -74,6 +74,13 @@ char SeparatorOf(const std::string& path) {
     return IsHostPath(path) ? '/' : '\\';
 }
 
+size_t NameStartOf(const std::string& path) {
+    size_t separator = path.find_last_of(IsHostPath(path) ? "/" : "\\/");
+    if (separator != std::string::npos)
+        return separator + 1;
+    return IsDrivePath(path) ? 2 : 0;
+}
+
 bool SamePath(const std::string& a, const std::string& b) {
     if (a.size() != b.size())
         return false;

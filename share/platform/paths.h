@@ -36,3 +36,9 @@ VLSHARE_EXPORT bool SamePath(const std::string& a, const std::string& b);
 
 // The separator path uses: "/" for host paths, "\" otherwise.
 VLSHARE_EXPORT char SeparatorOf(const std::string& path);
+
+// Where the last name of path begins: just after its last separator ("/" in a host path,
+// "\" or "/" otherwise) or, with none, after the drive's own colon ("C:name"); 0 when
+// there is neither. Only the colon of a drive ("C:", the second character) separates: a
+// colon anywhere else is part of a name ("C:\src\report:v2.txt" names "report:v2.txt").
+VLSHARE_EXPORT size_t NameStartOf(const std::string& path);
