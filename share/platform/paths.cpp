@@ -156,6 +156,20 @@ char DriveLetterOf(const std::string& path) {
     return drive ? drive->Letter : 0;
 }
 
+bool LeavesItsDrive(const std::string& path) {
+    if (!IsDrivePath(path))
+        return false;
+    const auto map = CurrentDriveMap();
+    const TDriveEntry* drive = map->Find(path[0]);
+    std::string host;
+    if (!drive || drive->HostFolder.empty() || !HostPathOf(path, host))
+        return false;
+    if (host == hostfs::Normalise(drive->HostFolder))
+        return false;  // the drive's root: no folder on the way
+    std::string folder = hostfs::Canonical(hostfs::Parent(host));
+    return !hostfs::IsInside(folder, hostfs::Canonical(drive->HostFolder));
+}
+
 bool DrivePathOf(const std::string& hostPath, std::string& path) {
     path.clear();
     if (!IsHostPath(hostPath))

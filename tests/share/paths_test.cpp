@@ -138,6 +138,38 @@ TEST_F(PathMapping, ColonsInNamesStayInTheirNames) {
         EXPECT_EQ(NameStartOf(c.Path), c.NameStart) << c.Path;
 }
 
+TEST_F(PathMapping, ALinkOnTheWayLeavesTheDriveOnlyWhenItLeadsOutOfItsFolder) {
+    namespace fs = std::filesystem;
+    const std::string c = Dir / "c";
+    UseDriveMap("detect off\nC: fixed " + c + "\nD: removable " + Dir / "stick" + "\n");
+    fs::create_directories(c + "/real");
+    fs::create_directories(Dir.Path() / "outside");
+    fs::create_directory_symlink(c + "/real", c + "/in");
+    fs::create_directory_symlink(Dir.Path() / "outside", c + "/out");
+    fs::create_directory_symlink(Dir.Path() / "stick", c + "/tostick");
+    fs::create_symlink(Dir.Path() / "outside/file", c + "/file-link");
+    struct Case {
+        std::string Path;
+        bool Leaves;
+    };
+    const Case cases[] = {
+        {"C:\\a.txt", false},
+        {"C:\\", false},
+        {"C:\\missing\\deeper\\a.txt", false},
+        {"C:\\in\\a.txt", false},
+        {"C:\\in\\new\\a.txt", false},
+        {"C:\\file-link", false},  // the last name is not looked at
+        {"C:\\out\\a.txt", true},
+        {"C:\\out\\new\\deeper\\a.txt", true},
+        {"C:\\tostick\\a.txt", true},
+        {"C:\\in\\..\\out\\a.txt", true},
+        {c + "/out/a.txt", false},  // a host path has no drive to leave
+        {"Q:\\a.txt", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LeavesItsDrive(c.Path), c.Leaves) << c.Path;
+}
+
 TEST_F(PathMapping, SymlinkedHostPathFindsItsDrive) {
     std::filesystem::create_directory_symlink(Dir / "stick", Dir / "link-to-stick");
     std::string path;
