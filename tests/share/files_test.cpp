@@ -194,6 +194,35 @@ TEST_F(Files, FileStreamRefusesANamedPipeWithoutWaitingForAWriter) {
     EXPECT_EQ(regular.ReadValue<int32_t>(), 7);
 }
 
+TEST_F(Files, FileStreamSaysWhyWhatIsNoFileCannotBeOpened) {
+    ASSERT_EQ(mkfifo(Host("pipe").c_str(), 0666), 0);
+    struct Case {
+        const char* Path;
+        unsigned Mode;
+        const char* Message;
+    };
+    const Case cases[] = {
+        {"C:\\d", fmOpenRead, "Cannot open file \"C:\\d\". It is a folder, not a file."},
+        {"C:\\d", fmOpenWrite, "Cannot open file \"C:\\d\". It is a folder, not a file."},
+        {"C:\\d", fmCreate, "Cannot create file \"C:\\d\". It is a folder, not a file."},
+        {"C:\\pipe", fmOpenRead,
+         "Cannot open file \"C:\\pipe\". It is a pipe, device or socket, not a file."},
+        {"C:\\pipe", fmOpenWrite,
+         "Cannot open file \"C:\\pipe\". It is a pipe, device or socket, not a file."},
+        {"/dev/null", fmOpenRead,
+         "Cannot open file \"/dev/null\". It is a pipe, device or socket, not a file."},
+    };
+    for (const Case& c : cases) {
+        try {
+            TFileStream stream(c.Path, c.Mode);
+            ADD_FAILURE() << "opened " << c.Path;
+        } catch (const EFOpenError& e) {
+            EXPECT_EQ(e.Message, c.Message);
+            EXPECT_EQ(e.ErrorCode, ERROR_ACCESS_DENIED) << c.Path;
+        }
+    }
+}
+
 TEST_F(Files, EntryKindIsWhatLiesThereWithoutFollowingLinks) {
     WriteTextFile(Host("file"), "x");
     ASSERT_EQ(mkfifo(Host("pipe").c_str(), 0666), 0);
