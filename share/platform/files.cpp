@@ -412,9 +412,9 @@ bool MatchesWildcard(const std::string& name, const std::string& pattern) {
 }
 
 TFileSearch::TFileSearch(const std::string& pattern, int attrMask) : AttrMask(attrMask) {
-    size_t cut = pattern.find_last_of(IsHostPath(pattern) ? "/" : "\\/:");
-    Folder = cut == std::string::npos ? std::string() : pattern.substr(0, cut + 1);
-    NamePattern = cut == std::string::npos ? pattern : pattern.substr(cut + 1);
+    size_t nameStart = NameStartOf(pattern);
+    Folder = pattern.substr(0, nameStart);
+    NamePattern = pattern.substr(nameStart);
     if (!HostPathOf(Folder, HostFolder)) {
         NoteError(GetLastError());
         return;

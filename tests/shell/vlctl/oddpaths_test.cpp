@@ -103,10 +103,10 @@ TEST_F(OddPaths, AColonInANameIsPartOfTheName) {
     WriteTextFile(Drives.Path() / "c/in.txt", "unrelated");
     fs::create_directories(Drives.Path() / "t");
     UseDriveMap("detect off\nC: fixed " + Drives / "c" + "\nT: fixed " + Drives / "t" + "\n");
-    ASSERT_EQ(
-        Vlctl({"profile", "add", "--title", "Colons", "--source", "C:\\Data", "--target", "T:"})
-            .ExitCode,
-        0);
+    ASSERT_EQ(Vlctl({"profile", "add", "--title", "Colons", "--source", "C:\\Data", "--target",
+                     "T:", "--versions", "3"})
+                  .ExitCode,
+              0);
     TRunResult backup = Vlctl({"backup"});
     ASSERT_EQ(backup.ExitCode, 0) << backup.Err;
     std::vector<std::string> copies;
@@ -122,6 +122,15 @@ TEST_F(OddPaths, AColonInANameIsPartOfTheName) {
                           "Vaultaire/C/in.txt.VL001", "Vaultaire/C/root.txt.VL001",
                           "Vaultaire/C/v2.txt.VL001"}))
         << "no stray folders beside the copies";
+
+    // A second run finds the first run's copies under the same names and renumbers them.
+    TRunResult again = Vlctl({"backup"});
+    ASSERT_EQ(again.ExitCode, 0) << again.Err;
+    for (const char* name : names) {
+        EXPECT_TRUE(
+            fs::exists(Drives.Path() / "t/Vaultaire/C/Data" / (std::string(name) + ".VL002")))
+            << name;
+    }
 
     fs::remove_all(Drives.Path() / "c/Data");
     for (const char* name : names) {
