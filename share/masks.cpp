@@ -5,6 +5,7 @@
 #include "commatext.h"
 #include "display.h"
 #include "interaction.h"
+#include "platform/paths.h"
 #include "strtable.h"
 #include "varchive.h"
 #include "vstringutil.h"
@@ -29,11 +30,11 @@ void RemoveEvery(std::vector<std::string>& list, const std::string& mask) {
     std::erase_if(list, [&mask](const std::string& entry) { return SameText(entry, mask); });
 }
 
-// The extension of a file name: from the last dot after the last backslash or colon,
-// the dot included; empty when there is none.
+// The extension of a file name: from the last dot of its last name, the dot included;
+// empty when there is none.
 std::string ExtractFileExt(const std::string& fileName) {
-    size_t dot = fileName.find_last_of(".\\:");
-    if (dot == std::string::npos || fileName[dot] != '.')
+    size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos || dot < NameStartOf(fileName))
         return {};
     return fileName.substr(dot);
 }

@@ -69,7 +69,10 @@ std::string DesktopValue(const std::string& text) {
 }  // namespace
 
 std::string AppendSlash(const std::string& path) {
-    if (path.empty() || path.back() == ':' || path.back() == '\\')
+    // Only a bare drive ("C:") ends in a colon that needs no separator: a colon at the
+    // end of a longer path belongs to a folder's name ("C:\\src\\report:").
+    bool bareDrive = path.size() == 2 && IsDrivePath(path);
+    if (path.empty() || bareDrive || path.back() == '\\')
         return path;
     if (IsHostPath(path) && path.back() == '/')
         return path;
@@ -85,22 +88,12 @@ std::string RemoveSlash(const std::string& path) {
     return trailing ? path.substr(0, path.size() - 1) : path;
 }
 
-namespace {
-
-size_t LastSeparator(const std::string& path) {
-    return path.find_last_of(IsHostPath(path) ? "/" : "\\/:");
-}
-
-}  // namespace
-
 std::string ExtractFilePath(const std::string& path) {
-    size_t cut = LastSeparator(path);
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+    return path.substr(0, NameStartOf(path));
 }
 
 std::string ExtractFileName(const std::string& path) {
-    size_t cut = LastSeparator(path);
-    return cut == std::string::npos ? path : path.substr(cut + 1);
+    return path.substr(NameStartOf(path));
 }
 
 std::string NormalisePath(const std::string& path) {

@@ -9,8 +9,8 @@
 // ("/opt/vaultaire/") when they lie under no drive, and these helpers then keep "/"
 // as the separator.
 
-// path with a trailing separator: unchanged when empty or ending in ":" or a separator;
-// a single letter becomes a drive root (C becomes C:\).
+// path with a trailing separator: unchanged when empty, a bare drive ("C:") or ending in
+// a separator; a single letter becomes a drive root (C becomes C:\).
 VLSHARE_EXPORT std::string AppendSlash(const std::string& path);
 // path without a trailing separator (C:\ becomes C:).
 VLSHARE_EXPORT std::string RemoveSlash(const std::string& path);
@@ -22,7 +22,8 @@ VLSHARE_EXPORT std::string RemoveSlash(const std::string& path);
 VLSHARE_EXPORT std::string NormalisePath(const std::string& path);
 
 // The folder part of path with its separator ("C:\\Data\\" for "C:\\Data\\a.txt"), and the
-// name after it ("a.txt"); host paths split at "/" only.
+// name after it ("a.txt"); host paths split at "/" only. A colon splits only as a drive's
+// own ("C:a.txt"): "C:\\src\\report:v2.txt" is the name "report:v2.txt" in "C:\\src\\".
 VLSHARE_EXPORT std::string ExtractFilePath(const std::string& path);
 VLSHARE_EXPORT std::string ExtractFileName(const std::string& path);
 

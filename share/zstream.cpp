@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <new>
 
@@ -15,8 +16,16 @@
 
 namespace {
 
+static_assert(EZStreamError::DamagedCode == Z_DATA_ERROR);
+
 constexpr int64_t BufferSize = 16384;
-constexpr const char* TemporaryPrefix = ".VLR";
+// Work files: a copy being restored beside its target, an archive being written beside
+// its name. Hidden, and named by their process so that a later run can tell those of a
+// process that was killed.
+constexpr const char* RestoreWorkPrefix = ".VLR";
+constexpr const char* ArchiveWorkPrefix = ".VLA";
+// The stored header's last four fields, Reserved first: Reserved, Method, Key, Magic2.
+constexpr int64_t ReservedToHeaderEnd = 16;
 
 std::unique_ptr<uint8_t[]> AllocateBuffer(int64_t size) {
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
@@ -73,6 +82,46 @@ int64_t LargestOriginalSize(int64_t originalSize) {
                         "Cannot create file \"" + fileName + "\". " + SysErrorMessage(error));
 }
 
+[[noreturn]] void RefuseTarget(const std::string& fileName, int error, const std::string& why) {
+    SetLastError(error);
+    throw EFCreateError(error, "Cannot create file \"" + fileName + "\". " + why);
+}
+
+uint32_t Crc32(uint32_t crc, const uint8_t* bytes, int64_t count) {
+    // zlib takes the count in steps it can hold.
+    while (count > 0) {
+        uInt step = static_cast<uInt>(std::min<int64_t>(count, 1 << 30));
+        crc = static_cast<uint32_t>(crc32(crc, bytes, step));
+        bytes += step;
+        count -= step;
+    }
+    return crc;
+}
+
+// Where a restored file may go, decided before anything is made: never into a folder
+// reached through a link out of the target's drive, never over a folder or a special
+// file, never under a name that is a folder step.
+void CheckRestoreTarget(const std::string& targetName, TEntryKind existing) {
+    const std::string name = ExtractFileName(targetName);
+    if (name.empty() || name == "." || name == "..") {
+        RefuseTarget(targetName, ERROR_INVALID_NAME,
+                     "The path ends in a folder, not in a file name.");
+    }
+    if (existing == ekFolder)
+        RefuseTarget(targetName, ERROR_ACCESS_DENIED, "A folder of that name is in its place.");
+    if (existing == ekOther) {
+        RefuseTarget(targetName, ERROR_ACCESS_DENIED,
+                     "A pipe, device or socket of that name is in its place.");
+    }
+    if (LeavesItsDrive(targetName)) {
+        RefuseTarget(
+            targetName, ERROR_ACCESS_DENIED,
+            std::string("Its folder leads out of drive ") +
+                static_cast<char>(std::toupper(static_cast<unsigned char>(targetName[0]))) +
+                ": through a symbolic link.");
+    }
+}
+
 }  // namespace
 
 // ---- Header ----
@@ -88,6 +137,36 @@ void TVZStreamHeader::Write(TStream& target) const {
     bytes.WriteValue(Key);
     bytes.WriteValue(Magic2);
     target.WriteBuffer(bytes.Data.data(), static_cast<int64_t>(bytes.Data.size()));
+}
+
+int64_t TVZStreamHeader::StoredSize() const {
+    TMemoryStream bytes;
+    Write(bytes);
+    return static_cast<int64_t>(bytes.Data.size());
+}
+
+int64_t TVZStreamHeader::ReservedOffset() const {
+    return StoredSize() - ReservedToHeaderEnd;
+}
+
+uint32_t TVZStreamHeader::ChecksumOf(uint32_t contentCrc) const {
+    TMemoryStream fields;
+    fields << OriginalPath;
+    fields.WriteValue(OriginalSize);
+    fields.WriteValue(FileTime);
+    fields.WriteValue(Method);
+    fields.WriteValue(Key);
+    return Crc32(contentCrc, fields.Data.data(), static_cast<int64_t>(fields.Data.size()));
+}
+
+uint32_t TVZStreamHeader::StoredChecksum(uint32_t checksum) {
+    return checksum == NoChecksum ? ZeroChecksum : checksum;
+}
+
+bool TVZStreamHeader::ChecksumFits(uint32_t contentCrc) const {
+    if (!HasChecksum())
+        return true;
+    return StoredChecksum(ChecksumOf(contentCrc)) == static_cast<uint32_t>(Reserved);
 }
 
 void TVZStreamHeader::Read(TStream& source) {
@@ -110,6 +189,25 @@ int TVZStream::CompareFileTime(const std::string& fileName) const {
     return onDisk < Header.FileTime ? -1 : onDisk > Header.FileTime ? 1 : 0;
 }
 
+void TVZStream::StopWhenRequested() const {
+    if (StopRequested && StopRequested())
+        throw EAbort();
+}
+
+void TVZStream::CopyContent(int64_t count) {
+    if (count <= 0)
+        return;
+    auto buffer = AllocateBuffer(std::min(count, BufferSize));
+    for (int64_t done = 0; done < count;) {
+        StopWhenRequested();
+        int64_t step = std::min(count - done, BufferSize);
+        ReadBuffer(buffer.get(), step);
+        ContentCrc = Crc32(ContentCrc, buffer.get(), step);
+        TargetStream->WriteBuffer(buffer.get(), step);
+        done += step;
+    }
+}
+
 void TVZStream::Process(bool compress, TVZCompLevel level, int64_t count) {
     if (count <= 0)
         return;
@@ -126,10 +224,19 @@ void TVZStream::Process(bool compress, TVZCompLevel level, int64_t count) {
     const int64_t limit = compress ? INT64_MAX : LargestOriginalSize(Header.OriginalSize);
     state.next_out = outBuffer.get();
     state.avail_out = static_cast<uInt>(outSize);
+    // The original content passes through the input when compressing, the output when not.
+    auto writeOut = [&](int64_t length) {
+        if (!compress)
+            ContentCrc = Crc32(ContentCrc, outBuffer.get(), length);
+        TargetStream->WriteBuffer(outBuffer.get(), length);
+    };
     while (true) {
+        StopWhenRequested();
         if (state.avail_in == 0 && handedIn < count) {
             int64_t step = std::min(inSize, count - handedIn);
             ReadBuffer(inBuffer.get(), step);
+            if (compress)
+                ContentCrc = Crc32(ContentCrc, inBuffer.get(), step);
             state.next_in = inBuffer.get();
             state.avail_in = static_cast<uInt>(step);
             handedIn += step;
@@ -139,7 +246,7 @@ void TVZStream::Process(bool compress, TVZCompLevel level, int64_t count) {
         if (flushed + (outSize - static_cast<int64_t>(state.avail_out)) > limit)
             throw EZStreamError(Z_DATA_ERROR);
         if (state.avail_out == 0) {
-            TargetStream->WriteBuffer(outBuffer.get(), outSize);
+            writeOut(outSize);
             flushed += outSize;
             state.next_out = outBuffer.get();
             state.avail_out = static_cast<uInt>(outSize);
@@ -156,7 +263,7 @@ void TVZStream::Process(bool compress, TVZCompLevel level, int64_t count) {
         if (result != Z_OK && result != Z_BUF_ERROR)
             throw EZStreamError(result);
     }
-    TargetStream->WriteBuffer(outBuffer.get(), outSize - state.avail_out);
+    writeOut(outSize - state.avail_out);
     // Bytes after the end of the compressed data mean the archive is damaged.
     if (!compress && (state.avail_in != 0 || handedIn != count))
         throw EZStreamError(Z_DATA_ERROR);
@@ -196,7 +303,8 @@ void TVZipStream::operator>>(TFileStream* target) {
         WriteStored(*target, start, size);
     } else {
         Header.Method = 1;
-        Header.Write(*target);
+        WriteUnfinishedHeader(*target);
+        ContentCrc = 0;
         const int64_t storedEnd = target->GetPosition() + size;
         Process(true, FCompLevel, size);
         if (FMethodToUse == sm_BestMethod && target->GetSize() > storedEnd) {
@@ -204,7 +312,15 @@ void TVZipStream::operator>>(TFileStream* target) {
             WriteStored(*target, start, size);
         }
     }
+    FinishHeader(*target, start);
     FLastTargetSize = target->GetSize();
+}
+
+void TVZipStream::WriteUnfinishedHeader(TFileStream& target) {
+    TVZStreamHeader unfinished = Header;
+    unfinished.Magic1 = 0;
+    unfinished.Reserved = static_cast<int32_t>(TVZStreamHeader::NoChecksum);
+    unfinished.Write(target);
 }
 
 void TVZipStream::WriteStored(TFileStream& target, int64_t start, int64_t size) {
@@ -212,17 +328,45 @@ void TVZipStream::WriteStored(TFileStream& target, int64_t start, int64_t size) 
     target.SetSize(start);
     target.SetPosition(start);
     Header.Method = 0;
-    Header.Write(target);
-    target.CopyFrom(*this, size);
+    WriteUnfinishedHeader(target);
+    ContentCrc = 0;
+    CopyContent(size);
+}
+
+void TVZipStream::FinishHeader(TFileStream& target, int64_t start) {
+    const int64_t end = target.GetPosition();
+    const uint32_t checksum = TVZStreamHeader::StoredChecksum(Header.ChecksumOf(ContentCrc));
+    Header.Reserved = static_cast<int32_t>(checksum);
+    target.SetPosition(start + Header.ReservedOffset());
+    target.WriteValue(Header.Reserved);
+    target.SetPosition(start);
+    target.WriteValue(Header.Magic1);
+    target.SetPosition(end);
 }
 
 void TVZipStream::operator>>(std::string targetName) {
-    TFileStream target(targetName, fmCreate);
+    SaveAs(targetName, efReplace);
+}
+
+void TVZipStream::SaveAs(const std::string& targetName, TExistingFile existing) {
+    const std::string folder = ExtractFilePath(targetName);
+    RemoveStaleWorkFiles(folder, ArchiveWorkPrefix);
+    std::string workName;
+    if (!CreateUniqueFile(folder, ArchiveWorkPrefix, workName))
+        RaiseCannotCreate(targetName);
     try {
-        *this >> &target;
-        target.Close();
+        TFileStream work(workName, fmOpenReadWrite);
+        *this >> &work;
+        if (!CopyFileMode(targetName, workName))
+            RaiseCannotCreate(targetName);
+        work.Flush();
+        work.Close();
+        bool placed = existing == efReplace ? ReplaceFile(workName, targetName)
+                                            : RenameFile(workName, targetName);
+        if (!placed)
+            RaiseCannotCreate(targetName);
     } catch (...) {
-        DeleteFile(targetName);
+        DeleteFile(workName);
         throw;
     }
 }
@@ -232,7 +376,7 @@ void TVZipStream::operator>>(std::string targetName) {
 TVUnzipStream::TVUnzipStream(const std::string& archiveName) : TVZStream(archiveName) {
     try {
         Header.Read(*this);
-        Valid = Header.IsValid();
+        Valid = Header.IsValid() && Header.OriginalPath.find('\0') == std::string::npos;
         ContentStart = GetPosition();
     } catch (const EStreamError&) {
         Valid = false;
@@ -246,16 +390,19 @@ void TVUnzipStream::operator>>(TFileStream* target) {
     SetPosition(ContentStart);
     const int64_t start = target->GetPosition();
     const int64_t count = GetSize() - ContentStart;
+    ContentCrc = 0;
     if (Header.Method != 0) {
         Process(false, -1, count);
     } else {
         if (!IsOriginalSize(count))
             throw EZStreamError(Z_DATA_ERROR);
-        target->CopyFrom(*this, count);
+        CopyContent(count);
     }
     // Content of another size than the source had means the archive was cut off (a zlib
     // stream cut right after the header looks like an empty one).
     if (!IsOriginalSize(target->GetPosition() - start))
+        throw EZStreamError(Z_DATA_ERROR);
+    if (!Header.ChecksumFits(ContentCrc))
         throw EZStreamError(Z_DATA_ERROR);
     target->SetFileDate(Header.FileTime);
 }
@@ -289,27 +436,30 @@ bool TVUnzipStream::MayOverwrite(const std::string& targetName, int* answer) {
 bool TVUnzipStream::Extract(std::string targetName, int* answer) {
     if (!Valid)
         throw EZStreamError(Z_DATA_ERROR);
-    const bool exists = FileExists(targetName);
-    if (exists && !MayOverwrite(targetName, answer))
+    const TEntryKind existing = EntryKindOf(targetName);
+    CheckRestoreTarget(targetName, existing);
+    // A link counts as a file there: the overwrite rule decides, and it is the link that
+    // is replaced, never the file it leads to.
+    if (existing != ekNone && !MayOverwrite(targetName, answer))
         return false;
-    // A link keeps leading to the restored file: the file it leads to is replaced.
-    const std::string fileName = exists ? FollowFileLink(targetName) : targetName;
-    const std::string folder = ExtractFilePath(fileName);
+    const std::string folder = ExtractFilePath(targetName);
     if (!folder.empty() && !DirectoryExists(folder))
         ForceDirectories(folder);
     if (!folder.empty() && !DirectoryExists(folder))
         return false;
-    if (exists) {
+    if (existing == ekFile) {
         // A file that may not be written to is not replaced behind its back.
-        TFileStream writable(fileName, fmOpenWrite);
+        TFileStream writable(targetName, fmOpenWrite);
     }
-    ExtractThroughTemporaryFile(fileName, exists);
+    ExtractThroughTemporaryFile(targetName, existing != ekNone);
     return true;
 }
 
 void TVUnzipStream::ExtractThroughTemporaryFile(const std::string& fileName, bool replacing) {
+    const std::string folder = ExtractFilePath(fileName);
+    RemoveStaleWorkFiles(folder, RestoreWorkPrefix);
     std::string workName;
-    if (!CreateUniqueFile(ExtractFilePath(fileName), TemporaryPrefix, workName))
+    if (!CreateUniqueFile(folder, RestoreWorkPrefix, workName))
         RaiseCannotCreate(fileName);
     try {
         TFileStream work(workName, fmOpenWrite);

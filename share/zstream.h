@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "exceptions.h"
@@ -24,6 +25,8 @@ enum TVZStreamMethod : uint8_t {
 // for an archive that is damaged or no archive at all.
 class VLSHARE_EXPORT EZStreamError : public Exception {
   public:
+    static constexpr int DamagedCode = -3;  // zlib's data error
+
     explicit EZStreamError(int code)
         : Exception("Error in ZStream: " + std::to_string(code)), Code(code) {}
     int Code;
@@ -33,10 +36,17 @@ struct VLSHARE_EXPORT TVZStreamHeader {
     static constexpr int32_t MagicNumber1 = 0x2345;
     static constexpr int32_t MagicNumber2 = 0x5432;
 
+    // Reserved of a copy without a checksum: every copy written before checksums were kept.
+    static constexpr uint32_t NoChecksum = 0;
+    // Reserved of a copy whose checksum came out as 0, which would read as none.
+    static constexpr uint32_t ZeroChecksum = 0xFFFFFFFF;
+
     int32_t Magic1 = MagicNumber1;
     std::string OriginalPath;
     int32_t FileTime = 0;  // DOS packed local date-time
     int64_t OriginalSize = 0;
+    // The copy's checksum (see ChecksumOf), NoChecksum for none. Readers that know nothing
+    // of it pass it over, as they pass over any value there.
     int32_t Reserved = 0;
     int32_t Method = 0;  // 1 deflated, 0 stored
     int32_t Key = 0;     // the profile's password key, 0 for none
@@ -48,6 +58,22 @@ struct VLSHARE_EXPORT TVZStreamHeader {
     void Write(TStream& target) const;
     // Reads a stored header; raises EReadError when the stream ends inside it.
     void Read(TStream& source);
+    // The size of the stored header, and where in it Reserved lies.
+    int64_t StoredSize() const;
+    int64_t ReservedOffset() const;
+
+    // The checksum of a copy whose original content has the CRC-32 contentCrc: that CRC
+    // carried on over the fields of this header that say where the content goes and how
+    // it is read (the path, size, date-time, method and key), so that damage to them is
+    // found as damage to the content is.
+    uint32_t ChecksumOf(uint32_t contentCrc) const;
+    // What Reserved holds for that checksum: never NoChecksum, which would switch the
+    // check off; a checksum of 0 is kept as ZeroChecksum.
+    static uint32_t StoredChecksum(uint32_t checksum);
+    bool HasChecksum() const { return static_cast<uint32_t>(Reserved) != NoChecksum; }
+    // Whether the content with CRC-32 contentCrc is what this header's checksum was made
+    // of; always true for a copy without one.
+    bool ChecksumFits(uint32_t contentCrc) const;
 };
 
 // A file opened for reading (the source when writing an archive, the archive when
@@ -69,13 +95,24 @@ class VLSHARE_EXPORT TVZStream : public TFileStream {
     TVZStreamHeader Header;
     // 0 never overwrite, 1 always, 2 only when the backed-up copy is newer, 3 ask.
     uint8_t OverwriteMode = 0;
+    // Asked between the 16 KiB steps of writing or restoring a copy. When it answers true,
+    // the work stops there with EAbort and what it made is removed. The controller decides
+    // what it stands for (vlctl: an interrupt from the terminal); empty: never stop.
+    std::function<bool()> StopRequested;
 
   protected:
     // Deflates (compress) or inflates count bytes of this stream from its position into
     // TargetStream, through two buffers of at most 16 KiB.
     void Process(bool compress, TVZCompLevel level, int64_t count);
+    // Copies count bytes of this stream from its position into TargetStream as they are.
+    void CopyContent(int64_t count);
+    // Raises EAbort when StopRequested asks for it.
+    void StopWhenRequested() const;
 
     TStream* TargetStream = nullptr;
+    // CRC-32 of the original content that Process and CopyContent passed on so far: the
+    // bytes read when writing a copy, the bytes written when restoring one.
+    uint32_t ContentCrc = 0;
 };
 
 // Writes an archive of a source file.
@@ -90,14 +127,28 @@ class VLSHARE_EXPORT TVZipStream : public TVZStream {
     // Size of the target after the last archive was written.
     int64_t LastTargetSize() const { return FLastTargetSize; }
 
-    // Writes the archive at target's position.
+    // Writes the archive at target's position, its checksum in the header's Reserved. The
+    // header is valid only once the whole archive is written.
     void operator>>(TFileStream* target) override;
-    // Creates (or truncates) the file targetName and writes the archive into it. When
-    // that fails, the file is removed again and the error passes on.
+    // Writes the archive as the file targetName, replacing a file of that name (SaveAs).
     void operator>>(std::string targetName) override;
+
+    enum TExistingFile { efReplace, efKeep };
+    // Writes the archive into a work file beside targetName, forces it out to the medium
+    // and only then gives it that name: a reader never finds half an archive under it.
+    // With efKeep, a file (or link) already named so stays as it is and EFCreateError
+    // with ERROR_ALREADY_EXISTS is raised. When anything fails or StopRequested stops it,
+    // the work file is removed and the error passes on. Work files that processes which
+    // ended left in that folder are removed first.
+    void SaveAs(const std::string& targetName, TExistingFile existing);
 
   private:
     void WriteStored(TFileStream& target, int64_t start, int64_t size);
+    // Until the content is written whole, the header carries no first magic number, so
+    // that no reader takes an archive cut short (by a crash, say) for a valid one, and no
+    // checksum. Both are put in once the content is complete.
+    void WriteUnfinishedHeader(TFileStream& target);
+    void FinishHeader(TFileStream& target, int64_t start);
 
     TVZCompLevel FCompLevel = 0;
     TVZStreamMethod FMethodToUse = sm_Stored;
@@ -107,12 +158,13 @@ class VLSHARE_EXPORT TVZipStream : public TVZStream {
 // Reads an archive and restores the file it holds.
 class VLSHARE_EXPORT TVUnzipStream : public TVZStream {
   public:
-    // Reads the header at once; a file that is too short or no archive clears Valid.
+    // Reads the header at once; a file that is too short or no archive clears Valid, and
+    // so does a stored path with a NUL in it (a damaged one: no file can be named so).
     explicit TVUnzipStream(const std::string& archiveName);
 
     // Writes the file's content at target's position and stamps target with the header's
     // date-time. Raises EZStreamError(-3) when the archive is not valid or its content is
-    // damaged or incomplete.
+    // damaged or incomplete, or does not fit the checksum in the header.
     void operator>>(TFileStream* target) override;
     // Extract with no answer wanted.
     void operator>>(std::string targetName) override;
@@ -122,6 +174,10 @@ class VLSHARE_EXPORT TVUnzipStream : public TVZStream {
     // alone (overwrite declined, or its folder cannot be made). The file is written beside
     // the target first and takes its place only once the whole archive was read without
     // error, so a failure leaves an existing file as it was.
+    // Nothing is written through a symbolic link: a link named targetName counts as an
+    // existing file and is itself replaced, and a target whose folders lead out of its
+    // drive through a link is refused (EFCreateError), as are a target that names a
+    // folder step (".."), and a folder, pipe, device or socket in the target's place.
     bool Extract(std::string targetName, int* answer);
 
     bool Valid = false;

@@ -126,6 +126,18 @@ bool DirectoryExists(const std::string& path) {
     return StatHost(path, host, info) && S_ISDIR(info.st_mode);
 }
 
+TEntryKind EntryKindOf(const std::string& path) {
+    std::string host;
+    struct stat info;
+    if (!HostPathOf(path, host) || ::lstat(host.c_str(), &info) != 0)
+        return ekNone;
+    if (S_ISLNK(info.st_mode))
+        return ekLink;
+    if (S_ISREG(info.st_mode))
+        return ekFile;
+    return S_ISDIR(info.st_mode) ? ekFolder : ekOther;
+}
+
 bool CreateDir(const std::string& path) {
     std::string host;
     if (!HostPathForWriting(path, host))
@@ -227,7 +239,8 @@ bool CopyFileMode(const std::string& model, const std::string& path) {
     if (!HostPathForWriting(path, host))
         return false;
     struct stat info;
-    bool modelExists = HostPathOf(model, modelHost) && ::stat(modelHost.c_str(), &info) == 0;
+    bool modelExists = HostPathOf(model, modelHost) && ::lstat(modelHost.c_str(), &info) == 0 &&
+                       !S_ISLNK(info.st_mode);
     mode_t mode = modelExists ? (info.st_mode & 07777) : NewFileMode();
     return ::chmod(host.c_str(), mode) == 0 || Fail();
 }
@@ -399,9 +412,9 @@ bool MatchesWildcard(const std::string& name, const std::string& pattern) {
 }
 
 TFileSearch::TFileSearch(const std::string& pattern, int attrMask) : AttrMask(attrMask) {
-    size_t cut = pattern.find_last_of(IsHostPath(pattern) ? "/" : "\\/:");
-    Folder = cut == std::string::npos ? std::string() : pattern.substr(0, cut + 1);
-    NamePattern = cut == std::string::npos ? pattern : pattern.substr(cut + 1);
+    size_t nameStart = NameStartOf(pattern);
+    Folder = pattern.substr(0, nameStart);
+    NamePattern = pattern.substr(nameStart);
     if (!HostPathOf(Folder, HostFolder)) {
         NoteError(GetLastError());
         return;

@@ -23,6 +23,16 @@ enum : int {
 
 VLSHARE_EXPORT bool FileExists(const std::string& path);  // a file, not a folder
 VLSHARE_EXPORT bool DirectoryExists(const std::string& path);
+
+// What lies at path itself, a symbolic link not followed.
+enum TEntryKind {
+    ekNone,    // nothing (or path cannot be mapped)
+    ekFile,    // a regular file
+    ekFolder,  // a folder
+    ekLink,    // a symbolic link, whatever it leads to
+    ekOther,   // a pipe, device or socket
+};
+VLSHARE_EXPORT TEntryKind EntryKindOf(const std::string& path);
 VLSHARE_EXPORT bool CreateDir(const std::string& path);         // one level
 VLSHARE_EXPORT bool ForceDirectories(const std::string& path);  // with missing parents
 VLSHARE_EXPORT bool RemoveDir(const std::string& path);
@@ -35,8 +45,9 @@ VLSHARE_EXPORT bool ReplaceFile(const std::string& oldPath, const std::string& n
 // The file path stands for once symbolic links are followed to the end, as a host path;
 // path itself when it is no link or its link leads nowhere.
 VLSHARE_EXPORT std::string FollowFileLink(const std::string& path);
-// Gives the file path the permission bits of the file model; when model does not exist,
-// those a newly created file gets (read and write as far as the creation mask allows).
+// Gives the file path the permission bits of the file model; when model does not exist
+// or is a symbolic link (whose file is another's), those a newly created file gets (read
+// and write as far as the creation mask allows).
 VLSHARE_EXPORT bool CopyFileMode(const std::string& model, const std::string& path);
 
 // Size in bytes, or -1.

@@ -51,6 +51,15 @@ int64_t SizeLimitOnMedium(const std::string& fileName, int64_t currentSize) {
     return currentSize + available;
 }
 
+// Why what lies at a path cannot be opened as a file; empty for a regular file.
+std::string NotAFileReason(const struct stat& info) {
+    if (S_ISREG(info.st_mode))
+        return {};
+    if (S_ISDIR(info.st_mode))
+        return "It is a folder, not a file.";
+    return "It is a pipe, device or socket, not a file.";
+}
+
 [[noreturn]] void RaiseDiskFull() {
     SetLastError(ERROR_DISK_FULL);
     throw EWriteError(SysErrorMessage(ERROR_DISK_FULL));
@@ -69,9 +78,11 @@ TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FileName(
         if (Handle < 0)
             SetLastErrorFromErrno();
     }
+    std::string reason;
     if (Handle >= 0) {
-        struct stat info;
-        if (::fstat(Handle, &info) == 0 && S_ISREG(info.st_mode)) {
+        struct stat info {};
+        bool known = ::fstat(Handle, &info) == 0;
+        if (known && S_ISREG(info.st_mode)) {
             ::fcntl(Handle, F_SETFL, ::fcntl(Handle, F_GETFL) & ~O_NONBLOCK);
             if (writing)
                 MaxSize = SizeLimitOnMedium(fileName, static_cast<int64_t>(info.st_size));
@@ -79,11 +90,21 @@ TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FileName(
             return;
         }
         // Only regular files are opened: never a folder, a device or a pipe.
+        if (known)
+            reason = NotAFileReason(info);
         ::close(Handle);
         Handle = -1;
         SetLastError(ERROR_ACCESS_DENIED);
+    } else if (mapped) {
+        // Opening for writing fails by itself on a folder, or on a pipe without a reader.
+        struct stat info;
+        if (::stat(host.c_str(), &info) == 0)
+            reason = NotAFileReason(info);
+        if (!reason.empty())
+            SetLastError(ERROR_ACCESS_DENIED);
     }
-    std::string reason = SysErrorMessage(GetLastError());
+    if (reason.empty())
+        reason = SysErrorMessage(GetLastError());
     if (mode == fmCreate) {
         throw EFCreateError(GetLastError(), "Cannot create file \"" + fileName + "\". " + reason);
     }

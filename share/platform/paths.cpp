@@ -74,6 +74,13 @@ char SeparatorOf(const std::string& path) {
     return IsHostPath(path) ? '/' : '\\';
 }
 
+size_t NameStartOf(const std::string& path) {
+    size_t separator = path.find_last_of(IsHostPath(path) ? "/" : "\\/");
+    if (separator != std::string::npos)
+        return separator + 1;
+    return IsDrivePath(path) ? 2 : 0;
+}
+
 std::string PathIdentity(const std::string& path) {
     // A drive letter names the same drive in either case; the names after it are told
     // apart as the host tells them apart.
@@ -148,6 +155,20 @@ char DriveLetterOf(const std::string& path) {
     auto map = CurrentDriveMap();
     const TDriveEntry* drive = DriveHolding(*map, path);
     return drive ? drive->Letter : 0;
+}
+
+bool LeavesItsDrive(const std::string& path) {
+    if (!IsDrivePath(path))
+        return false;
+    const auto map = CurrentDriveMap();
+    const TDriveEntry* drive = map->Find(path[0]);
+    std::string host;
+    if (!drive || drive->HostFolder.empty() || !HostPathOf(path, host))
+        return false;
+    if (host == hostfs::Normalise(drive->HostFolder))
+        return false;  // the drive's root: no folder on the way
+    std::string folder = hostfs::Canonical(hostfs::Parent(host));
+    return !hostfs::IsInside(folder, hostfs::Canonical(drive->HostFolder));
 }
 
 bool DrivePathOf(const std::string& hostPath, std::string& path) {

@@ -25,6 +25,13 @@ VLSHARE_EXPORT bool HostPathForWriting(const std::string& path, std::string& hos
 // drive whose folder holds it, also when reached through a symbolic link; 0 for none.
 VLSHARE_EXPORT char DriveLetterOf(const std::string& path);
 
+// Whether the folders on the way to the drive path path lead out of its drive through a
+// symbolic link: their real folder (links followed, as far as they exist) lies outside
+// the real folder of the drive. A link inside the drive's folder to another place inside
+// it does not leave; the last name of path is not looked at. False for a host path,
+// which names no drive to stay on, and for a path that cannot be mapped.
+VLSHARE_EXPORT bool LeavesItsDrive(const std::string& path);
+
 // The drive form of an absolute host path, through the drive whose folder is its longest
 // prefix. Fails (false, last error set) for a path under no drive (3) and for a name that
 // drive form cannot hold: one with a backslash, "*" or "?" (123).
@@ -39,3 +46,9 @@ VLSHARE_EXPORT std::string PathIdentity(const std::string& path);
 
 // The separator path uses: "/" for host paths, "\" otherwise.
 VLSHARE_EXPORT char SeparatorOf(const std::string& path);
+
+// Where the last name of path begins: just after its last separator ("/" in a host path,
+// "\" or "/" otherwise) or, with none, after the drive's own colon ("C:name"); 0 when
+// there is neither. Only the colon of a drive ("C:", the second character) separates: a
+// colon anywhere else is part of a name ("C:\src\report:v2.txt" names "report:v2.txt").
+VLSHARE_EXPORT size_t NameStartOf(const std::string& path);

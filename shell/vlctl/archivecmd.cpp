@@ -6,6 +6,7 @@
 #include "datetime.h"
 #include "interaction.h"
 #include "platform/files.h"
+#include "platform/interrupts.h"
 #include "platform/paths.h"
 #include "platform/syserror.h"
 #include "vfileutil.h"
@@ -45,6 +46,11 @@ int RunInfo(const TArgs& args) {
     std::printf("last written:  %s\n", FormatFileTime(header.FileTime).c_str());
     std::printf("method:        %s\n", header.Method == 0 ? "stored" : "deflated");
     std::printf("archive size:  %lld bytes\n", static_cast<long long>(archive.GetSize()));
+    if (header.HasChecksum()) {
+        std::printf("checksum:      %08X\n", static_cast<uint32_t>(header.Reserved));
+    } else {
+        std::printf("checksum:      none (written before copies carried one)\n");
+    }
     if (header.Key == 0) {
         std::printf("password:      none\n");
     } else {
@@ -76,8 +82,22 @@ void CheckPassword(const TVZStreamHeader& header, const TArgs& args) {
     }
 }
 
-// Where the file goes: TARGET, a file inside TARGET when it is a folder, or the place
-// the file was backed up from.
+bool EndsWithSeparator(const std::string& argument) {
+    return !argument.empty() && (argument.back() == '/' || argument.back() == '\\');
+}
+
+// The name the file had where it was backed up from.
+std::string StoredFileName(const TVZStreamHeader& header) {
+    std::string name = ExtractFileName(header.OriginalPath);
+    if (name.empty() || name == "." || name == "..") {
+        throw ECommandError("the stored path \"" + header.OriginalPath +
+                            "\" has no file name; give a file as TARGET");
+    }
+    return name;
+}
+
+// Where the file goes: TARGET, a file inside TARGET when it is a folder (or ends in a
+// separator, when the folder is made), or the place the file was backed up from.
 std::string ExtractTarget(const TVZStreamHeader& header, const TArgs& args) {
     if (args.Positional().size() < 2) {
         std::string host;
@@ -87,14 +107,10 @@ std::string ExtractTarget(const TVZStreamHeader& header, const TArgs& args) {
         }
         return header.OriginalPath;
     }
-    std::string target = ProgramPathOf(args.Positional()[1]);
-    if (DirectoryExists(target)) {
-        std::string original = header.OriginalPath;
-        std::string name = original.substr(original.find_last_of("\\/:") + 1);
-        if (name.empty())
-            throw ECommandError("the stored path has no file name; give a file");
-        target = AppendSlash(target) + name;
-    }
+    const std::string& argument = args.Positional()[1];
+    std::string target = ProgramPathOf(argument);
+    if (EndsWithSeparator(argument) || DirectoryExists(target))
+        target = AppendSlash(target) + StoredFileName(header);
     return target;
 }
 
@@ -106,16 +122,30 @@ int RunExtract(const TArgs& args) {
     CheckPassword(archive.Header, args);
     std::string target = ExtractTarget(archive.Header, args);
     archive.OverwriteMode = OverwriteModeOf(args.Value("overwrite", "ask"));
+    TInterruptCatcher interrupts;
+    archive.StopRequested = Interrupted;
     int answer = 0;
-    bool existed = FileExists(target);
-    if (!archive.Extract(target, &answer)) {
+    bool existed = EntryKindOf(target) != ekNone;
+    bool restored = false;
+    try {
+        restored = archive.Extract(target, &answer);
+    } catch (const EZStreamError& e) {
+        if (e.Code != EZStreamError::DamagedCode)
+            throw;
+        throw ECommandError("\"" + args.Positional()[0] + "\" is damaged (" + e.what() + "); " +
+                            target + " was left as it was");
+    } catch (const EAbort&) {
+        std::fprintf(stderr, "vlctl: interrupted; %s was left as it was\n", target.c_str());
+        return kExitCancelled;
+    }
+    if (!restored) {
         // Declined when asked: the user's choice. Anything else that left the file alone
         // is a refusal or a failure.
         if (existed && archive.OverwriteMode == 3 && answer != IDYES && answer != IDYESTOALL) {
             std::fprintf(stderr, "vlctl: %s was left as it is\n", target.c_str());
             return kExitCancelled;
         }
-        if (FileExists(target)) {
+        if (EntryKindOf(target) != ekNone) {
             throw ECommandError(target + " exists and was left as it is (see --overwrite)");
         }
         throw ECommandError("cannot restore to " + target + ": " + SysErrorMessage(GetLastError()));
@@ -131,15 +161,26 @@ int RunCreate(const TArgs& args) {
     std::string target = ProgramPathOf(args.Positional()[1]);
     if (!FileExists(source))
         throw ECommandError("there is no file " + args.Positional()[0]);
-    if (FileExists(target) || DirectoryExists(target)) {
-        throw ECommandError(args.Positional()[1] + " already exists; it was left as it is");
-    }
+    const std::string exists = args.Positional()[1] + " already exists; it was left as it is";
+    if (EntryKindOf(target) != ekNone)
+        throw ECommandError(exists);
     int32_t key =
         args.Has("password-file") ? MakeKey(ReadPasswordFile(args.Value("password-file"))) : 0;
     TVZipStream zip(source);
     zip.SetCompLevel(args.Has("store") ? 0 : -1);
     zip.Header.Key = key;
-    zip >> target;
+    TInterruptCatcher interrupts;
+    zip.StopRequested = Interrupted;
+    try {
+        zip.SaveAs(target, TVZipStream::efKeep);
+    } catch (const EFCreateError& e) {
+        if (e.ErrorCode == ERROR_ALREADY_EXISTS)
+            throw ECommandError(exists);  // made by another process meanwhile
+        throw;
+    } catch (const EAbort&) {
+        std::fprintf(stderr, "vlctl: interrupted; no archive was written\n");
+        return kExitCancelled;
+    }
     std::printf("wrote %s: %lld bytes for %lld (%s)\n", target.c_str(),
                 static_cast<long long>(zip.LastTargetSize()),
                 static_cast<long long>(zip.Header.OriginalSize),

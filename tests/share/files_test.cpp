@@ -194,6 +194,68 @@ TEST_F(Files, FileStreamRefusesANamedPipeWithoutWaitingForAWriter) {
     EXPECT_EQ(regular.ReadValue<int32_t>(), 7);
 }
 
+TEST_F(Files, FileStreamSaysWhyWhatIsNoFileCannotBeOpened) {
+    ASSERT_EQ(mkfifo(Host("pipe").c_str(), 0666), 0);
+    struct Case {
+        const char* Path;
+        unsigned Mode;
+        const char* Message;
+    };
+    const Case cases[] = {
+        {"C:\\d", fmOpenRead, "Cannot open file \"C:\\d\". It is a folder, not a file."},
+        {"C:\\d", fmOpenWrite, "Cannot open file \"C:\\d\". It is a folder, not a file."},
+        {"C:\\d", fmCreate, "Cannot create file \"C:\\d\". It is a folder, not a file."},
+        {"C:\\pipe", fmOpenRead,
+         "Cannot open file \"C:\\pipe\". It is a pipe, device or socket, not a file."},
+        {"C:\\pipe", fmOpenWrite,
+         "Cannot open file \"C:\\pipe\". It is a pipe, device or socket, not a file."},
+        {"/dev/null", fmOpenRead,
+         "Cannot open file \"/dev/null\". It is a pipe, device or socket, not a file."},
+    };
+    for (const Case& c : cases) {
+        try {
+            TFileStream stream(c.Path, c.Mode);
+            ADD_FAILURE() << "opened " << c.Path;
+        } catch (const EFOpenError& e) {
+            EXPECT_EQ(e.Message, c.Message);
+            EXPECT_EQ(e.ErrorCode, ERROR_ACCESS_DENIED) << c.Path;
+        }
+    }
+}
+
+TEST_F(Files, EntryKindIsWhatLiesThereWithoutFollowingLinks) {
+    WriteTextFile(Host("file"), "x");
+    ASSERT_EQ(mkfifo(Host("pipe").c_str(), 0666), 0);
+    fs::create_symlink(Host("file"), Host("file-link"));
+    fs::create_symlink(Host("d"), Host("folder-link"));
+    fs::create_symlink(Host("none"), Host("dangling"));
+    struct Case {
+        const char* Path;
+        TEntryKind Kind;
+    };
+    const Case cases[] = {
+        {"C:\\file", ekFile},      {"C:\\d", ekFolder},         {"C:\\pipe", ekOther},
+        {"C:\\file-link", ekLink}, {"C:\\folder-link", ekLink}, {"C:\\dangling", ekLink},
+        {"C:\\none", ekNone},      {"Q:\\file", ekNone},        {"/dev/null", ekOther},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(EntryKindOf(c.Path), c.Kind) << c.Path;
+}
+
+TEST_F(Files, ALinkLendsNoModeToTheFileThatReplacesIt) {
+    WriteTextFile(Host("private"), "x");
+    fs::permissions(Host("private"), fs::perms(0600));
+    fs::create_symlink(Host("private"), Host("link"));
+    WriteTextFile(Host("new"), "y");
+    fs::permissions(Host("new"), fs::perms(0600));
+    const mode_t mask = umask(022);
+    umask(mask);
+    ASSERT_TRUE(CopyFileMode("C:\\link", "C:\\new"));
+    EXPECT_EQ(fs::status(Host("new")).permissions(), fs::perms(0666 & ~mask));
+    ASSERT_TRUE(CopyFileMode("C:\\private", "C:\\new"));
+    EXPECT_EQ(fs::status(Host("new")).permissions(), fs::perms(0600));
+}
+
 TEST_F(Files, AtomicWriteReplacesWholeFilesOnly) {
     WriteTextFile(Host("settings"), "old");
     EXPECT_TRUE(WriteFileAtomically("C:\\settings", "new content"));

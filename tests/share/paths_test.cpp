@@ -100,12 +100,74 @@ TEST_F(PathMapping, HostToDriveForm) {
 }
 
 TEST_F(PathMapping, RoundTripThroughBothForms) {
-    for (const char* path : {"C:\\Data\\Letters\\note.txt", "D:\\a b\\c,d.txt", "C:\\x.VL001"}) {
+    for (const char* path : {"C:\\Data\\Letters\\note.txt", "D:\\a b\\c,d.txt", "C:\\x.VL001",
+                             "C:\\report:v2.txt", "C:\\x:\\:y\\a::b", "D:\\:"}) {
         std::string host, back;
         ASSERT_TRUE(HostPathOf(path, host)) << path;
         ASSERT_TRUE(DrivePathOf(host, back)) << host;
         EXPECT_EQ(back, path);
     }
+}
+
+TEST_F(PathMapping, ColonsInNamesStayInTheirNames) {
+    std::string host;
+    ASSERT_TRUE(HostPathOf("C:\\src\\report:v2.txt", host));
+    EXPECT_EQ(host, Home + "/src/report:v2.txt");
+    ASSERT_TRUE(HostPathOf("C:\\x:", host));
+    EXPECT_EQ(host, Home + "/x:");
+    EXPECT_EQ(DriveLetterOf("C:\\d:\\x"), 'C');
+    EXPECT_EQ(DriveLetterOf(Dir / "stick" + "/c:"), 'D');
+    EXPECT_FALSE(IsDrivePath("report:v2.txt"));
+    EXPECT_FALSE(IsDrivePath("/c:"));
+    EXPECT_TRUE(IsDrivePath("C:report"));
+    struct Case {
+        const char* Path;
+        size_t NameStart;
+    };
+    const Case cases[] = {
+        {"C:\\src\\report:v2.txt", 7},
+        {"C:report", 2},
+        {"C:", 2},
+        {"report:v2", 0},
+        {"/a/b:c", 3},
+        {"/a:/b", 4},
+        {"C:\\a:\\b", 6},
+        {"", 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NameStartOf(c.Path), c.NameStart) << c.Path;
+}
+
+TEST_F(PathMapping, ALinkOnTheWayLeavesTheDriveOnlyWhenItLeadsOutOfItsFolder) {
+    namespace fs = std::filesystem;
+    const std::string c = Dir / "c";
+    UseDriveMap("detect off\nC: fixed " + c + "\nD: removable " + Dir / "stick" + "\n");
+    fs::create_directories(c + "/real");
+    fs::create_directories(Dir.Path() / "outside");
+    fs::create_directory_symlink(c + "/real", c + "/in");
+    fs::create_directory_symlink(Dir.Path() / "outside", c + "/out");
+    fs::create_directory_symlink(Dir.Path() / "stick", c + "/tostick");
+    fs::create_symlink(Dir.Path() / "outside/file", c + "/file-link");
+    struct Case {
+        std::string Path;
+        bool Leaves;
+    };
+    const Case cases[] = {
+        {"C:\\a.txt", false},
+        {"C:\\", false},
+        {"C:\\missing\\deeper\\a.txt", false},
+        {"C:\\in\\a.txt", false},
+        {"C:\\in\\new\\a.txt", false},
+        {"C:\\file-link", false},  // the last name is not looked at
+        {"C:\\out\\a.txt", true},
+        {"C:\\out\\new\\deeper\\a.txt", true},
+        {"C:\\tostick\\a.txt", true},
+        {"C:\\in\\..\\out\\a.txt", true},
+        {c + "/out/a.txt", false},  // a host path has no drive to leave
+        {"Q:\\a.txt", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LeavesItsDrive(c.Path), c.Leaves) << c.Path;
 }
 
 TEST_F(PathMapping, SymlinkedHostPathFindsItsDrive) {

@@ -34,6 +34,41 @@ TEST(PathForms, AppendAndRemoveSlash) {
     }
 }
 
+TEST(PathForms, AColonSeparatesOnlyAsTheDrivesOwn) {
+    struct Case {
+        const char* Path;
+        const char* Folder;
+        const char* Name;
+    };
+    const Case cases[] = {
+        {"C:\\Data\\a.txt", "C:\\Data\\", "a.txt"},
+        {"C:a.txt", "C:", "a.txt"},
+        {"C:", "C:", ""},
+        {"C:\\", "C:\\", ""},
+        {"a.txt", "", "a.txt"},
+        {"C:\\src\\report:v2.txt", "C:\\src\\", "report:v2.txt"},
+        {"C:\\src\\:lead.txt", "C:\\src\\", ":lead.txt"},
+        {"C:\\src\\trail:", "C:\\src\\", "trail:"},
+        {"C:\\src\\:", "C:\\src\\", ":"},
+        {"C:\\src\\a::b:c", "C:\\src\\", "a::b:c"},
+        {"C:\\x:y\\a.txt", "C:\\x:y\\", "a.txt"},
+        {"C:\\x:\\:y\\a:b", "C:\\x:\\:y\\", "a:b"},
+        {"C:/x:y/a:b", "C:/x:y/", "a:b"},
+        {"report:v2.txt", "", "report:v2.txt"},
+        {"/home/ann/report:v2.txt", "/home/ann/", "report:v2.txt"},
+        {"/home/x:y/a\\b", "/home/x:y/", "a\\b"},
+        {"/home/ann/trail:", "/home/ann/", "trail:"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ExtractFilePath(c.Path), c.Folder) << c.Path;
+        EXPECT_EQ(ExtractFileName(c.Path), c.Name) << c.Path;
+    }
+    // A colon at the end of a longer path belongs to a folder's name.
+    EXPECT_EQ(AppendSlash("C:\\src\\report:"), "C:\\src\\report:\\");
+    EXPECT_EQ(AppendSlash("/home/ann/x:"), "/home/ann/x:/");
+    EXPECT_EQ(RemoveSlash("C:\\src\\report:\\"), "C:\\src\\report:");
+}
+
 TEST(ProgramFolders, DataAndTemporaryFoldersFollowTheEnvironmentInEitherForm) {
     // The sandbox's data folder lies under no drive: it keeps its host form.
     EXPECT_EQ(GetDataDir(true), (TestSandbox() / "data").string() + "/");

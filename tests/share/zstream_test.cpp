@@ -4,10 +4,12 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <random>
 
@@ -15,6 +17,7 @@
 #include "exceptions.h"
 #include "interaction.h"
 #include "platform/files.h"
+#include "platform/syserror.h"
 #include "scriptedinteraction.h"
 #include "testenv.h"
 
@@ -148,6 +151,70 @@ size_t HeaderSize(const std::string& path) {
     return 33 + path.size();
 }
 
+// CRC-32 (reflected, polynomial 0xEDB88320), bit by bit.
+uint32_t Crc32(const TBytes& bytes) {
+    uint32_t crc = 0xFFFFFFFF;
+    for (uint8_t byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// The header fields the checksum covers after the content, in their stored form.
+TBytes CheckedFields(const std::string& path, int64_t size, int32_t fileTime, int32_t method,
+                     int32_t key) {
+    TBytes fields = {static_cast<uint8_t>(path.size())};
+    fields.insert(fields.end(), path.begin(), path.end());
+    Append(fields, Int64Bytes(size));
+    Append(fields, Int32Bytes(fileTime));
+    Append(fields, Int32Bytes(method));
+    Append(fields, Int32Bytes(key));
+    return fields;
+}
+
+// Four bytes that, put after prefix, make checksumOf(prefix + bytes) zero. The checksum is
+// affine in those 32 bits: each bit's effect is measured and the system solved over GF(2).
+TBytes ForceChecksumToZero(const TBytes& prefix,
+                           const std::function<uint32_t(const TBytes&)>& checksumOf) {
+    auto withTail = [&](uint32_t tail) {
+        TBytes bytes = prefix;
+        Append(bytes, Int32Bytes(static_cast<int32_t>(tail)));
+        return checksumOf(bytes);
+    };
+    const uint32_t base = withTail(0);
+    uint32_t pivotRow[32] = {}, pivotBits[32] = {};
+    for (int bit = 0; bit < 32; ++bit) {
+        uint32_t row = withTail(1u << bit) ^ base, bits = 1u << bit;
+        for (int b = 31; b >= 0 && row != 0; --b) {
+            if (!((row >> b) & 1))
+                continue;
+            if (pivotRow[b] == 0) {
+                pivotRow[b] = row;
+                pivotBits[b] = bits;
+                break;
+            }
+            row ^= pivotRow[b];
+            bits ^= pivotBits[b];
+        }
+    }
+    uint32_t wanted = base, tail = 0;
+    for (int b = 31; b >= 0; --b) {
+        if ((wanted >> b) & 1) {
+            wanted ^= pivotRow[b];
+            tail ^= pivotBits[b];
+        }
+    }
+    return Int32Bytes(static_cast<int32_t>(tail));
+}
+
+int32_t StoredReserved(const TBytes& archive, const std::string& path) {
+    int32_t reserved;
+    std::memcpy(&reserved, archive.data() + 1 + path.size() + 16, 4);
+    return reserved;
+}
+
 int32_t StoredMethod(const TBytes& archive, const std::string& path) {
     int32_t method;
     std::memcpy(&method, archive.data() + 1 + path.size() + 20, 4);
@@ -165,14 +232,20 @@ TEST_F(ZStream, HeaderIsStoredFieldByFieldBeforeTheContent) {
         zip.Header.Key = 0x11223344;
         zip >> std::string("C:\\a.vl");
     }
+    // The checksum in Reserved: CRC-32 of the content carried on over the stored path,
+    // size, date-time, method and key.
+    TBytes covered = {'h', 'e', 'l', 'l', 'o'};
+    Append(covered, CheckedFields(source, 5, fileTime, 0, 0x11223344));
+    const uint32_t checksum = Crc32(covered);
+
     TBytes expected;
     Append(expected, {0x45, 0x23, 0x00, 0x00});  // 0x2345
     expected.push_back(static_cast<uint8_t>(source.size()));
     expected.insert(expected.end(), source.begin(), source.end());
     Append(expected, Int64Bytes(5));
     Append(expected, Int32Bytes(fileTime));
-    Append(expected, Int32Bytes(0));  // reserved
-    Append(expected, Int32Bytes(0));  // stored
+    Append(expected, Int32Bytes(static_cast<int32_t>(checksum)));  // reserved
+    Append(expected, Int32Bytes(0));                               // stored
     Append(expected, {0x44, 0x33, 0x22, 0x11});
     Append(expected, {0x32, 0x54, 0x00, 0x00});  // 0x5432
     Append(expected, {'h', 'e', 'l', 'l', 'o'});
@@ -506,7 +579,7 @@ TEST_F(ZStream, FullDiskFailsTheWriteAndLeavesNoPartialFile) {
     EXPECT_EQ(Names("t"), std::vector<std::string>{"a.bin"});
 }
 
-TEST_F(ZStream, ReplacedFileKeepsItsPermissionsAndItsLinks) {
+TEST_F(ZStream, ReplacedFileKeepsItsPermissions) {
     const std::string source = MakeSource("a.txt", "backed up");
     MakeArchive(source, "C:\\a.vl");
     TVUnzipStream unzip("C:\\a.vl");
@@ -522,14 +595,6 @@ TEST_F(ZStream, ReplacedFileKeepsItsPermissionsAndItsLinks) {
     ASSERT_TRUE(unzip.Extract("C:\\t\\new.txt", nullptr));
     EXPECT_EQ(fs::status(Host("t/new.txt")).permissions(), fs::perms(0666 & ~mask));
 
-    // Restoring through a link replaces the file it leads to and keeps the link.
-    WriteTextFile(Host("elsewhere/real.txt"), "old");
-    fs::create_symlink(Host("elsewhere/real.txt"), Host("t/link.txt"));
-    ASSERT_TRUE(unzip.Extract("C:\\t\\link.txt", nullptr));
-    EXPECT_TRUE(fs::is_symlink(Host("t/link.txt")));
-    EXPECT_EQ(ReadTextFile(Host("elsewhere/real.txt")), "backed up");
-    EXPECT_EQ(Names("elsewhere"), std::vector<std::string>{"real.txt"});
-
     // A read-only file is not replaced behind the user's back.
     WriteTextFile(Host("t/locked.txt"), "old");
     fs::permissions(Host("t/locked.txt"), fs::perms(0444));
@@ -537,8 +602,7 @@ TEST_F(ZStream, ReplacedFileKeepsItsPermissionsAndItsLinks) {
         EXPECT_THROW(unzip.Extract("C:\\t\\locked.txt", nullptr), EFOpenError);
         EXPECT_EQ(ReadTextFile(Host("t/locked.txt")), "old");
     }
-    EXPECT_EQ(Names("t"),
-              (std::vector<std::string>{"link.txt", "locked.txt", "new.txt", "private.txt"}));
+    EXPECT_EQ(Names("t"), (std::vector<std::string>{"locked.txt", "new.txt", "private.txt"}));
 }
 
 TEST_F(ZStream, SizesBeyondFourGiBAreKeptWhole) {
@@ -553,11 +617,22 @@ TEST_F(ZStream, SizesBeyondFourGiBAreKeptWhole) {
     TVZipStream zip("C:\\huge.bin");
     EXPECT_EQ(zip.OriginalSize(), size);
     zip.SetCompLevel(0);
-    // The archive is stopped after its first bytes; its header is written by then.
+    // The archive is stopped after its first bytes; its header is written by then, but as
+    // that of an unfinished archive, which no reader takes for a valid one.
     {
         TFileStream target("C:\\huge.vl", fmCreate);
         TFileSizeLimit limit(65536);
         EXPECT_THROW(zip >> &target, EWriteError);
+    }
+    {
+        TFileStream written("C:\\huge.vl", fmOpenReadWrite);
+        TVZStreamHeader header;
+        header.Read(written);
+        EXPECT_FALSE(header.IsValid());
+        EXPECT_EQ(header.OriginalSize, size);
+        // Finished by hand, it is an archive cut off.
+        written.SetPosition(0);
+        written.WriteValue(TVZStreamHeader::MagicNumber1);
     }
     TVUnzipStream unzip("C:\\huge.vl");
     ASSERT_TRUE(unzip.Valid);
@@ -565,4 +640,337 @@ TEST_F(ZStream, SizesBeyondFourGiBAreKeptWhole) {
     // Stored content shorter than that is a cut-off archive.
     EXPECT_THROW(unzip.Extract("C:\\out\\huge.bin", nullptr), EZStreamError);
     EXPECT_FALSE(fs::exists(Host("out/huge.bin")));
+}
+
+TEST_F(ZStream, EverySingleBitFlipIsFoundUnlessItChangesNothing) {
+    const std::string text = CompressibleText(300);
+    const int32_t fileTime = DosTime(2005, 5, 5, 12, 0, 0);
+    const std::string source = MakeSource("a.txt", text, fileTime);
+    for (TVZCompLevel level : {0, -1}) {
+        SCOPED_TRACE(level == 0 ? "stored" : "deflated");
+        MakeArchive(source, "C:\\a.vl", level);
+        const TBytes good = ReadBinaryFile(Host("a.vl"));
+        WriteBytes(Host("bad.vl"), good);
+        // Each flip is made in place: rewriting the file whole would wait for the disk.
+        std::fstream bad(Host("bad.vl"), std::ios::in | std::ios::out | std::ios::binary);
+        auto put = [&bad](size_t at, uint8_t byte) {
+            bad.seekp(static_cast<std::streamoff>(at));
+            bad.put(static_cast<char>(byte));
+            bad.flush();
+        };
+        int flips = 0, refused = 0, restoredWrong = 0;
+        for (size_t bit = 0; bit < good.size() * 8; ++bit) {
+            if (bit > 0)
+                put((bit - 1) / 8, good[(bit - 1) / 8]);
+            put(bit / 8, good[bit / 8] ^ static_cast<uint8_t>(1u << (bit % 8)));
+            fs::remove(Host("out/a.txt"));
+            ++flips;
+            TVUnzipStream unzip("C:\\bad.vl");
+            unzip.OverwriteMode = 1;
+            try {
+                ASSERT_TRUE(unzip.Extract("C:\\out\\a.txt", nullptr));
+            } catch (const EZStreamError& e) {
+                EXPECT_EQ(e.Code, -3);
+                ++refused;
+                continue;
+            }
+            // Only a bit that carries nothing may pass: what is restored, and what the
+            // header says of where it goes and whose it is, is all the original's.
+            const TVZStreamHeader& header = unzip.Header;
+            bool original = ReadTextFile(Host("out/a.txt")) == text &&
+                            FileAge("C:\\out\\a.txt") == fileTime &&
+                            header.OriginalPath == source && header.Key == 0 &&
+                            header.OriginalSize == int64_t(text.size());
+            if (!original) {
+                ++restoredWrong;
+                ADD_FAILURE() << "bit " << bit << " restored as good";
+            }
+        }
+        EXPECT_EQ(restoredWrong, 0) << "of " << flips << " flips, " << refused << " refused";
+        EXPECT_GT(refused, flips * 9 / 10);
+        fs::remove_all(Host("out"));
+    }
+}
+
+TEST_F(ZStream, CopiesWithoutAChecksumAreRestoredAsBefore) {
+    const std::string text = CompressibleText(40000);
+    const std::string source = MakeSource("a.txt", text);
+    for (TVZCompLevel level : {0, -1}) {
+        SCOPED_TRACE(int(level));
+        MakeArchive(source, "C:\\a.vl", level);
+        TBytes archive = ReadBinaryFile(Host("a.vl"));
+        ASSERT_NE(StoredReserved(archive, source), 0) << "a new copy carries a checksum";
+        const TBytes none = Int32Bytes(0);
+        std::copy(none.begin(), none.end(), archive.begin() + 1 + source.size() + 16);
+        WriteBytes(Host("old.vl"), archive);
+
+        TVUnzipStream unzip("C:\\old.vl");
+        ASSERT_TRUE(unzip.Valid);
+        EXPECT_FALSE(unzip.Header.HasChecksum());
+        unzip.OverwriteMode = 1;
+        ASSERT_TRUE(unzip.Extract("C:\\out\\a.txt", nullptr));
+        EXPECT_TRUE(ReadTextFile(Host("out/a.txt")) == text);
+    }
+}
+
+TEST_F(ZStream, AChecksumThatComesOutAsZeroIsStillKeptAndChecked) {
+    const int32_t fileTime = DosTime(2005, 5, 5, 12, 0, 0);
+    const std::string path = "C:\\zero.bin";
+    const std::string start = CompressibleText(100);
+    const TBytes prefix(start.begin(), start.end());
+    const TBytes tail = ForceChecksumToZero(prefix, [&](const TBytes& content) {
+        TBytes covered = content;
+        Append(covered, CheckedFields(path, int64_t(content.size()), fileTime, 0, 0));
+        return Crc32(covered);
+    });
+    TBytes content = prefix;
+    Append(content, tail);
+    const std::string bytes(content.begin(), content.end());
+    MakeSource("zero.bin", bytes, fileTime);
+
+    MakeArchive(path, "C:\\zero.vl", 0);
+    TBytes archive = ReadBinaryFile(Host("zero.vl"));
+    EXPECT_EQ(uint32_t(StoredReserved(archive, path)), TVZStreamHeader::ZeroChecksum)
+        << "0 would read as a copy without a checksum";
+    {
+        TVUnzipStream unzip("C:\\zero.vl");
+        ASSERT_TRUE(unzip.Extract("C:\\out\\zero.bin", nullptr));
+        EXPECT_TRUE(ReadTextFile(Host("out/zero.bin")) == bytes);
+    }
+    archive.back() ^= 0x01;
+    WriteBytes(Host("zero.vl"), archive);
+    TVUnzipStream damaged("C:\\zero.vl");
+    EXPECT_THROW(damaged.Extract("C:\\out\\again.bin", nullptr), EZStreamError);
+    EXPECT_FALSE(fs::exists(Host("out/again.bin")));
+}
+
+TEST_F(ZStream, AStoredPathWithANulIsDamage) {
+    const std::string source = MakeSource("a.txt", "x");
+    MakeArchive(source, "C:\\a.vl", 0);
+    TBytes archive = ReadBinaryFile(Host("a.vl"));
+    archive[5 + 3] = '\0';  // "C:\\a.txt" becomes "C:\\\0.txt"
+    WriteBytes(Host("a.vl"), archive);
+    TVUnzipStream unzip("C:\\a.vl");
+    EXPECT_FALSE(unzip.Valid);
+    EXPECT_THROW(unzip.Extract("C:\\out\\a.txt", nullptr), EZStreamError);
+}
+
+TEST_F(ZStream, AStopRequestEndsTheWorkAndRemovesWhatItMade) {
+    const std::string text = RandomBytes(200000);
+    const std::string source = MakeSource("a.bin", text);
+    MakeArchive(source, "C:\\a.vl", 0);
+    MakeArchive(source, "C:\\d.vl", -1, sm_Deflated);
+    WriteTextFile(Host("t/a.bin"), "precious");
+    WriteTextFile(Host("t/old.vl"), "precious");
+    int asked = 0;
+    auto stopOnThirdStep = [&asked] { return ++asked >= 3; };
+
+    for (const char* archive : {"C:\\a.vl", "C:\\d.vl"}) {
+        for (const char* target : {"C:\\t\\a.bin", "C:\\t\\new.bin"}) {
+            SCOPED_TRACE(std::string(archive) + " to " + target);
+            asked = 0;
+            TVUnzipStream unzip(archive);
+            unzip.OverwriteMode = 1;
+            unzip.StopRequested = stopOnThirdStep;
+            EXPECT_THROW(unzip.Extract(target, nullptr), EAbort);
+            EXPECT_EQ(asked, 3);
+        }
+    }
+    for (const char* target : {"C:\\t\\old.vl", "C:\\t\\new.vl"}) {
+        for (TVZCompLevel level : {0, -1}) {
+            SCOPED_TRACE(std::string(target) + ", level " + std::to_string(level));
+            asked = 0;
+            TVZipStream zip(source);
+            zip.SetCompLevel(level);
+            zip.StopRequested = stopOnThirdStep;
+            EXPECT_THROW(zip.SaveAs(target, TVZipStream::efReplace), EAbort);
+            EXPECT_EQ(asked, 3);
+        }
+    }
+    EXPECT_EQ(ReadTextFile(Host("t/a.bin")), "precious");
+    EXPECT_EQ(ReadTextFile(Host("t/old.vl")), "precious");
+    EXPECT_EQ(Names("t"), (std::vector<std::string>{"a.bin", "old.vl"})) << "no work file left";
+}
+
+TEST_F(ZStream, AnArchiveIsWrittenUnderItsNameOnlyWhenComplete) {
+    const std::string source = MakeSource("a.txt", CompressibleText(50000));
+    WriteTextFile(Host("t/kept.vl"), "someone else's");
+    TVZipStream zip(source);
+    try {
+        zip.SaveAs("C:\\t\\kept.vl", TVZipStream::efKeep);
+        ADD_FAILURE() << "replaced";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(e.ErrorCode, ERROR_ALREADY_EXISTS);
+    }
+    EXPECT_EQ(ReadTextFile(Host("t/kept.vl")), "someone else's");
+    EXPECT_EQ(Names("t"), std::vector<std::string>{"kept.vl"});
+
+    zip.SaveAs("C:\\t\\new.vl", TVZipStream::efKeep);
+    zip.SaveAs("C:\\t\\kept.vl", TVZipStream::efReplace);
+    for (const char* archive : {"C:\\t\\new.vl", "C:\\t\\kept.vl"}) {
+        TVUnzipStream unzip(archive);
+        EXPECT_TRUE(unzip.Valid) << archive;
+    }
+    const mode_t mask = umask(022);
+    umask(mask);
+    EXPECT_EQ(fs::status(Host("t/new.vl")).permissions(), fs::perms(0666 & ~mask))
+        << "an archive gets the mode of a new file, not that of a private work file";
+    EXPECT_EQ(Names("t"), (std::vector<std::string>{"kept.vl", "new.vl"}));
+}
+
+TEST_F(ZStream, WorkFilesOfEndedProcessesAreRemovedByTheNextRunInTheirFolder) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        _exit(0);
+    waitpid(child, nullptr, 0);  // its number now names no process
+    const std::string dead = std::to_string(child) + "-abcdef";
+    const std::string source = MakeSource("a.txt", "backed up");
+    MakeArchive(source, "C:\\a.vl");
+    for (const std::string& name : {".VLR" + dead, ".VLA" + dead, std::string(".VLR1-abcdef")})
+        WriteTextFile(Host("t/" + name), "left behind");
+
+    TVUnzipStream unzip("C:\\a.vl");
+    ASSERT_TRUE(unzip.Extract("C:\\t\\a.txt", nullptr));
+    EXPECT_EQ(Names("t"), (std::vector<std::string>{".VLA" + dead, ".VLR1-abcdef", "a.txt"}))
+        << "a restore removes the restore work files of ended processes, and only those";
+    TVZipStream zip(source);
+    zip.SaveAs("C:\\t\\a.vl", TVZipStream::efKeep);
+    EXPECT_EQ(Names("t"), (std::vector<std::string>{".VLR1-abcdef", "a.txt", "a.vl"}));
+}
+
+namespace {
+
+// C: and D: side by side; "outside" lies under no drive.
+class ZStreamLinks : public ZStream {
+  protected:
+    void SetUp() override {
+        ZStream::SetUp();
+        UseDriveMap("detect off\nC: fixed " + Dir / "c" + "\nD: fixed " + Dir / "d" + "\n");
+        MakeArchive(MakeSource("a.txt", "backed up"), "C:\\a.vl");
+    }
+
+    // Puts back the places a link may lead to, as they were.
+    void Reset() {
+        for (const char* folder : {"c/t", "c/real", "d", "outside"})
+            fs::remove_all(Dir.Path() / folder);
+        for (const char* folder : {"c/t", "c/real", "d", "outside/dir"})
+            fs::create_directories(Dir.Path() / folder);
+        WriteTextFile(Dir.Path() / "outside/victim.txt", "victim");
+        WriteTextFile(Dir.Path() / "c/other.txt", "other");
+    }
+
+    std::vector<std::string> Below(const std::string& folder) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::recursive_directory_iterator(Dir.Path() / folder))
+            names.push_back(fs::relative(entry.path(), Dir.Path() / folder).string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    void Link(const std::string& to, const std::string& at) {
+        fs::create_symlink(Dir.Path() / to, Dir.Path() / at);
+    }
+};
+
+}  // namespace
+
+TEST_F(ZStreamLinks, NothingIsWrittenThroughALink) {
+    struct Case {
+        const char* What;
+        std::function<void()> Arrange;
+        const char* Target;
+        const char* Written;  // where the file is restored, below the sandbox; null: refused
+    };
+    const Case cases[] = {
+        {"a link to a file under no drive", [&] { Link("outside/victim.txt", "c/t/a.txt"); },
+         "C:\\t\\a.txt", "c/t/a.txt"},
+        {"a link to a file on the same drive", [&] { Link("c/other.txt", "c/t/a.txt"); },
+         "C:\\t\\a.txt", "c/t/a.txt"},
+        {"a link that leads nowhere", [&] { Link("outside/none.txt", "c/t/a.txt"); },
+         "C:\\t\\a.txt", "c/t/a.txt"},
+        {"a link to a folder", [&] { Link("outside/dir", "c/t/a.txt"); }, "C:\\t\\a.txt",
+         "c/t/a.txt"},
+        {"a linked folder on the way out of the drive", [&] { Link("outside", "c/t/out"); },
+         "C:\\t\\out\\a.txt", nullptr},
+        {"a missing folder below a link out of the drive", [&] { Link("outside", "c/t/out"); },
+         "C:\\t\\out\\new\\a.txt", nullptr},
+        {"a linked folder into another drive", [&] { Link("d", "c/t/tod"); }, "C:\\t\\tod\\a.txt",
+         nullptr},
+        {"a linked folder that stays on its drive", [&] { Link("c/real", "c/t/in"); },
+         "C:\\t\\in\\a.txt", "c/real/a.txt"},
+        {"a linked folder under no drive reached by a host path",
+         [&] { Link("outside", "c/t/out"); }, nullptr, "outside/a.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        Reset();
+        c.Arrange();
+        const std::string target = c.Target ? c.Target : Dir / "c/t/out/a.txt";
+        TVUnzipStream unzip("C:\\a.vl");
+        unzip.OverwriteMode = 1;
+        if (c.Written) {
+            ASSERT_TRUE(unzip.Extract(target, nullptr));
+            EXPECT_FALSE(fs::is_symlink(Dir.Path() / c.Written));
+            EXPECT_EQ(ReadTextFile(Dir.Path() / c.Written), "backed up");
+        } else {
+            try {
+                unzip.Extract(target, nullptr);
+                ADD_FAILURE() << "restored";
+            } catch (const EFCreateError& e) {
+                EXPECT_NE(std::string(e.what()).find("leads out of drive C: through a symbolic "
+                                                     "link"),
+                          std::string::npos)
+                    << e.what();
+            }
+        }
+        EXPECT_EQ(ReadTextFile(Dir.Path() / "outside/victim.txt"), "victim");
+        EXPECT_EQ(ReadTextFile(Dir.Path() / "c/other.txt"), "other");
+        std::vector<std::string> outside = {"dir", "victim.txt"};
+        if (!c.Target)
+            outside = {"a.txt", "dir", "victim.txt"};
+        EXPECT_EQ(Below("outside"), outside);
+        EXPECT_TRUE(Below("d").empty());
+    }
+}
+
+TEST_F(ZStreamLinks, ALinkIsAnExistingFileToTheOverwriteRule) {
+    Reset();
+    Link("outside/none.txt", "c/t/a.txt");
+    TVUnzipStream unzip("C:\\a.vl");
+    unzip.OverwriteMode = 0;
+    EXPECT_FALSE(unzip.Extract("C:\\t\\a.txt", nullptr));
+    EXPECT_TRUE(fs::is_symlink(Dir.Path() / "c/t/a.txt"));
+    EXPECT_FALSE(fs::exists(Dir.Path() / "outside/none.txt"));
+}
+
+TEST_F(ZStreamLinks, WhatIsNoFileInTheTargetsPlaceIsRefusedAndKept) {
+    Reset();
+    fs::create_directories(Dir.Path() / "c/t/folder/inside");
+    ASSERT_EQ(mkfifo((Dir / "c/t/pipe").c_str(), 0600), 0);
+    struct Case {
+        const char* Target;
+        const char* Reason;
+    };
+    const Case cases[] = {
+        {"C:\\t\\folder", "A folder of that name is in its place."},
+        {"C:\\t\\pipe", "A pipe, device or socket of that name is in its place."},
+        {"C:\\t\\folder\\..", "The path ends in a folder, not in a file name."},
+        {"C:\\t\\.", "The path ends in a folder, not in a file name."},
+        {"C:\\t\\", "The path ends in a folder, not in a file name."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Target);
+        TVUnzipStream unzip("C:\\a.vl");
+        unzip.OverwriteMode = 1;
+        try {
+            unzip.Extract(c.Target, nullptr);
+            ADD_FAILURE() << "restored";
+        } catch (const EFCreateError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "Cannot create file \"" + std::string(c.Target) + "\". " + c.Reason);
+        }
+    }
+    EXPECT_EQ(Below("c/t"), (std::vector<std::string>{"folder", "folder/inside", "pipe"}));
+    EXPECT_TRUE(fs::is_fifo(Dir.Path() / "c/t/pipe"));
 }

@@ -93,3 +93,59 @@ TEST_F(OddPaths, NamesThatDrivePathsCannotHoldAreReportedNotWalked) {
     EXPECT_TRUE(fs::exists(Drives.Path() / "t/Vaultaire/C/Data/x/y.txt.VL001"))
         << "the real x\\y.txt is backed up once, as itself";
 }
+
+TEST_F(OddPaths, AColonInANameIsPartOfTheName) {
+    const char* const names[] = {"report:v2.txt", ":lead.txt", "trail:", "a::b:c", "x:y/in.txt"};
+    fs::remove_all(Drives.Path() / "c/Data");
+    for (const char* name : names)
+        WriteTextFile(Drives.Path() / "c/Data" / name, std::string("content of ") + name);
+    WriteTextFile(Drives.Path() / "c/v2.txt", "unrelated");
+    WriteTextFile(Drives.Path() / "c/in.txt", "unrelated");
+    fs::create_directories(Drives.Path() / "t");
+    UseDriveMap("detect off\nC: fixed " + Drives / "c" + "\nT: fixed " + Drives / "t" + "\n");
+    ASSERT_EQ(Vlctl({"profile", "add", "--title", "Colons", "--source", "C:\\Data", "--target",
+                     "T:", "--versions", "3"})
+                  .ExitCode,
+              0);
+    TRunResult backup = Vlctl({"backup"});
+    ASSERT_EQ(backup.ExitCode, 0) << backup.Err;
+    std::vector<std::string> copies;
+    for (const auto& entry : fs::recursive_directory_iterator(Drives.Path() / "t"))
+        copies.push_back(fs::relative(entry.path(), Drives.Path() / "t").string());
+    std::sort(copies.begin(), copies.end());
+    EXPECT_EQ(copies, (std::vector<std::string>{
+                          "Vaultaire", "Vaultaire/C", "Vaultaire/C/Data",
+                          "Vaultaire/C/Data/:lead.txt.VL001", "Vaultaire/C/Data/a::b:c.VL001",
+                          "Vaultaire/C/Data/report:v2.txt.VL001", "Vaultaire/C/Data/trail:.VL001",
+                          "Vaultaire/C/Data/x:y", "Vaultaire/C/Data/x:y/in.txt.VL001",
+                          // the source drive's root files come along
+                          "Vaultaire/C/in.txt.VL001", "Vaultaire/C/root.txt.VL001",
+                          "Vaultaire/C/v2.txt.VL001"}))
+        << "no stray folders beside the copies";
+
+    // A second run finds the first run's copies under the same names and renumbers them.
+    TRunResult again = Vlctl({"backup"});
+    ASSERT_EQ(again.ExitCode, 0) << again.Err;
+    for (const char* name : names) {
+        EXPECT_TRUE(
+            fs::exists(Drives.Path() / "t/Vaultaire/C/Data" / (std::string(name) + ".VL002")))
+            << name;
+    }
+
+    fs::remove_all(Drives.Path() / "c/Data");
+    for (const char* name : names) {
+        std::string copy = "T:\\Vaultaire\\C\\Data\\" + std::string(name) + ".VL001";
+        std::replace(copy.begin(), copy.end(), '/', '\\');
+        TRunResult toPlace = Vlctl({"archive", "extract", copy});
+        EXPECT_EQ(toPlace.ExitCode, 0) << name << ": " << toPlace.Err;
+        EXPECT_EQ(ReadTextFile(Drives.Path() / "c/Data" / name), std::string("content of ") + name);
+        TRunResult toFolder = Vlctl({"archive", "extract", copy, "C:\\", "--overwrite", "always"});
+        EXPECT_EQ(toFolder.ExitCode, 0) << name << ": " << toFolder.Err;
+        std::string restoredName = fs::path(name).filename().string();
+        EXPECT_EQ(ReadTextFile(Drives.Path() / "c" / restoredName),
+                  std::string("content of ") + name);
+    }
+    EXPECT_EQ(ReadTextFile(Drives.Path() / "c/v2.txt"), "unrelated");
+    EXPECT_EQ(ReadTextFile(Drives.Path() / "c/in.txt"), "content of x:y/in.txt")
+        << "in.txt is the one name here that the copy really had";
+}
