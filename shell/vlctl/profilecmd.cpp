@@ -90,7 +90,12 @@ int RunAdd(const TArgs& args) {
     if (args.Has("exclude"))
         ReplaceMasks(*profile, args.Value("exclude"), false);
     std::string title = profile->Title;
-    manager.AddNewProfile(std::move(profile));
+    int index = manager.AddNewProfile(std::move(profile));
+    // Another command may have saved a profile of a clashing title meanwhile.
+    if (index == TProfileMgr::kTitleTaken)
+        throw ECommandError(LoadStr(768));
+    if (manager.Items(index)->IsNew)
+        throw ECommandError("the profile \"" + title + "\" was not saved");
     std::printf("Added the profile \"%s\"%s.\n", title.c_str(),
                 manager.Count() == 1 ? "; it is the current profile" : "");
     return kExitOk;
