@@ -231,7 +231,11 @@ TProfileMgr::TSettingsOnDisk TProfileMgr::ReadSettings(TReports& reports) {
         onDisk.Writable = e.KeptAside;
         return onDisk;
     } catch (const std::exception& e) {
-        reports.push_back(RegistryReport(e));
+        // Something that stays in the file's place: told once, not at every save.
+        if (e.what() != SettingsProblemShown) {
+            SettingsProblemShown = e.what();
+            reports.push_back(RegistryReport(e));
+        }
         onDisk.Writable = false;
         return onDisk;
     }

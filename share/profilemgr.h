@@ -159,8 +159,10 @@ class VLSHARE_EXPORT TProfileMgr {
     // (a first manager writes one, even empty).
     TRegistryValues RegistryOnDisk;
     bool ProfilesFileFound = false;
-    // False while the settings file must not be written (registry.h).
+    // False while the settings file must not be written (registry.h), and the text that
+    // told the user why.
     bool SettingsWritable = true;
+    std::string SettingsProblemShown;
 
     bool FoundDamage = false;
     std::vector<std::string> KeptProfilesFiles;

@@ -107,6 +107,8 @@ int RunSelect(const TArgs& args) {
     if (!manager.Open(args.Positional()[0])) {
         throw ECommandError("there is no profile titled \"" + args.Positional()[0] + "\"");
     }
+    if (!manager.WriteRegistry())
+        throw ECommandError("the choice of the current profile was not saved");
     std::printf("The current profile is now \"%s\".\n", manager.GetCurrentProfile()->Title.c_str());
     return kExitOk;
 }

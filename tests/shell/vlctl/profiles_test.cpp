@@ -180,3 +180,25 @@ TEST(VlctlProfile, TwoAddsOfOneTitleAtOnceAddItOnce) {
         EXPECT_EQ(manager.Count(), 1) << manager.GetTitles();
     }
 }
+
+// A pipe or a device in the settings file's place neither stops the commands nor is
+// written through; a choice that cannot be saved is not reported as made.
+TEST(VlctlProfiles, SomethingElseInTheSettingsFilesPlaceIsLeftAlone) {
+    TFreshDataFolder data;
+    ASSERT_EQ(RunProgram(VLCTL_PROGRAM, AddCommand("First")).ExitCode, 0);
+    const std::filesystem::path settings = data.Dir().Path() / "Vaultaire 2000.ini";
+    std::filesystem::remove(settings);
+    ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0);
+    TRunResult list = RunProgram(VLCTL_PROGRAM, {"profiles"});
+    EXPECT_EQ(list.ExitCode, 0) << list.Err;
+    EXPECT_NE(list.Out.find("* First\n"), std::string::npos) << list.Out;
+    EXPECT_NE(list.Err.find("is not a regular file"), std::string::npos) << list.Err;
+    EXPECT_TRUE(std::filesystem::is_fifo(settings));
+
+    std::filesystem::remove(settings);
+    std::filesystem::create_symlink("/dev/zero", settings);
+    TRunResult select = RunProgram(VLCTL_PROGRAM, {"profile", "select", "First"});
+    EXPECT_EQ(select.ExitCode, 1);
+    EXPECT_NE(select.Err.find("was not saved"), std::string::npos) << select.Err;
+    EXPECT_EQ(std::filesystem::read_symlink(settings), "/dev/zero");
+}
