@@ -4,6 +4,8 @@
 #include <QString>
 
 #include "platform/folders.h"
+#include "platform/keptfiles.h"
+#include "platform/syserror.h"
 
 struct TRegistry::TStore {
     explicit TStore(const QString& file) : Settings(file, QSettings::IniFormat) {}
@@ -11,6 +13,9 @@ struct TRegistry::TStore {
 };
 
 namespace {
+
+// The settings file holds a few short values; one far larger is not a settings file.
+constexpr int64_t kMaxSettingsFileSize = 1 << 20;
 
 QString ToQt(const std::string& text) {
     return QString::fromStdString(text);
@@ -38,16 +43,57 @@ void CheckStatus(const QSettings& settings, const char* action) {
     }
 }
 
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// Only a regular file of a sane size is handed to QSettings: it would wait for ever on a
+// pipe and read a device without end.
+void CheckSettingsFile(const std::string& file) {
+    int64_t size = 0;
+    switch (FileKindOf(file, size)) {
+        case fkMissing:
+            return;
+        case fkOther:
+            throw ERegistryException("The settings file " + Quoted(file) +
+                                     " is not a regular file; the settings are neither read "
+                                     "from it nor saved to it.");
+        case fkRegular:
+            if (size > kMaxSettingsFileSize)
+                throw TRegistry::KeepDamagedFile();
+            return;
+    }
+}
+
 }  // namespace
 
-TRegistry::TRegistry() : Store(std::make_unique<TStore>(ToQt(FileName()))) {
-    CheckStatus(Store->Settings, "read");
+TRegistry::TRegistry() {
+    std::string file = FileName();
+    CheckSettingsFile(file);
+    Store = std::make_unique<TStore>(ToQt(file));
+    if (Store->Settings.status() != QSettings::NoError) {
+        Store.reset();
+        throw KeepDamagedFile();
+    }
 }
 
 TRegistry::~TRegistry() = default;
 
 std::string TRegistry::FileName() {
     return DataFolderHost() + "/Vaultaire 2000.ini";
+}
+
+ERegistryDamaged TRegistry::KeepDamagedFile() {
+    std::string file = FileName();
+    std::string keptAs;
+    if (!::KeepDamagedFile(file, keptAs)) {
+        return {"The settings file " + Quoted(file) + " is damaged and could not be kept aside (" +
+                    SysErrorMessage(GetLastError()) + "); the settings are not saved.",
+                false};
+    }
+    return {"The settings file " + Quoted(file) + " is damaged; it was kept as " + Quoted(keptAs) +
+                " and the settings start anew.",
+            true};
 }
 
 bool TRegistry::OpenKey(const std::string& key, bool canCreate) {

@@ -90,7 +90,12 @@ int RunAdd(const TArgs& args) {
     if (args.Has("exclude"))
         ReplaceMasks(*profile, args.Value("exclude"), false);
     std::string title = profile->Title;
-    manager.AddNewProfile(std::move(profile));
+    int index = manager.AddNewProfile(std::move(profile));
+    // Another command may have saved a profile of a clashing title meanwhile.
+    if (index == TProfileMgr::kTitleTaken)
+        throw ECommandError(LoadStr(768));
+    if (manager.Items(index)->IsNew)
+        throw ECommandError("the profile \"" + title + "\" was not saved");
     std::printf("Added the profile \"%s\"%s.\n", title.c_str(),
                 manager.Count() == 1 ? "; it is the current profile" : "");
     return kExitOk;
@@ -102,6 +107,8 @@ int RunSelect(const TArgs& args) {
     if (!manager.Open(args.Positional()[0])) {
         throw ECommandError("there is no profile titled \"" + args.Positional()[0] + "\"");
     }
+    if (!manager.WriteRegistry())
+        throw ECommandError("the choice of the current profile was not saved");
     std::printf("The current profile is now \"%s\".\n", manager.GetCurrentProfile()->Title.c_str());
     return kExitOk;
 }

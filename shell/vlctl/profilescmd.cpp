@@ -36,10 +36,11 @@ int RunProfiles(const TArgs& args) {
     if (manager.Count() == 0) {
         std::printf("There are no profiles (profiles file: %s).\n",
                     TProfileMgr::ProfilesFileName().c_str());
-        return kExitOk;
     }
     for (int i = 0; i < manager.Count(); ++i) {
         PrintProfile(*manager.Items(i), i == manager.CurrentIndex);
     }
-    return kExitOk;
+    for (const std::string& kept : manager.KeptDamagedFiles())
+        std::fprintf(stderr, "The damaged profiles file was kept as %s\n", kept.c_str());
+    return manager.FoundDamagedProfiles() ? kExitError : kExitOk;
 }
