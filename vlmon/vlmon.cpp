@@ -90,7 +90,11 @@ bool TVLMon::DeviceIoControl(uint32_t code, const void* input, size_t inputSize)
                     SourceFolders.push_back(host);
             }
             Started = true;
-            Worker = std::thread([this] { Run(); });
+            // Every folder there is now is watched when the request returns: a change made
+            // after it is never missed.
+            TEvent ready;
+            Worker = std::thread([this, &ready] { Run(ready); });
+            ready.WaitFor(UINT32_MAX);
             return true;
         }
         default:
@@ -132,11 +136,12 @@ bool TVLMon::Delivered() {
 
 // ---- The watcher thread ----
 
-void TVLMon::Run() {
+void TVLMon::Run(TEvent& ready) {
     for (const std::string& root : RootFolders)
         Adopt(root, false, rpNothing);
     for (const std::string& folder : SourceFolders)
         Adopt(folder, true, rpNothing);
+    ready.Set();
     NextRescan = GetTickCount() + RescanMs;
     while (!Stopping) {
         int wait = kIdleWaitMs;

@@ -22,7 +22,8 @@ enum : uint32_t {
     VLMON_SET_RING = 1,     // input TRingRequest: where to write and what to signal
     VLMON_STOP = 2,         // no input: stop watching (what is held back is still delivered)
     VLMON_SET_DRIVES = 3,   // input: 26 characters 'a' (watch) or 'x' for A to Z, and a zero
-    VLMON_SET_FOLDERS = 4,  // input: the comma text of the folders to watch with sub-folders
+    VLMON_SET_FOLDERS = 4,  // input: the comma text of the folders to watch with sub-folders;
+                            // returns once they are watched
 };
 
 // The ring: two indices, then 201 slots of 260 bytes, each a zero-terminated path.
@@ -74,7 +75,7 @@ class TVLMon {
     // Which files of a folder Adopt reports.
     enum TReportMode { rpNothing, rpArchived, rpEverything };
 
-    void Run();
+    void Run(TEvent& ready);
     void StopWatching();
     void HandleEvents(int timeoutMs);
     // Watches top (and, when recursive, every folder below it that is not hidden) and
