@@ -54,7 +54,7 @@ std::string BaseName(const std::string& host) {
 // there do not hold it yet.
 std::string ArchiveStamp(const std::string& host, const struct stat& info) {
     return std::to_string(info.st_size) + " " + std::to_string(info.st_mtim.tv_sec) + "." +
-           std::to_string(info.st_mtim.tv_nsec) + " " + host;
+           std::to_string(info.st_mtim.tv_nsec) + " " + hostfs::Normalise(host);
 }
 
 bool ArchiveIsSet(const std::string& host, const struct stat& info) {

@@ -32,7 +32,9 @@ class VlctlWatch : public testing::Test {
     // commands in the folder C:), stops it with signal and reports how it ended.
     TRunResult Watch(const std::string& arguments, const std::string& changes,
                      const std::string& signal = "TERM") {
-        std::string script = "cd \"" + Root / "c" + "\" || exit 99\n\"" VLCTL_PROGRAM "\" watch " +
+        // The output files go first: an old "enabled" line must not stand for the new run.
+        std::string script = "cd \"" + Root / "c" +
+                             "\" || exit 99\nrm -f ../out ../err\n\"" VLCTL_PROGRAM "\" watch " +
                              arguments + " > ../out 2> ../err &\n" +
                              "pid=$!\n"
                              "until grep -q 'Vaultaire enabled.' ../out; do\n"
