@@ -3,10 +3,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/hostpath.h"
 #include "vlshare_export.h"
 
-// Files and folders by drive-form or host path (paths.h). Functions that can fail say so
-// by their result and leave the reason in the last system error (syserror.h).
+// Files and folders by path in the program's form (paths.h): drive form, or a host path
+// for the program's own folders. A path of neither form (a relative name) fails with
+// ERROR_PATH_NOT_FOUND; nothing is guessed. Functions that can fail say so by their result
+// and leave the reason in the last system error (syserror.h).
 
 // File attributes as the program knows them. Read-only stands for the missing write bits,
 // hidden for a name that begins with a dot. The archive attribute is set while a file's
@@ -42,9 +45,6 @@ VLSHARE_EXPORT bool RenameFile(const std::string& oldPath, const std::string& ne
 // Renames a file over newPath, replacing it in one step.
 VLSHARE_EXPORT bool ReplaceFile(const std::string& oldPath, const std::string& newPath);
 
-// The file path stands for once symbolic links are followed to the end, as a host path;
-// path itself when it is no link or its link leads nowhere.
-VLSHARE_EXPORT std::string FollowFileLink(const std::string& path);
 // Gives the file path the permission bits of the file model; when model does not exist
 // or is a symbolic link (whose file is another's), those a newly created file gets (read
 // and write as far as the creation mask allows).
@@ -132,7 +132,7 @@ class VLSHARE_EXPORT TFileSearch {
 
   private:
     std::string Folder;  // as given, with its trailing separator
-    std::string HostFolder;
+    THostPath HostFolder;
     std::string NamePattern;
     int AttrMask;
     void* Handle = nullptr;  // the open folder listing

@@ -47,7 +47,7 @@ TRegistry::TRegistry() : Store(std::make_unique<TStore>(ToQt(FileName()))) {
 TRegistry::~TRegistry() = default;
 
 std::string TRegistry::FileName() {
-    return DataFolderHost() + "/Vaultaire 2000.ini";
+    return (DataFolderHost() / "Vaultaire 2000.ini").Text();
 }
 
 bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
