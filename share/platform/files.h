@@ -75,8 +75,10 @@ VLSHARE_EXPORT bool SetFileAttributes(const std::string& path, int attributes);
 // file with ERROR_FILE_TOO_LARGE, a link to nothing with ERROR_CANT_RESOLVE_FILENAME and a
 // missing file with ERROR_FILE_NOT_FOUND. The default limit is far above what the
 // program's files hold in use (the log keeps at most 32,000 lines, the profiles file a
-// few kilobytes a profile). WriteFileAtomically writes to a temporary file beside path,
-// flushes it to disk and renames it over path: a failure leaves the old file as it was.
+// few kilobytes a profile). WriteFileAtomically writes to a work file beside path, flushes
+// it to disk and renames it over path: a failure leaves the old file as it was. When path
+// is a symbolic link to a regular file, the file it leads to is written and the link
+// stays. A work file left by a killed process is removed at the next write of the file.
 constexpr int64_t kProgramFileLimit = int64_t{64} << 20;
 VLSHARE_EXPORT bool ReadFileText(const std::string& path, std::string& content,
                                  int64_t maxBytes = kProgramFileLimit);

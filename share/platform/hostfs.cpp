@@ -138,27 +138,57 @@ void SyncFolder(const THostPath& folder) {
     }
 }
 
+// The file that writing path should replace: the regular file a symbolic link at path
+// leads to, so that the link stays; path itself when it is no link, or a link to anything
+// else (a link to a folder, a device or nothing is replaced, as a file would be).
+THostPath FileToReplace(const THostPath& path) {
+    struct stat link;
+    if (::lstat(path.CStr(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return path;
+    char* resolved = ::realpath(path.CStr(), nullptr);
+    if (!resolved)
+        return path;
+    THostPath target(resolved);
+    std::free(resolved);
+    struct stat info;
+    return ::stat(target.CStr(), &info) == 0 && S_ISREG(info.st_mode) ? target : path;
+}
+
+// The permission bits the new content of file gets: those of the regular file it
+// replaces; never those of a device or of whatever else is in its place.
+mode_t ModeFor(const THostPath& file) {
+    struct stat old;
+    bool regular = ::lstat(file.CStr(), &old) == 0 && S_ISREG(old.st_mode);
+    return regular ? (old.st_mode & 07777) : kNewWholeFileMode;
+}
+
+// The prefix of the work files that WriteWholeFile makes for file.
+std::string WorkFilePrefix(const THostPath& file) {
+    return file.Name() + ".tmp";
+}
+
 }  // namespace
 
 bool WriteWholeFile(const THostPath& path, const std::string& content) {
-    std::string work = path.Text() + ".XXXXXX";
-    int fd = ::mkostemp(work.data(), O_CLOEXEC);
-    if (fd < 0)
-        return FailFromErrno();
-    struct stat old;
-    mode_t mode = ::stat(path.CStr(), &old) == 0 ? (old.st_mode & 07777) : kNewWholeFileMode;
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
+    const THostPath file = FileToReplace(path);
+    const THostPath folder = file.Parent();
+    RemoveStaleWorkFiles(folder, WorkFilePrefix(file));
+    THostPath work;
+    int fd = -1;
+    if (!CreateWorkFile(folder, WorkFilePrefix(file), work, fd))
+        return false;
+    bool ok = ::fchmod(fd, ModeFor(file)) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
     if (!ok)
         SetLastErrorFromErrno();
     if (::close(fd) != 0 && ok)
         ok = FailFromErrno();
-    if (ok && ::rename(work.c_str(), path.CStr()) != 0)
+    if (ok && ::rename(work.CStr(), file.CStr()) != 0)
         ok = FailFromErrno();
     if (!ok) {
-        ::unlink(work.c_str());
+        ::unlink(work.CStr());
         return false;
     }
-    SyncFolder(path.Parent());
+    SyncFolder(folder);
     return true;
 }
 

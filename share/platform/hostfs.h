@@ -19,8 +19,12 @@ constexpr int64_t kReadLimit = int64_t{64} << 20;
 // pipe, socket or device (ERROR_BAD_FILE_TYPE), a larger file (ERROR_FILE_TOO_LARGE) and a
 // link that leads nowhere (ERROR_CANT_RESOLVE_FILENAME) fail.
 bool ReadWholeFile(const THostPath& path, std::string& content, int64_t maxBytes = kReadLimit);
-// Writes content to a temporary file in path's folder, flushes it to disk and renames it
-// over path; a failure leaves the old file as it was.
+// Writes content to a work file beside the file, flushes it to disk and renames it over
+// the file; a failure leaves the old file as it was. When path is a symbolic link to a
+// regular file, that file is written and the link stays. The new file keeps the permission
+// bits of the regular file it replaces (0644 when there is none). The work file's name
+// carries this process's id, and those that killed processes left beside the file are
+// removed first.
 bool WriteWholeFile(const THostPath& path, const std::string& content);
 // Creates path and its missing parents.
 bool MakeFolders(const THostPath& path);
