@@ -3,6 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <type_traits>
+
+#include "platform/hostfs.h"
+#include "platform/paths.h"
+#include "platform/realpath.h"
+
+// Neither kind of path turns into the other by itself: each crossing is a call that
+// says which way it goes.
+static_assert(!std::is_convertible_v<std::string, THostPath>);
+static_assert(!std::is_convertible_v<const char*, THostPath>);
+static_assert(!std::is_convertible_v<THostPath, std::string>);
+static_assert(!std::is_invocable_v<decltype(HostPathOf), const std::string&, std::string&>);
+static_assert(!std::is_invocable_v<decltype(DrivePathOf), const std::string&, std::string&>);
+static_assert(!std::is_invocable_v<decltype(RealHostPath), const std::string&, std::string&>);
+static_assert(
+    !std::is_invocable_v<decltype(hostfs::WriteWholeFile), const std::string&, const std::string&>);
 
 TEST(HostPath, OnlyAnAbsolutePathWithoutNulIsAHostPath) {
     for (const char* text : {"/", "/home/ann", "/home/ann/", "/a:b/report:v2.txt", "/C:\\x"}) {
