@@ -35,9 +35,10 @@ void ShowDriveMapProblem(const TDriveMapProblem& problem) {
                            ? "line " + std::to_string(problem.Line) + ": " + problem.Text
                            : problem.Text;
     std::string format = LoadStr(StrDriveMapUnusable);
-    std::string text(format.size() + problem.File.size() + what.size(), '\0');
-    int length = std::snprintf(text.data(), text.size() + 1, format.c_str(), problem.File.c_str(),
-                               what.c_str());
+    const std::string& file = problem.File.Text();
+    std::string text(format.size() + file.size() + what.size(), '\0');
+    int length =
+        std::snprintf(text.data(), text.size() + 1, format.c_str(), file.c_str(), what.c_str());
     text.resize(length > 0 ? static_cast<size_t>(length) : 0);
     Interaction().MessageBox(
         {StrDriveMapUnusable, text, LoadStr(StrProductName), MB_OK | MB_ICONEXCLAMATION});

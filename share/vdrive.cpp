@@ -103,7 +103,7 @@ int DeleteFilesBelow(const std::string& folder, bool isRoot, std::vector<std::st
         std::string file = search.FullName();
         // Attributes set through a link would change the file it leads to, perhaps off the
         // medium; the link itself goes without them.
-        if (FollowFileLink(file) == file)
+        if (EntryKindOf(file) != ekLink)
             SetFileAttributes(file, search.Rec().Attr & ~(faReadOnly | faHidden | faSysFile));
         if (!DeleteFile(file)) {
             int error = GetLastError();

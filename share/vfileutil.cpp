@@ -21,10 +21,10 @@ bool IsDriveRoot(const std::string& path) {
 }
 
 // The drive form of a host folder when a drive holds it, else the host folder itself.
-std::string ProgramFolder(const std::string& hostFolder, bool withSlash) {
+std::string ProgramFolder(const THostPath& hostFolder, bool withSlash) {
     std::string folder;
     if (!DrivePathOf(hostFolder, folder))
-        folder = hostFolder;
+        folder = hostFolder.Text();
     return withSlash ? AppendSlash(folder) : RemoveSlash(folder);
 }
 
@@ -124,7 +124,7 @@ std::string GetExeDir(bool withSlash) {
 }
 
 std::string GetExeName() {
-    return GetExeDir(true) + LastName(ExeFileHost());
+    return GetExeDir(true) + ExeFileHost().Name();
 }
 
 std::string GetDataDir(bool withSlash) {
@@ -165,28 +165,39 @@ std::string ShortToLongPath(const std::string& path) {
     return path;
 }
 
-std::string ShortcutFileName(const std::string& name, int folder) {
-    std::string special = SpecialFolderHost(folder);
-    if (special.empty())
+namespace {
+
+// The desktop entry CreateShortcut writes for name in the special folder; empty for an
+// unknown folder.
+THostPath ShortcutFile(const std::string& name, int folder) {
+    THostPath special = SpecialFolderHost(folder);
+    if (special.IsEmpty())
         return {};
-    return special + "/" + name.substr(0, name.find('.')) + ".desktop";
+    return special / (name.substr(0, name.find('.')) + ".desktop");
+}
+
+}  // namespace
+
+std::string ShortcutFileName(const std::string& name, int folder) {
+    return ShortcutFile(name, folder).Text();
 }
 
 void CreateShortcut(const std::string& target, const std::string& name, int folder) {
-    std::string file = ShortcutFileName(name, folder);
-    if (file.empty())
+    THostPath shortcut = ShortcutFile(name, folder);
+    if (shortcut.IsEmpty())
         throw Exception("The special folder " + std::to_string(folder) + " does not exist.");
-    std::string host;
+    THostPath host;
     if (!HostPathOf(target, host)) {
         throw Exception("Cannot make a shortcut to \"" + target + "\". " +
                         SysErrorMessage(GetLastError()));
     }
     std::string entry = "[Desktop Entry]\nType=Application\nName=" + DesktopValue(name) +
-                        "\nExec=" + ExecArgument(host) +
-                        "\nPath=" + DesktopValue(host.substr(0, host.find_last_of('/'))) +
+                        "\nExec=" + ExecArgument(host.Text()) +
+                        "\nPath=" + DesktopValue(host.Parent().Text()) +
                         "\nTerminal=false\nX-GNOME-Autostart-enabled=true\n";
-    std::string folderHost = file.substr(0, file.find_last_of('/'));
-    if (!ForceDirectories(folderHost) || !WriteFileAtomically(file, entry)) {
+    // The special folders may lie under no drive: their files are named by host path.
+    const std::string file = shortcut.Text();
+    if (!ForceDirectories(shortcut.Parent().Text()) || !WriteFileAtomically(file, entry)) {
         throw Exception("Cannot write the shortcut \"" + file + "\". " +
                         SysErrorMessage(GetLastError()));
     }

@@ -27,15 +27,6 @@ void StoreIndex(char* view, size_t offset, int32_t value) {
         .store(value, std::memory_order_release);
 }
 
-bool IsInsideOrSame(const std::string& path, const std::string& folder) {
-    return path == folder || (path.size() > folder.size() && path[folder.size()] == '/' &&
-                              path.compare(0, folder.size(), folder) == 0);
-}
-
-std::string Child(const std::string& folder, const std::string& name) {
-    return (folder == "/" ? "" : folder) + "/" + name;
-}
-
 }  // namespace
 
 std::unique_ptr<TVLMon> TVLMon::Open(uint32_t rescanMs) {
@@ -73,9 +64,9 @@ bool TVLMon::DeviceIoControl(uint32_t code, const void* input, size_t inputSize)
             const char* map = static_cast<const char*>(input);
             RootFolders.clear();
             for (int i = 0; i < kDriveCount; ++i) {
-                std::string host;
+                THostPath host;
                 if (map[i] == kWatchDrive && HostPathOf(std::string(1, 'A' + i) + ":\\", host))
-                    RootFolders.push_back(host);
+                    RootFolders.push_back(host.Normalised());
             }
             return true;
         }
@@ -85,9 +76,9 @@ bool TVLMon::DeviceIoControl(uint32_t code, const void* input, size_t inputSize)
             SourceFolders.clear();
             std::string text(static_cast<const char*>(input), inputSize);
             for (const std::string& folder : FromCommaText(text.c_str())) {
-                std::string host;
+                THostPath host;
                 if (!folder.empty() && HostPathOf(folder, host))
-                    SourceFolders.push_back(host);
+                    SourceFolders.push_back(host.Normalised());
             }
             Started = true;
             // Every folder there is now is watched when the request returns: a change made
@@ -137,9 +128,9 @@ bool TVLMon::Delivered() {
 // ---- The watcher thread ----
 
 void TVLMon::Run(TEvent& ready) {
-    for (const std::string& root : RootFolders)
+    for (const THostPath& root : RootFolders)
         Adopt(root, false, rpNothing);
-    for (const std::string& folder : SourceFolders)
+    for (const THostPath& folder : SourceFolders)
         Adopt(folder, true, rpNothing);
     ready.Set();
     NextRescan = GetTickCount() + RescanMs;
@@ -172,7 +163,7 @@ void TVLMon::HandleEvents(int timeoutMs) {
         if (found == ByWatch.end())
             continue;
         const TWatched watched = found->second;
-        std::string path = event.Name.empty() ? watched.Host : Child(watched.Host, event.Name);
+        THostPath path = event.Name.empty() ? watched.Host : watched.Host / event.Name;
         switch (event.Kind) {
             case ckFileWritten:
             case ckFileMovedIn:
@@ -196,38 +187,38 @@ void TVLMon::HandleEvents(int timeoutMs) {
     }
 }
 
-bool TVLMon::IsStartingFolder(const std::string& host) const {
+bool TVLMon::IsStartingFolder(const THostPath& host) const {
     return std::find(SourceFolders.begin(), SourceFolders.end(), host) != SourceFolders.end() ||
            std::find(RootFolders.begin(), RootFolders.end(), host) != RootFolders.end();
 }
 
-void TVLMon::Adopt(const std::string& top, bool recursive, TReportMode report) {
-    std::vector<std::string> folders{top};
+void TVLMon::Adopt(const THostPath& top, bool recursive, TReportMode report) {
+    std::vector<THostPath> folders{top};
     while (!folders.empty()) {
-        std::string folder = std::move(folders.back());
+        THostPath folder = std::move(folders.back());
         folders.pop_back();
         bool watched = ByFolder.count(folder) != 0 || TryWatch(folder, recursive);
-        if (!watched && !DirectoryExists(folder)) {
+        if (!watched && !DirectoryExists(folder.Text())) {
             if (IsStartingFolder(folder))
                 Unwatched[folder] = recursive;  // a source that is missing or unmounted
             continue;
         }
         if (!watched)
             Unwatched[folder] = recursive;
-        for (TFileSearch search(Child(folder, "*"), faAnyFile); search.Found(); search.Next()) {
+        for (TFileSearch search((folder / "*").Text(), faAnyFile); search.Found(); search.Next()) {
             const std::string& name = search.Rec().Name;
             if (search.IsDirectory()) {
                 if (recursive && !search.IsDotDirectory())
-                    folders.push_back(Child(folder, name));
+                    folders.push_back(folder / name);
             } else if (report == rpEverything ||
                        (report == rpArchived && (search.Rec().Attr & faArchive))) {
-                Report(Child(folder, name));
+                Report(folder / name);
             }
         }
     }
 }
 
-bool TVLMon::TryWatch(const std::string& host, bool recursive) {
+bool TVLMon::TryWatch(const THostPath& host, bool recursive) {
     int watch = Watcher->AddWatch(host);
     if (watch < 0) {
         if (GetLastError() == ERROR_NO_MORE_WATCHES && !LimitNoticed) {
@@ -242,41 +233,41 @@ bool TVLMon::TryWatch(const std::string& host, bool recursive) {
         return false;
     }
     TWatched& watched = ByWatch[watch];  // one folder reached twice keeps one watch
-    if (watched.Host.empty())
+    if (watched.Host.IsEmpty())
         watched.Host = host;
     watched.Recursive = watched.Recursive || recursive;
     ByFolder[host] = watch;
     return true;
 }
 
-void TVLMon::ForgetTree(const std::string& top) {
-    for (auto it = ByFolder.lower_bound(top); it != ByFolder.end();) {
-        if (!IsInsideOrSame(it->first, top)) {
-            if (it->first.compare(0, top.size(), top) != 0)
-                break;  // past every name that begins with top
-            ++it;
+void TVLMon::ForgetTree(const THostPath& top) {
+    // The folders below top sort after it, among the paths whose text begins with top's.
+    for (auto it = ByFolder.lower_bound(top);
+         it != ByFolder.end() && it->first.Text().compare(0, top.Text().size(), top.Text()) == 0;) {
+        if (!it->first.IsInside(top)) {
+            ++it;  // a sibling whose name begins with top's ("/a/bc" after "/a/b")
             continue;
         }
         Watcher->RemoveWatch(it->second);
         ByWatch.erase(it->second);
         it = ByFolder.erase(it);
     }
-    std::erase_if(Unwatched, [&](const auto& entry) { return IsInsideOrSame(entry.first, top); });
+    std::erase_if(Unwatched, [&](const auto& entry) { return entry.first.IsInside(top); });
 }
 
 void TVLMon::RescanAll() {
-    for (const std::string& root : RootFolders)
+    for (const THostPath& root : RootFolders)
         Adopt(root, false, rpArchived);
-    for (const std::string& folder : SourceFolders)
+    for (const THostPath& folder : SourceFolders)
         Adopt(folder, true, rpArchived);
 }
 
 void TVLMon::RescanUnwatched() {
-    std::map<std::string, bool> tops = std::exchange(Unwatched, {});
-    std::string lastTop;
+    std::map<THostPath, bool> tops = std::exchange(Unwatched, {});
+    THostPath lastTop;
     for (const auto& [folder, recursive] : tops) {
         // A folder below one looked at in this round was looked at with it.
-        if (!lastTop.empty() && IsInsideOrSame(folder, lastTop))
+        if (!lastTop.IsEmpty() && folder.IsInside(lastTop))
             continue;
         if (recursive)
             lastTop = folder;
@@ -284,7 +275,7 @@ void TVLMon::RescanUnwatched() {
     }
 }
 
-void TVLMon::Report(const std::string& host) {
+void TVLMon::Report(const THostPath& host) {
     std::string path;
     if (!DrivePathOf(host, path))
         return;  // a name drive form cannot hold; the full backup reports it

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/event.h"
+#include "platform/hostpath.h"
 
 // The change monitor "driver": it watches the profile's source folders and writes the drive
 // path of every changed file into a ring of slots shared with the program, then signals the
@@ -68,7 +69,7 @@ class TVLMon {
     explicit TVLMon(uint32_t rescanMs);
 
     struct TWatched {
-        std::string Host;        // the folder
+        THostPath Host;          // the folder
         bool Recursive = false;  // its sub-folders are watched too
     };
 
@@ -81,13 +82,13 @@ class TVLMon {
     // Watches top (and, when recursive, every folder below it that is not hidden) and
     // reports its files as report says. Folders that cannot be watched are remembered to be
     // looked at again.
-    void Adopt(const std::string& top, bool recursive, TReportMode report);
-    bool TryWatch(const std::string& host, bool recursive);
-    void ForgetTree(const std::string& top);
-    bool IsStartingFolder(const std::string& host) const;
+    void Adopt(const THostPath& top, bool recursive, TReportMode report);
+    bool TryWatch(const THostPath& host, bool recursive);
+    void ForgetTree(const THostPath& top);
+    bool IsStartingFolder(const THostPath& host) const;
     void RescanAll();
     void RescanUnwatched();
-    void Report(const std::string& host);
+    void Report(const THostPath& host);
     void Notice(const std::string& text);
     // Moves held-back paths into free slots; the lock must be held.
     void FlushLocked();
@@ -99,13 +100,13 @@ class TVLMon {
     bool Started = false;
 
     // Requests (program side).
-    std::vector<std::string> RootFolders;    // drive roots, watched without sub-folders
-    std::vector<std::string> SourceFolders;  // watched with sub-folders
+    std::vector<THostPath> RootFolders;    // drive roots, watched without sub-folders
+    std::vector<THostPath> SourceFolders;  // watched with sub-folders
 
     // The watcher thread's own state.
     std::map<int, TWatched> ByWatch;
-    std::map<std::string, int> ByFolder;
-    std::map<std::string, bool> Unwatched;  // folders not watched -> with sub-folders
+    std::map<THostPath, int> ByFolder;
+    std::map<THostPath, bool> Unwatched;  // folders not watched -> with sub-folders
     bool LimitNoticed = false;
     uint32_t NextRescan = 0;
 

@@ -61,12 +61,12 @@ TChangeWatcher::~TChangeWatcher() {
         ::close(WakeHandle);
 }
 
-int TChangeWatcher::AddWatch(const std::string& hostFolder) {
+int TChangeWatcher::AddWatch(const THostPath& hostFolder) {
     if (WatchLimit >= 0 && static_cast<int64_t>(Watches.size()) >= WatchLimit) {
         SetLastError(ERROR_NO_MORE_WATCHES);
         return -1;
     }
-    int watch = ::inotify_add_watch(Handle, hostFolder.c_str(), kWatchedEvents);
+    int watch = ::inotify_add_watch(Handle, hostFolder.CStr(), kWatchedEvents);
     if (watch < 0) {
         if (errno == ENOSPC)
             SetLastError(ERROR_NO_MORE_WATCHES);

@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/hostpath.h"
 #include "vlshare_export.h"
 
 // What the kernel tells of a watched folder.
@@ -38,7 +39,7 @@ class VLSHARE_EXPORT TChangeWatcher {
     // Starts watching hostFolder; returns the watch, or -1 with the last error set. Watching
     // a folder that is watched already returns its watch. The error is ERROR_NO_MORE_WATCHES
     // when the user's limit of watches is reached.
-    int AddWatch(const std::string& hostFolder);
+    int AddWatch(const THostPath& hostFolder);
     void RemoveWatch(int watch);
 
     // Waits at most timeoutMs for events (0: only looks) and appends them to events. Returns

@@ -106,9 +106,10 @@ bool ParseCapacity(const std::string& text, int64_t& bytes) {
     return true;
 }
 
+// folder with a leading "~" standing for the home folder.
 std::string ExpandHome(const std::string& folder) {
     if (folder == "~" || folder.rfind("~/", 0) == 0)
-        return HomeFolderHost() + folder.substr(1);
+        return HomeFolderHost().Text() + folder.substr(1);
     return folder;
 }
 
@@ -139,18 +140,21 @@ std::string ParseEntry(const std::vector<std::string>& words, TDriveEntry& entry
         } else if (word == "simulated") {
             entry.Simulated = true;
         } else if (!word.empty() && (word[0] == '/' || word[0] == '~') &&
-                   entry.HostFolder.empty()) {
-            entry.HostFolder = hostfs::Normalise(ExpandHome(word));
+                   entry.HostFolder.IsEmpty()) {
+            std::string folder = ExpandHome(word);
+            if (!THostPath::IsHostPathText(folder))
+                return "the folder \"" + word + "\" is not an absolute path";
+            entry.HostFolder = THostPath(folder).Normalised();
         } else if (!word.empty() && word[0] != '/' && word.find('=') == std::string::npos &&
-                   entry.HostFolder.empty()) {
+                   entry.HostFolder.IsEmpty()) {
             return "the folder \"" + word + "\" is not an absolute path";
         } else {
             return "\"" + word + "\" is not understood";
         }
     }
-    if (entry.HostFolder.empty() && entry.Uuid.empty())
+    if (entry.HostFolder.IsEmpty() && entry.Uuid.empty())
         return "the folder is missing";
-    if (!entry.HostFolder.empty() && !entry.Uuid.empty()) {
+    if (!entry.HostFolder.IsEmpty() && !entry.Uuid.empty()) {
         return "give either a folder or a uuid, not both";
     }
     return {};
@@ -191,25 +195,25 @@ std::string UnescapeMountField(const std::string& field) {
 }
 
 bool IsRemovableBlockDevice(const std::string& majorMinor) {
-    std::string device = hostfs::Canonical("/sys/dev/block/" + majorMinor);
-    for (int depth = 0; depth < 4 && device.size() > 1; ++depth) {
+    THostPath device = hostfs::Canonical(THostPath("/sys/dev/block") / majorMinor);
+    for (int depth = 0; depth < 4 && device.Text().size() > 1; ++depth) {
         std::string flag;
-        if (hostfs::ReadFile(device + "/removable", flag))
+        if (hostfs::ReadWholeFile(device / "removable", flag))
             return !flag.empty() && flag[0] == '1';
-        device = hostfs::Parent(device);
+        device = device.Parent();
     }
     return false;
 }
 
 std::string UuidOfDevice(const std::string& majorMinor) {
-    DIR* folder = ::opendir("/dev/disk/by-uuid");
+    const THostPath links("/dev/disk/by-uuid");
+    DIR* folder = ::opendir(links.CStr());
     if (!folder)
         return {};
     std::string found;
     while (dirent* entry = ::readdir(folder)) {
         struct stat info;
-        std::string path = std::string("/dev/disk/by-uuid/") + entry->d_name;
-        if (entry->d_name[0] == '.' || ::stat(path.c_str(), &info) != 0)
+        if (entry->d_name[0] == '.' || ::stat((links / entry->d_name).CStr(), &info) != 0)
             continue;
         std::string id =
             std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev));
@@ -222,18 +226,22 @@ std::string UuidOfDevice(const std::string& majorMinor) {
     return found;
 }
 
-bool IsUserVisibleMountPoint(const std::string& mountPoint) {
+// Whether path lies below folder, not being folder itself.
+bool IsBelow(const THostPath& path, const THostPath& folder) {
+    return path.IsInside(folder) && path != folder;
+}
+
+bool IsUserVisibleMountPoint(const THostPath& mountPoint) {
     for (const char* place : {"/media", "/mnt", "/run/media", "/srv", "/net"}) {
-        if (hostfs::IsInside(mountPoint, place) && mountPoint != place)
+        if (IsBelow(mountPoint, THostPath(place)))
             return true;
     }
-    std::string home = HomeFolderHost();
-    return mountPoint == "/tmp" ||
-           (home != "/" && hostfs::IsInside(mountPoint, home) && mountPoint != home);
+    THostPath home = HomeFolderHost();
+    return mountPoint == THostPath("/tmp") || (home != THostPath("/") && IsBelow(mountPoint, home));
 }
 
 int MediumType(const std::string& fileSystem, const std::string& majorMinor,
-               const std::string& mountPoint) {
+               const THostPath& mountPoint) {
     static const char* const kRemote[] = {
         "nfs",   "nfs4",        "cifs", "smb3", "smbfs",     "9p",         "fuse.sshfs",
         "sshfs", "fuse.davfs2", "afs",  "ceph", "glusterfs", "fuse.rclone"};
@@ -245,7 +253,7 @@ int MediumType(const std::string& fileSystem, const std::string& majorMinor,
     if (fileSystem == "tmpfs" || fileSystem == "ramfs")
         return DRIVE_RAMDISK;
     bool mountedByDesktop =
-        hostfs::IsInside(mountPoint, "/media") || hostfs::IsInside(mountPoint, "/run/media");
+        mountPoint.IsInside(THostPath("/media")) || mountPoint.IsInside(THostPath("/run/media"));
     if (IsRemovableBlockDevice(majorMinor) || mountedByDesktop)
         return DRIVE_REMOVABLE;
     return DRIVE_UNKNOWN;
@@ -254,7 +262,7 @@ int MediumType(const std::string& fileSystem, const std::string& majorMinor,
 std::vector<TMountedMedium> ScanMountedMedia() {
     std::vector<TMountedMedium> media;
     std::string table;
-    if (!hostfs::ReadFile("/proc/self/mountinfo", table))
+    if (!hostfs::ReadWholeFile(THostPath("/proc/self/mountinfo"), table))
         return media;
     std::istringstream lines(table);
     std::string line;
@@ -266,8 +274,11 @@ std::vector<TMountedMedium> ScanMountedMedia() {
         auto dash = std::find(parts.begin(), parts.end(), "-");
         if (parts.size() < 5 || dash == parts.end() || dash + 1 == parts.end())
             continue;
+        std::string mountPoint = UnescapeMountField(parts[4]);
+        if (!THostPath::IsHostPathText(mountPoint))
+            continue;
         TMountedMedium medium;
-        medium.MountPoint = UnescapeMountField(parts[4]);
+        medium.MountPoint = THostPath(mountPoint);
         medium.FileSystem = *(dash + 1);
         if (!IsUserVisibleMountPoint(medium.MountPoint))
             continue;
@@ -316,7 +327,7 @@ std::string UnreadableText(int error) {
 // Adds the newly remembered media to the map file. Another process may have changed the
 // file since it was read: then it is left alone (the media are remembered at a later
 // start). A link to the file stays a link: its target is rewritten.
-void RememberNewMedia(const std::string& file, const std::string& fileText, const TDriveMap& before,
+void RememberNewMedia(const THostPath& file, const std::string& fileText, const TDriveMap& before,
                       const TDriveMap& after) {
     std::string text = fileText.empty() ? FormatDriveMapHelp() : fileText;
     if (!text.empty() && text.back() != '\n')
@@ -330,11 +341,11 @@ void RememberNewMedia(const std::string& file, const std::string& fileText, cons
     }
     TFileLock lock(kMapLockName);
     std::string current;
-    bool unchanged = hostfs::ReadFile(file, current, kMapFileLimit)
+    bool unchanged = hostfs::ReadWholeFile(file, current, kMapFileLimit)
                          ? current == fileText
                          : fileText.empty() && GetLastError() == ERROR_FILE_NOT_FOUND;
     if (lock.Locked() && unchanged)
-        hostfs::WriteFileAtomically(hostfs::Canonical(file), text);
+        hostfs::WriteWholeFile(file, text);
 }
 
 void WithoutLettersOf(const std::string& text, TDriveMap& map) {
@@ -351,9 +362,9 @@ void WithoutLettersOf(const std::string& text, TDriveMap& map) {
 
 TLoadedMap LoadDriveMap() {
     auto map = std::make_shared<TDriveMap>(DefaultDriveMap());
-    std::string file = DriveMapFileName();
+    THostPath file = DriveMapFileName();
     std::string text;
-    if (!hostfs::ReadFile(file, text, kMapFileLimit)) {
+    if (!hostfs::ReadWholeFile(file, text, kMapFileLimit)) {
         int error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
             // The file is there but its lines are unknown, so any letter may mean another
@@ -394,12 +405,12 @@ const TDriveEntry* TDriveMap::Find(char letter) const {
     return nullptr;
 }
 
-const TDriveEntry* TDriveMap::FindByHostPath(const std::string& hostPath) const {
+const TDriveEntry* TDriveMap::FindByHostPath(const THostPath& hostPath) const {
     const TDriveEntry* best = nullptr;
     for (const TDriveEntry& entry : Drives) {
-        if (entry.HostFolder.empty() || !hostfs::IsInside(hostPath, entry.HostFolder))
+        if (!hostPath.IsInside(entry.HostFolder))
             continue;
-        if (!best || entry.HostFolder.size() > best->HostFolder.size())
+        if (!best || entry.HostFolder.Text().size() > best->HostFolder.Text().size())
             best = &entry;
     }
     return best;
@@ -489,7 +500,7 @@ std::string FormatDriveMap(const TDriveMap& map) {
         text += ": ";
         text += DriveTypeName(entry.Type);
         text += entry.Uuid.empty() ? " " : " uuid=";
-        text += entry.Uuid.empty() ? QuoteIfNeeded(entry.HostFolder) : entry.Uuid;
+        text += entry.Uuid.empty() ? QuoteIfNeeded(entry.HostFolder.Text()) : entry.Uuid;
         if (entry.Capacity > 0)
             text += " capacity=" + std::to_string(entry.Capacity);
         if (entry.WriteProtected)
@@ -513,7 +524,7 @@ bool AssignMediaLetters(TDriveMap& map, const std::vector<TMountedMedium>& media
                 known = &entry;
         }
         if (known) {
-            if (known->HostFolder.empty()) {
+            if (known->HostFolder.IsEmpty()) {
                 TDriveEntry found = *known;
                 found.HostFolder = medium.MountPoint;
                 map.Set(found);
@@ -531,8 +542,8 @@ bool AssignMediaLetters(TDriveMap& map, const std::vector<TMountedMedium>& media
     return remembered;
 }
 
-std::string DriveMapFileName() {
-    return DataFolderHost() + "/drives.map";
+THostPath DriveMapFileName() {
+    return DataFolderHost() / "drives.map";
 }
 
 std::shared_ptr<const TDriveMap> CurrentDriveMap() {

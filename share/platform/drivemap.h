@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/hostpath.h"
 #include "vlshare_export.h"
 
 // Drive types as the rest of the program knows them.
@@ -23,9 +24,9 @@ enum : int {
 struct VLSHARE_EXPORT TDriveEntry {
     char Letter = 0;  // 'A' ... 'Z'
     int Type = DRIVE_FIXED;
-    std::string HostFolder;  // absolute, without trailing slash; empty: no medium
-    std::string Uuid;        // file-system UUID of a remembered medium, else empty
-    int64_t Capacity = 0;    // capacity of a simulated medium in bytes; 0: the file system's
+    THostPath HostFolder;  // without trailing slash; empty: no medium
+    std::string Uuid;      // file-system UUID of a remembered medium, else empty
+    int64_t Capacity = 0;  // capacity of a simulated medium in bytes; 0: the file system's
     bool WriteProtected = false;
     bool Simulated = false;  // a folder standing in for a medium (tests, demonstrations)
 
@@ -41,7 +42,7 @@ class VLSHARE_EXPORT TDriveMap {
     const TDriveEntry* Find(char letter) const;
     // The entry whose host folder is the longest prefix of hostPath (at a folder
     // boundary), or null.
-    const TDriveEntry* FindByHostPath(const std::string& hostPath) const;
+    const TDriveEntry* FindByHostPath(const THostPath& hostPath) const;
     // Adds or replaces the entry of its letter.
     void Set(const TDriveEntry& entry);
     void Remove(char letter);
@@ -69,7 +70,7 @@ VLSHARE_EXPORT std::string FormatDriveMapHelp();
 
 // A file system the host has mounted, as the default map judges it.
 struct TMountedMedium {
-    std::string MountPoint;
+    THostPath MountPoint;
     std::string FileSystem;
     std::string Uuid;
     int Type = DRIVE_UNKNOWN;  // DRIVE_UNKNOWN: not a medium that gets a letter
@@ -82,7 +83,7 @@ VLSHARE_EXPORT bool AssignMediaLetters(TDriveMap& map, const std::vector<TMounte
 // Why the map file cannot be used: the file, the line at fault (0 when the file as a whole
 // cannot be read: a folder, a pipe or device, no permission, too large) and what is wrong.
 struct TDriveMapProblem {
-    std::string File;
+    THostPath File;
     int Line = 0;
     std::string Text;
 };
@@ -103,7 +104,7 @@ VLSHARE_EXPORT std::optional<TDriveMapProblem> CurrentDriveMapProblem();
 using TDriveMapProblemHandler = void (*)(const TDriveMapProblem& problem);
 VLSHARE_EXPORT void SetDriveMapProblemHandler(TDriveMapProblemHandler handler);
 // Path of the map file.
-VLSHARE_EXPORT std::string DriveMapFileName();
+VLSHARE_EXPORT THostPath DriveMapFileName();
 
 // The word for a drive type in the map file and in listings ("removable", "fixed", ...);
 // "unknown" for a type that has none.

@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/hostfs.h"
-
 namespace {
 
 int64_t NumberFromEnvironment(const char* name, const char** rest = nullptr) {
@@ -67,18 +65,19 @@ void CountBytesWritten(char letter, int64_t count) {
     }
 }
 
-bool IsFolderMadeUnreadable(const std::string& hostFolder) {
+bool IsFolderMadeUnreadable(const THostPath& hostFolder) {
     const char* value = std::getenv("VAULTAIRE_UNREADABLE_FOLDERS");
-    if (!value || !*value)
+    if (!value || !*value || hostFolder.IsEmpty())
         return false;
-    std::string folder = hostfs::Normalise(hostFolder);
+    THostPath folder = hostFolder.Normalised();
     std::string list = value;
     size_t start = 0;
     while (start <= list.size()) {
         size_t end = list.find(':', start);
         if (end == std::string::npos)
             end = list.size();
-        if (end > start && hostfs::Normalise(list.substr(start, end - start)) == folder)
+        std::string listed = list.substr(start, end - start);
+        if (THostPath::IsHostPathText(listed) && THostPath(listed).Normalised() == folder)
             return true;
         start = end + 1;
     }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/hostpath.h"
 #include "vlshare_export.h"
 
 // Switches for reliability checks, read from the environment when first needed:
@@ -29,8 +30,8 @@ VLSHARE_EXPORT void BeforeFileSystemChange();
 VLSHARE_EXPORT int64_t InjectedRoomOnDrive(char letter);
 VLSHARE_EXPORT void CountBytesWritten(char letter, int64_t count);
 
-// Whether a listing of hostFolder (an absolute host path) is to fail.
-VLSHARE_EXPORT bool IsFolderMadeUnreadable(const std::string& hostFolder);
+// Whether a listing of hostFolder is to fail.
+VLSHARE_EXPORT bool IsFolderMadeUnreadable(const THostPath& hostFolder);
 
 // The limit of watched folders VAULTAIRE_WATCH_LIMIT sets, or -1.
 VLSHARE_EXPORT int64_t InjectedWatchLimit();

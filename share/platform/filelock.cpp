@@ -14,8 +14,8 @@
 
 namespace {
 
-std::string LockFolderHost() {
-    std::string folder = DataFolderHost() + "/locks";
+THostPath LockFolderHost() {
+    THostPath folder = DataFolderHost() / "locks";
     hostfs::MakeFolders(folder);
     return folder;
 }
@@ -32,8 +32,8 @@ uint64_t Fnv1a(const std::string& text) {
 }  // namespace
 
 TFileLock::TFileLock(const std::string& name, TWaitMode mode) {
-    std::string file = LockFolderHost() + "/" + name + ".lock";
-    int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    THostPath file = LockFolderHost() / (name + ".lock");
+    int fd = ::open(file.CStr(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         SetLastErrorFromErrno();
         return;
@@ -58,9 +58,9 @@ TFileLock::~TFileLock() {
         ::close(Handle);  // closing the last descriptor releases the lock
 }
 
-std::string TFileLock::NameForFolder(const std::string& hostFolder) {
+std::string TFileLock::NameForFolder(const THostPath& hostFolder) {
     char name[40];
     std::snprintf(name, sizeof name, "backup-%016llx",
-                  static_cast<unsigned long long>(Fnv1a(hostfs::Canonical(hostFolder))));
+                  static_cast<unsigned long long>(Fnv1a(hostfs::Canonical(hostFolder).Text())));
     return name;
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/hostpath.h"
 #include "vlshare_export.h"
 
 // An advisory lock shared by every process of the user that keeps its files in the same
@@ -29,7 +30,7 @@ class VLSHARE_EXPORT TFileLock {
 
     // The name of the lock that stands for a host folder: the same for every spelling of
     // the folder, links resolved ("backup-" and a hash of its real path).
-    static std::string NameForFolder(const std::string& hostFolder);
+    static std::string NameForFolder(const THostPath& hostFolder);
 
   private:
     int Handle = -1;

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -28,87 +27,83 @@ bool Fail() {
     return false;
 }
 
-bool StatHost(const std::string& path, std::string& host, struct stat& info) {
+bool StatHost(const std::string& path, THostPath& host, struct stat& info) {
     if (!HostPathOf(path, host))
         return false;
-    if (::stat(host.c_str(), &info) != 0)
+    if (::stat(host.CStr(), &info) != 0)
         return Fail();
     return true;
 }
 
 // StatHost for a file about to be changed: fails on a write-protected medium.
-bool StatHostForWriting(const std::string& path, std::string& host, struct stat& info) {
+bool StatHostForWriting(const std::string& path, THostPath& host, struct stat& info) {
     if (!HostPathForWriting(path, host))
         return false;
-    if (::stat(host.c_str(), &info) != 0)
+    if (::stat(host.CStr(), &info) != 0)
         return Fail();
     return true;
-}
-
-std::string BaseName(const std::string& host) {
-    return host.substr(host.find_last_of('/') + 1);
 }
 
 // What the archive attribute records of a file: its size, last-write time and path. A file
 // renamed or moved (also over another) has been "written" under its new name: its copies
 // there do not hold it yet.
-std::string ArchiveStamp(const std::string& host, const struct stat& info) {
+std::string ArchiveStamp(const THostPath& host, const struct stat& info) {
     return std::to_string(info.st_size) + " " + std::to_string(info.st_mtim.tv_sec) + "." +
-           std::to_string(info.st_mtim.tv_nsec) + " " + hostfs::Normalise(host);
+           std::to_string(info.st_mtim.tv_nsec) + " " + host.Normalised().Text();
 }
 
-bool ArchiveIsSet(const std::string& host, const struct stat& info) {
+bool ArchiveIsSet(const THostPath& host, const struct stat& info) {
     std::string expected = ArchiveStamp(host, info);
     std::string recorded(expected.size() + 1, '\0');  // one more: a longer record differs
-    ssize_t n = ::getxattr(host.c_str(), kArchiveAttribute, recorded.data(), recorded.size());
+    ssize_t n = ::getxattr(host.CStr(), kArchiveAttribute, recorded.data(), recorded.size());
     return n <= 0 || recorded.compare(0, static_cast<size_t>(n), expected) != 0 ||
            static_cast<size_t>(n) != expected.size();
 }
 
 // User attributes need write access to the file; a read-only file gets it for a moment.
-bool WithWriteAccess(const std::string& host, const struct stat& info,
-                     int (*change)(const std::string&, const struct stat&)) {
+bool WithWriteAccess(const THostPath& host, const struct stat& info,
+                     int (*change)(const THostPath&, const struct stat&)) {
     if (change(host, info) == 0)
         return true;
     if (errno != EACCES || (info.st_mode & S_IWUSR))
         return Fail();
-    if (::chmod(host.c_str(), info.st_mode | S_IWUSR) != 0)
+    if (::chmod(host.CStr(), info.st_mode | S_IWUSR) != 0)
         return Fail();
     int result = change(host, info);
     int saved = errno;
-    ::chmod(host.c_str(), info.st_mode & 07777);
+    ::chmod(host.CStr(), info.st_mode & 07777);
     errno = saved;
     return result == 0 || Fail();
 }
 
-int RecordArchiveStamp(const std::string& host, const struct stat& info) {
+int RecordArchiveStamp(const THostPath& host, const struct stat& info) {
     std::string stamp = ArchiveStamp(host, info);
-    return ::setxattr(host.c_str(), kArchiveAttribute, stamp.data(), stamp.size(), 0);
+    return ::setxattr(host.CStr(), kArchiveAttribute, stamp.data(), stamp.size(), 0);
 }
 
-int ForgetArchiveStamp(const std::string& host, const struct stat&) {
-    int result = ::removexattr(host.c_str(), kArchiveAttribute);
+int ForgetArchiveStamp(const THostPath& host, const struct stat&) {
+    int result = ::removexattr(host.CStr(), kArchiveAttribute);
     return result != 0 && (errno == ENODATA || errno == ENOTSUP) ? 0 : result;
 }
 
 // A drive's root folder is the medium itself: it cannot be removed like a folder on it.
-bool IsDriveRoot(const std::string& host) {
+bool IsDriveRoot(const THostPath& host) {
     auto map = CurrentDriveMap();
-    const TDriveEntry* drive = map->FindByHostPath(hostfs::Normalise(host));
-    return drive && drive->HostFolder == hostfs::Normalise(host);
+    const TDriveEntry* drive = map->FindByHostPath(host.Normalised());
+    return drive && drive->HostFolder == host.Normalised();
 }
 
 int32_t DosTimeOf(const struct stat& info) {
     return DateTimeToFileDate(UnixToLocalDateTime(info.st_mtim.tv_sec));
 }
 
-int AttributesOf(const std::string& host, const struct stat& info) {
+int AttributesOf(const THostPath& host, const struct stat& info) {
     int attr = 0;
     if (S_ISDIR(info.st_mode))
         attr |= faDirectory;
     if ((info.st_mode & 0222) == 0)
         attr |= faReadOnly;
-    std::string name = BaseName(host);
+    std::string name = host.Name();
     if (!name.empty() && name[0] == '.')
         attr |= faHidden;
     if (S_ISREG(info.st_mode) && ArchiveIsSet(host, info))
@@ -119,21 +114,21 @@ int AttributesOf(const std::string& host, const struct stat& info) {
 }  // namespace
 
 bool FileExists(const std::string& path) {
-    std::string host;
+    THostPath host;
     struct stat info;
     return StatHost(path, host, info) && S_ISREG(info.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
-    std::string host;
+    THostPath host;
     struct stat info;
     return StatHost(path, host, info) && S_ISDIR(info.st_mode);
 }
 
 TEntryKind EntryKindOf(const std::string& path) {
-    std::string host;
+    THostPath host;
     struct stat info;
-    if (!HostPathOf(path, host) || ::lstat(host.c_str(), &info) != 0)
+    if (!HostPathOf(path, host) || ::lstat(host.CStr(), &info) != 0)
         return ekNone;
     if (S_ISLNK(info.st_mode))
         return ekLink;
@@ -143,47 +138,47 @@ TEntryKind EntryKindOf(const std::string& path) {
 }
 
 bool CreateDir(const std::string& path) {
-    std::string host;
+    THostPath host;
     if (!HostPathForWriting(path, host))
         return false;
-    return ::mkdir(host.c_str(), 0777) == 0 || Fail();
+    return ::mkdir(host.CStr(), 0777) == 0 || Fail();
 }
 
 bool ForceDirectories(const std::string& path) {
     if (DirectoryExists(path))
         return true;
-    std::string host;
+    THostPath host;
     return HostPathForWriting(path, host) && hostfs::MakeFolders(host);
 }
 
 bool RemoveDir(const std::string& path) {
-    std::string host;
+    THostPath host;
     if (!HostPathForWriting(path, host))
         return false;
     if (IsDriveRoot(host)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    return ::rmdir(host.c_str()) == 0 || Fail();
+    return ::rmdir(host.CStr()) == 0 || Fail();
 }
 
 bool DeleteFile(const std::string& path) {
-    std::string host;
+    THostPath host;
     if (!HostPathForWriting(path, host))
         return false;
     struct stat info;
-    if (::lstat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (::lstat(host.CStr(), &info) == 0 && S_ISDIR(info.st_mode)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    return ::unlink(host.c_str()) == 0 || Fail();
+    return ::unlink(host.CStr()) == 0 || Fail();
 }
 
 bool RenameFile(const std::string& oldPath, const std::string& newPath) {
-    std::string from, to;
+    THostPath from, to;
     if (!HostPathForWriting(oldPath, from) || !HostPathForWriting(newPath, to))
         return false;
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    if (::renameat2(AT_FDCWD, from.CStr(), AT_FDCWD, to.CStr(), RENAME_NOREPLACE) == 0) {
         return true;
     }
     if (errno != EINVAL && errno != ENOSYS)
@@ -193,27 +188,14 @@ bool RenameFile(const std::string& oldPath, const std::string& newPath) {
         SetLastError(ERROR_ALREADY_EXISTS);
         return false;
     }
-    return ::rename(from.c_str(), to.c_str()) == 0 || Fail();
+    return ::rename(from.CStr(), to.CStr()) == 0 || Fail();
 }
 
 bool ReplaceFile(const std::string& oldPath, const std::string& newPath) {
-    std::string from, to;
+    THostPath from, to;
     if (!HostPathForWriting(oldPath, from) || !HostPathForWriting(newPath, to))
         return false;
-    return ::rename(from.c_str(), to.c_str()) == 0 || Fail();
-}
-
-std::string FollowFileLink(const std::string& path) {
-    std::string host;
-    struct stat link;
-    if (!HostPathOf(path, host) || ::lstat(host.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
-        return path;
-    char* resolved = ::realpath(host.c_str(), nullptr);
-    if (!resolved)
-        return path;
-    std::string target = resolved;
-    std::free(resolved);
-    return target;
+    return ::rename(from.CStr(), to.CStr()) == 0 || Fail();
 }
 
 namespace {
@@ -223,7 +205,7 @@ namespace {
 mode_t ReadNewFileMode() {
     std::string status;
     mode_t mask = 022;
-    if (hostfs::ReadFile("/proc/self/status", status)) {
+    if (hostfs::ReadWholeFile(THostPath("/proc/self/status"), status)) {
         size_t at = status.find("\nUmask:");
         if (at != std::string::npos)
             mask = static_cast<mode_t>(std::strtoul(status.c_str() + at + 7, nullptr, 8));
@@ -239,30 +221,30 @@ mode_t NewFileMode() {
 }  // namespace
 
 bool CopyFileMode(const std::string& model, const std::string& path) {
-    std::string modelHost, host;
+    THostPath modelHost, host;
     if (!HostPathForWriting(path, host))
         return false;
     struct stat info;
-    bool modelExists = HostPathOf(model, modelHost) && ::lstat(modelHost.c_str(), &info) == 0 &&
+    bool modelExists = HostPathOf(model, modelHost) && ::lstat(modelHost.CStr(), &info) == 0 &&
                        !S_ISLNK(info.st_mode);
     mode_t mode = modelExists ? (info.st_mode & 07777) : NewFileMode();
-    return ::chmod(host.c_str(), mode) == 0 || Fail();
+    return ::chmod(host.CStr(), mode) == 0 || Fail();
 }
 
 int64_t GetFileSize(const std::string& path) {
-    std::string host;
+    THostPath host;
     struct stat info;
     return StatHost(path, host, info) ? static_cast<int64_t>(info.st_size) : -1;
 }
 
 int32_t FileAge(const std::string& path) {
-    std::string host;
+    THostPath host;
     struct stat info;
     return StatHost(path, host, info) ? DosTimeOf(info) : -1;
 }
 
 bool FileSetDate(const std::string& path, int32_t fileDate) {
-    std::string host;
+    THostPath host;
     if (!HostPathForWriting(path, host))
         return false;
     timespec times[2];
@@ -270,11 +252,11 @@ bool FileSetDate(const std::string& path, int32_t fileDate) {
     times[0].tv_nsec = UTIME_OMIT;
     times[1].tv_sec = static_cast<time_t>(LocalDateTimeToUnix(FileDateToDateTime(fileDate)));
     times[1].tv_nsec = 0;
-    return ::utimensat(AT_FDCWD, host.c_str(), times, 0) == 0 || Fail();
+    return ::utimensat(AT_FDCWD, host.CStr(), times, 0) == 0 || Fail();
 }
 
 bool GetFileStamp(const std::string& path, TFileStamp& stamp) {
-    std::string host;
+    THostPath host;
     struct stat info;
     if (!StatHost(path, host, info))
         return false;
@@ -285,19 +267,19 @@ bool GetFileStamp(const std::string& path, TFileStamp& stamp) {
 }
 
 int GetFileAttributes(const std::string& path) {
-    std::string host;
+    THostPath host;
     struct stat info;
     return StatHost(path, host, info) ? AttributesOf(host, info) : -1;
 }
 
 bool SetFileAttributes(const std::string& path, int attributes) {
-    std::string host;
+    THostPath host;
     struct stat info;
     if (!StatHostForWriting(path, host, info))
         return false;
     mode_t mode = info.st_mode & 07777;
     mode_t wanted = (attributes & faReadOnly) ? (mode & ~0222) : (mode | S_IWUSR);
-    if ((mode & 0222) == 0 && !(attributes & faReadOnly) && ::chmod(host.c_str(), wanted) != 0) {
+    if ((mode & 0222) == 0 && !(attributes & faReadOnly) && ::chmod(host.CStr(), wanted) != 0) {
         return Fail();
     }
     if (S_ISREG(info.st_mode) &&
@@ -306,86 +288,41 @@ bool SetFileAttributes(const std::string& path, int attributes) {
         if (!WithWriteAccess(host, info, change))
             return false;
     }
-    if ((attributes & faReadOnly) && (mode & 0222) != 0 && ::chmod(host.c_str(), wanted) != 0) {
+    if ((attributes & faReadOnly) && (mode & 0222) != 0 && ::chmod(host.CStr(), wanted) != 0) {
         return Fail();
     }
     return true;
 }
 
 bool ReadFileText(const std::string& path, std::string& content, int64_t maxBytes) {
-    std::string host;
-    return HostPathOf(path, host) && hostfs::ReadFile(host, content, maxBytes);
+    THostPath host;
+    return HostPathOf(path, host) && hostfs::ReadWholeFile(host, content, maxBytes);
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
-    std::string host;
-    return HostPathForWriting(path, host) && hostfs::WriteFileAtomically(host, content);
+    THostPath host;
+    return HostPathForWriting(path, host) && hostfs::WriteWholeFile(host, content);
 }
 
 bool CreateUniqueFile(const std::string& folder, const std::string& prefix, std::string& name) {
     name.clear();
-    std::string hostFolder;
-    if (!HostPathForWriting(folder, hostFolder))
+    THostPath hostFolder, host;
+    int fd = -1;
+    if (!HostPathForWriting(folder, hostFolder) ||
+        !hostfs::CreateWorkFile(hostFolder, prefix, host, fd))
         return false;
-    std::string host = (hostFolder == "/" ? "" : hostFolder) + "/" + prefix +
-                       std::to_string(::getpid()) + "-XXXXXX";
-    int fd = ::mkostemp(host.data(), O_CLOEXEC);
-    if (fd < 0)
-        return Fail();
     ::close(fd);
     std::string separator(1, SeparatorOf(folder));
     bool endsWithSeparator = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
-    name = folder + (endsWithSeparator ? "" : separator) + BaseName(host);
+    name = folder + (endsWithSeparator ? "" : separator) + host.Name();
     return true;
 }
 
-namespace {
-
-// The process a work file's name says made it ("VLD4711-a8Zk2p" with prefix "VLD": 4711),
-// or 0 when the name is not of that form.
-pid_t WorkFileOwner(const std::string& name, const std::string& prefix) {
-    if (name.compare(0, prefix.size(), prefix) != 0)
-        return 0;
-    size_t dash = name.find('-', prefix.size());
-    if (dash == std::string::npos || dash == prefix.size() || dash - prefix.size() > 9 ||
-        name.size() != dash + 7)
-        return 0;
-    pid_t pid = 0;
-    for (size_t i = prefix.size(); i < dash; ++i) {
-        if (name[i] < '0' || name[i] > '9')
-            return 0;
-        pid = pid * 10 + (name[i] - '0');
-    }
-    return pid;
-}
-
-bool ProcessRuns(pid_t pid) {
-    return ::kill(pid, 0) == 0 || errno == EPERM;
-}
-
-}  // namespace
-
 int RemoveStaleWorkFiles(const std::string& folder, const std::string& prefix) {
-    std::string hostFolder;
+    THostPath hostFolder;
     if (!HostPathForWriting(folder, hostFolder))
         return 0;
-    DIR* listing = ::opendir(hostFolder.c_str());
-    if (!listing)
-        return 0;
-    int removed = 0;
-    while (dirent* entry = ::readdir(listing)) {
-        std::string name = entry->d_name;
-        pid_t owner = WorkFileOwner(name, prefix);
-        if (owner <= 0 || owner == ::getpid() || ProcessRuns(owner))
-            continue;
-        struct stat info;
-        std::string host = (hostFolder == "/" ? "" : hostFolder) + "/" + name;
-        if (::lstat(host.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-            ::unlink(host.c_str()) == 0)
-            ++removed;
-    }
-    ::closedir(listing);
-    return removed;
+    return hostfs::RemoveStaleWorkFiles(hostFolder, prefix);
 }
 
 // ---- Folder search ----
@@ -428,7 +365,7 @@ TFileSearch::TFileSearch(const std::string& pattern, int attrMask) : AttrMask(at
         SetLastError(ERROR_ACCESS_DENIED);
         return;
     }
-    Handle = ::opendir(HostFolder.c_str());
+    Handle = ::opendir(HostFolder.CStr());
     if (!Handle) {
         // A folder that is not there is a missing path, not a missing file.
         NoteError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
@@ -464,9 +401,9 @@ void TFileSearch::Next() {
         std::string name = entry->d_name;
         if (name == "." || name == ".." || !MatchesWildcard(name, NamePattern))
             continue;
-        std::string host = (HostFolder == "/" ? "" : HostFolder) + "/" + name;
+        THostPath host = HostFolder / name;
         struct stat link, info;
-        if (::lstat(host.c_str(), &link) != 0) {
+        if (::lstat(host.CStr(), &link) != 0) {
             // An entry that went away meanwhile is no fault; one that cannot be looked at
             // (a folder readable without search permission) is.
             if (errno != ENOENT)
@@ -475,7 +412,7 @@ void TFileSearch::Next() {
         }
         if (S_ISLNK(link.st_mode)) {
             // A link is listed only when it leads to a regular file.
-            if (::stat(host.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+            if (::stat(host.CStr(), &info) != 0 || !S_ISREG(info.st_mode))
                 continue;
         } else {
             info = link;

@@ -3,10 +3,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/hostpath.h"
 #include "vlshare_export.h"
 
-// Files and folders by drive-form or host path (paths.h). Functions that can fail say so
-// by their result and leave the reason in the last system error (syserror.h).
+// Files and folders by path in the program's form (paths.h): drive form, or a host path
+// for the program's own folders. A path of neither form (a relative name) fails with
+// ERROR_PATH_NOT_FOUND; nothing is guessed. Functions that can fail say so by their result
+// and leave the reason in the last system error (syserror.h).
 
 // File attributes as the program knows them. Read-only stands for the missing write bits,
 // hidden for a name that begins with a dot. The archive attribute is set while a file's
@@ -42,9 +45,6 @@ VLSHARE_EXPORT bool RenameFile(const std::string& oldPath, const std::string& ne
 // Renames a file over newPath, replacing it in one step.
 VLSHARE_EXPORT bool ReplaceFile(const std::string& oldPath, const std::string& newPath);
 
-// The file path stands for once symbolic links are followed to the end, as a host path;
-// path itself when it is no link or its link leads nowhere.
-VLSHARE_EXPORT std::string FollowFileLink(const std::string& path);
 // Gives the file path the permission bits of the file model; when model does not exist
 // or is a symbolic link (whose file is another's), those a newly created file gets (read
 // and write as far as the creation mask allows).
@@ -75,8 +75,10 @@ VLSHARE_EXPORT bool SetFileAttributes(const std::string& path, int attributes);
 // file with ERROR_FILE_TOO_LARGE, a link to nothing with ERROR_CANT_RESOLVE_FILENAME and a
 // missing file with ERROR_FILE_NOT_FOUND. The default limit is far above what the
 // program's files hold in use (the log keeps at most 32,000 lines, the profiles file a
-// few kilobytes a profile). WriteFileAtomically writes to a temporary file beside path,
-// flushes it to disk and renames it over path: a failure leaves the old file as it was.
+// few kilobytes a profile). WriteFileAtomically writes to a work file beside path, flushes
+// it to disk and renames it over path: a failure leaves the old file as it was. When path
+// is a symbolic link to a regular file, the file it leads to is written and the link
+// stays. A work file left by a killed process is removed at the next write of the file.
 constexpr int64_t kProgramFileLimit = int64_t{64} << 20;
 VLSHARE_EXPORT bool ReadFileText(const std::string& path, std::string& content,
                                  int64_t maxBytes = kProgramFileLimit);
@@ -132,7 +134,7 @@ class VLSHARE_EXPORT TFileSearch {
 
   private:
     std::string Folder;  // as given, with its trailing separator
-    std::string HostFolder;
+    THostPath HostFolder;
     std::string NamePattern;
     int AttrMask;
     void* Handle = nullptr;  // the open folder listing

@@ -68,13 +68,13 @@ std::string NotAFileReason(const struct stat& info) {
 }  // namespace
 
 TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FileName(fileName) {
-    std::string host;
+    THostPath host;
     bool writing = OpensForWriting(mode);
     bool mapped = writing ? HostPathForWriting(fileName, host) : HostPathOf(fileName, host);
     if (mapped) {
         // Without O_NONBLOCK, a named pipe put where a file was would block the open until
         // another process opened its other end.
-        Handle = ::open(host.c_str(), OpenFlags(mode) | O_CLOEXEC | O_NONBLOCK, 0666);
+        Handle = ::open(host.CStr(), OpenFlags(mode) | O_CLOEXEC | O_NONBLOCK, 0666);
         if (Handle < 0)
             SetLastErrorFromErrno();
     }
@@ -98,7 +98,7 @@ TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FileName(
     } else if (mapped) {
         // Opening for writing fails by itself on a folder, or on a pipe without a reader.
         struct stat info;
-        if (::stat(host.c_str(), &info) == 0)
+        if (::stat(host.CStr(), &info) == 0)
             reason = NotAFileReason(info);
         if (!reason.empty())
             SetLastError(ERROR_ACCESS_DENIED);

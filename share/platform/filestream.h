@@ -12,8 +12,8 @@ enum : unsigned {
     fmCreate = 0xFF00,  // create, or truncate an existing file; open for reading and writing
 };
 
-// A stream over an open file, named by a drive-form or host path. Opening failures raise
-// EFOpenError (EFCreateError for fmCreate), read and write failures EReadError and
+// A stream over an open file, named by a path in the program's form (paths.h). Opening failures
+// raise EFOpenError (EFCreateError for fmCreate), read and write failures EReadError and
 // EWriteError; each leaves the system error in the last error as well. Opening for writing
 // fails on a write-protected medium (19); on a drive with a capacity in the drive map, a
 // write that would let the medium's files outgrow it writes what fits and fails with 112.

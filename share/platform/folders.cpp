@@ -8,62 +8,64 @@
 
 namespace {
 
-std::string FromEnvironment(const char* name) {
+// An environment variable that names an absolute host path, normalised; empty otherwise.
+THostPath FromEnvironment(const char* name) {
     const char* value = std::getenv(name);
-    return value && value[0] == '/' ? hostfs::Normalise(value) : std::string();
+    return value && value[0] == '/' ? THostPath(value).Normalised() : THostPath();
+}
+
+THostPath XdgDataHome() {
+    THostPath data = FromEnvironment("XDG_DATA_HOME");
+    return data.IsEmpty() ? HomeFolderHost() / ".local/share" : data;
 }
 
 }  // namespace
 
-std::string ExeFileHost() {
+THostPath ExeFileHost() {
     char buffer[4096];
     ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+    return n > 0 && buffer[0] == '/' ? THostPath(std::string(buffer, static_cast<size_t>(n)))
+                                     : THostPath();
 }
 
-std::string ExeFolderHost() {
-    return hostfs::Parent(ExeFileHost());
+THostPath ExeFolderHost() {
+    return ExeFileHost().Parent();
 }
 
-std::string HomeFolderHost() {
-    std::string home = FromEnvironment("HOME");
-    return home.empty() ? "/" : home;
+THostPath HomeFolderHost() {
+    THostPath home = FromEnvironment("HOME");
+    return home.IsEmpty() ? THostPath("/") : home;
 }
 
-std::string DataFolderHost() {
-    std::string folder = FromEnvironment("VAULTAIRE_HOME");
-    if (folder.empty() && ::access(ExeFolderHost().c_str(), W_OK) == 0)
+THostPath DataFolderHost() {
+    THostPath folder = FromEnvironment("VAULTAIRE_HOME");
+    if (folder.IsEmpty() && !ExeFolderHost().IsEmpty() &&
+        ::access(ExeFolderHost().CStr(), W_OK) == 0)
         folder = ExeFolderHost();
-    if (folder.empty()) {
-        std::string data = FromEnvironment("XDG_DATA_HOME");
-        if (data.empty())
-            data = HomeFolderHost() + "/.local/share";
-        folder = data + "/Vaultaire 2000";
-    }
+    if (folder.IsEmpty())
+        folder = XdgDataHome() / "Vaultaire 2000";
     hostfs::MakeFolders(folder);
     return folder;
 }
 
-std::string TempFolderHost() {
-    std::string folder = FromEnvironment("TMPDIR");
-    return !folder.empty() && hostfs::IsDirectory(folder) ? folder : "/tmp";
+THostPath TempFolderHost() {
+    THostPath folder = FromEnvironment("TMPDIR");
+    return !folder.IsEmpty() && hostfs::IsDirectory(folder) ? folder : THostPath("/tmp");
 }
 
-std::string AutostartFolderHost() {
-    std::string config = FromEnvironment("XDG_CONFIG_HOME");
-    if (config.empty())
-        config = HomeFolderHost() + "/.config";
-    return config + "/autostart";
+THostPath AutostartFolderHost() {
+    THostPath config = FromEnvironment("XDG_CONFIG_HOME");
+    if (config.IsEmpty())
+        config = HomeFolderHost() / ".config";
+    return config / "autostart";
 }
 
-std::string SpecialFolderHost(int folder) {
+THostPath SpecialFolderHost(int folder) {
     switch (folder) {
         case 0:
-            return HomeFolderHost() + "/Desktop";
-        case 2: {
-            std::string data = FromEnvironment("XDG_DATA_HOME");
-            return (data.empty() ? HomeFolderHost() + "/.local/share" : data) + "/applications";
-        }
+            return HomeFolderHost() / "Desktop";
+        case 2:
+            return XdgDataHome() / "applications";
         case 7:
             return AutostartFolderHost();
         default:
@@ -71,10 +73,10 @@ std::string SpecialFolderHost(int folder) {
     }
 }
 
-std::string AbsoluteHostPath(const std::string& path) {
+THostPath AbsoluteHostPath(const std::string& path) {
     if (!path.empty() && path[0] == '/')
-        return hostfs::Normalise(path);
+        return THostPath(path).Normalised();
     char buffer[4096];
     std::string current = ::getcwd(buffer, sizeof buffer) ? buffer : "/";
-    return hostfs::Normalise(current + "/" + path);
+    return THostPath(current + "/" + path).Normalised();
 }

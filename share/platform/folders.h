@@ -2,23 +2,25 @@
 
 #include <string>
 
+#include "platform/hostpath.h"
 #include "vlshare_export.h"
 
 // Host folders (absolute, without trailing slash) where the program and its files live.
-VLSHARE_EXPORT std::string ExeFileHost();
-VLSHARE_EXPORT std::string ExeFolderHost();
-VLSHARE_EXPORT std::string HomeFolderHost();
+// ExeFileHost and ExeFolderHost are empty when the system cannot say where the program is.
+VLSHARE_EXPORT THostPath ExeFileHost();
+VLSHARE_EXPORT THostPath ExeFolderHost();
+VLSHARE_EXPORT THostPath HomeFolderHost();
 // The folder for the profiles file, the log, the settings and the drive map:
 // $VAULTAIRE_HOME when set, else the program's folder when it is writable, else
 // $XDG_DATA_HOME/Vaultaire 2000. Created when missing.
-VLSHARE_EXPORT std::string DataFolderHost();
+VLSHARE_EXPORT THostPath DataFolderHost();
 // $TMPDIR when set and a folder, else /tmp.
-VLSHARE_EXPORT std::string TempFolderHost();
+VLSHARE_EXPORT THostPath TempFolderHost();
 // $XDG_CONFIG_HOME/autostart, or ~/.config/autostart.
-VLSHARE_EXPORT std::string AutostartFolderHost();
+VLSHARE_EXPORT THostPath AutostartFolderHost();
 // The host folder of a special folder number (0 desktop, 2 programs menu, 7 startup), or
 // empty for a number without one.
-VLSHARE_EXPORT std::string SpecialFolderHost(int folder);
-// path made absolute against the current folder and normalised (no ".", "..", doubled
-// slashes); an absolute path is only normalised.
-VLSHARE_EXPORT std::string AbsoluteHostPath(const std::string& path);
+VLSHARE_EXPORT THostPath SpecialFolderHost(int folder);
+// A path given by the user in host form, made absolute against the current folder and
+// normalised (no ".", "..", doubled slashes); an absolute path is only normalised.
+VLSHARE_EXPORT THostPath AbsoluteHostPath(const std::string& path);

@@ -1,31 +1,38 @@
 #include "platform/hostfs.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <vector>
 
 #include "platform/syserror.h"
 
 namespace hostfs {
 
-bool Exists(const std::string& path) {
+bool Exists(const THostPath& path) {
     struct stat info;
-    return ::stat(path.c_str(), &info) == 0;
+    return ::stat(path.CStr(), &info) == 0;
 }
 
-bool IsDirectory(const std::string& path) {
+bool IsDirectory(const THostPath& path) {
     struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return ::stat(path.CStr(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 namespace {
 
 bool Refuse(int error) {
     SetLastError(error);
+    return false;
+}
+
+bool FailFromErrno() {
+    SetLastErrorFromErrno();
     return false;
 }
 
@@ -39,14 +46,13 @@ int NotReadableAsFile(const struct stat& info) {
 }
 
 // Fails as stat failed on path; a link whose target is missing is told from a missing file.
-bool RefuseMissing(const std::string& path) {
+bool RefuseMissing(const THostPath& path) {
     int error = errno;
     struct stat link;
-    if (error == ENOENT && ::lstat(path.c_str(), &link) == 0)
+    if (error == ENOENT && ::lstat(path.CStr(), &link) == 0)
         return Refuse(ERROR_CANT_RESOLVE_FILENAME);
     errno = error;
-    SetLastErrorFromErrno();
-    return false;
+    return FailFromErrno();
 }
 
 class TDescriptor {
@@ -63,21 +69,19 @@ class TDescriptor {
 
 }  // namespace
 
-bool ReadFile(const std::string& path, std::string& content, int64_t maxBytes) {
+bool ReadWholeFile(const THostPath& path, std::string& content, int64_t maxBytes) {
     content.clear();
     // The kind is checked before the open, so that no device is ever opened, and again on
     // what was opened, in case path changed meanwhile. Opening without blocking keeps a
     // pipe from holding the open until a writer comes.
     struct stat info;
-    if (::stat(path.c_str(), &info) != 0)
+    if (::stat(path.CStr(), &info) != 0)
         return RefuseMissing(path);
     if (int error = NotReadableAsFile(info))
         return Refuse(error);
-    TDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (file.Fd < 0 || ::fstat(file.Fd, &info) != 0) {
-        SetLastErrorFromErrno();
-        return false;
-    }
+    TDescriptor file(::open(path.CStr(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.Fd < 0 || ::fstat(file.Fd, &info) != 0)
+        return FailFromErrno();
     if (int error = NotReadableAsFile(info))
         return Refuse(error);
     if (info.st_size > maxBytes)
@@ -85,10 +89,8 @@ bool ReadFile(const std::string& path, std::string& content, int64_t maxBytes) {
     // A regular file it is: its reads may wait for the disk (or a network file system) as
     // usual.
     int flags = ::fcntl(file.Fd, F_GETFL);
-    if (flags < 0 || ::fcntl(file.Fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        SetLastErrorFromErrno();
-        return false;
-    }
+    if (flags < 0 || ::fcntl(file.Fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return FailFromErrno();
     content.reserve(static_cast<size_t>(info.st_size));
     char buffer[65536];
     for (;;) {
@@ -96,9 +98,8 @@ bool ReadFile(const std::string& path, std::string& content, int64_t maxBytes) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            SetLastErrorFromErrno();
             content.clear();
-            return false;
+            return FailFromErrno();
         }
         if (n == 0)
             return true;
@@ -113,6 +114,9 @@ bool ReadFile(const std::string& path, std::string& content, int64_t maxBytes) {
 
 namespace {
 
+// The permission bits of a file written where none was.
+constexpr mode_t kNewWholeFileMode = 0644;
+
 bool WriteAll(int fd, const std::string& content) {
     size_t done = 0;
     while (done < content.size()) {
@@ -126,103 +130,149 @@ bool WriteAll(int fd, const std::string& content) {
     return true;
 }
 
-void SyncFolder(const std::string& folder) {
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+void SyncFolder(const THostPath& folder) {
+    int fd = ::open(folder.CStr(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
 }
 
+// The file that writing path should replace: the regular file a symbolic link at path
+// leads to, so that the link stays; path itself when it is no link, or a link to anything
+// else (a link to a folder, a device or nothing is replaced, as a file would be).
+THostPath FileToReplace(const THostPath& path) {
+    struct stat link;
+    if (::lstat(path.CStr(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return path;
+    char* resolved = ::realpath(path.CStr(), nullptr);
+    if (!resolved)
+        return path;
+    THostPath target(resolved);
+    std::free(resolved);
+    struct stat info;
+    return ::stat(target.CStr(), &info) == 0 && S_ISREG(info.st_mode) ? target : path;
+}
+
+// The permission bits the new content of file gets: those of the regular file it
+// replaces; never those of a device or of whatever else is in its place.
+mode_t ModeFor(const THostPath& file) {
+    struct stat old;
+    bool regular = ::lstat(file.CStr(), &old) == 0 && S_ISREG(old.st_mode);
+    return regular ? (old.st_mode & 07777) : kNewWholeFileMode;
+}
+
+// The prefix of the work files that WriteWholeFile makes for file.
+std::string WorkFilePrefix(const THostPath& file) {
+    return file.Name() + ".tmp";
+}
+
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, const std::string& content) {
-    std::string work = path + ".XXXXXX";
-    int fd = ::mkostemp(work.data(), O_CLOEXEC);
-    if (fd < 0) {
-        SetLastErrorFromErrno();
+bool WriteWholeFile(const THostPath& path, const std::string& content) {
+    const THostPath file = FileToReplace(path);
+    const THostPath folder = file.Parent();
+    RemoveStaleWorkFiles(folder, WorkFilePrefix(file));
+    THostPath work;
+    int fd = -1;
+    if (!CreateWorkFile(folder, WorkFilePrefix(file), work, fd))
         return false;
-    }
-    struct stat old;
-    mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
+    bool ok = ::fchmod(fd, ModeFor(file)) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
     if (!ok)
         SetLastErrorFromErrno();
-    if (::close(fd) != 0 && ok) {
-        SetLastErrorFromErrno();
-        ok = false;
-    }
-    if (ok && ::rename(work.c_str(), path.c_str()) != 0) {
-        SetLastErrorFromErrno();
-        ok = false;
-    }
+    if (::close(fd) != 0 && ok)
+        ok = FailFromErrno();
+    if (ok && ::rename(work.CStr(), file.CStr()) != 0)
+        ok = FailFromErrno();
     if (!ok) {
-        ::unlink(work.c_str());
+        ::unlink(work.CStr());
         return false;
     }
-    SyncFolder(Parent(path));
+    SyncFolder(folder);
     return true;
 }
 
-bool MakeFolders(const std::string& path) {
+bool MakeFolders(const THostPath& path) {
     if (IsDirectory(path))
         return true;
-    std::string parent = Parent(path);
+    THostPath parent = path.Parent();
     if (parent != path && !MakeFolders(parent))
         return false;
-    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
-        SetLastErrorFromErrno();
-        return false;
-    }
+    if (::mkdir(path.CStr(), 0777) != 0 && errno != EEXIST)
+        return FailFromErrno();
     return true;
 }
 
-std::string Parent(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string Normalise(const std::string& path) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('/', start);
-        if (end == std::string::npos)
-            end = path.size();
-        std::string part = path.substr(start, end - start);
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        start = end + 1;
-    }
-    std::string result;
-    for (const std::string& part : parts)
-        result += "/" + part;
-    return result.empty() ? "/" : result;
-}
-
-std::string Canonical(const std::string& path) {
+THostPath Canonical(const THostPath& path) {
     char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved))
-        return resolved;
+    if (::realpath(path.CStr(), resolved))
+        return THostPath(resolved);
     // Resolve the part that exists and keep the rest as it stands.
-    std::string parent = Parent(path);
-    if (parent == path || parent == ".")
+    THostPath parent = path.Parent();
+    if (parent == path)
         return path;
-    std::string base = Canonical(parent);
-    return (base == "/" ? "" : base) + path.substr(path.find_last_of('/'));
+    THostPath base = Canonical(parent);
+    return THostPath((base.Text() == "/" ? "" : base.Text()) +
+                     path.Text().substr(path.Text().find_last_of('/')));
 }
 
-bool IsInside(const std::string& path, const std::string& folder) {
-    if (folder == "/")
-        return !path.empty() && path[0] == '/';
-    return path.compare(0, folder.size(), folder) == 0 &&
-           (path.size() == folder.size() || path[folder.size()] == '/');
+namespace {
+
+// How many characters mkostemp puts in place of "XXXXXX".
+constexpr size_t kUniqueLength = 6;
+// The most digits a process id has.
+constexpr size_t kMaxPidDigits = 9;
+
+// The process a work file's name says made it ("VLD4711-a8Zk2p" with prefix "VLD": 4711),
+// or 0 when the name is not of that form.
+pid_t WorkFileOwner(const std::string& name, const std::string& prefix) {
+    if (name.compare(0, prefix.size(), prefix) != 0)
+        return 0;
+    size_t dash = name.find('-', prefix.size());
+    if (dash == std::string::npos || dash == prefix.size() ||
+        dash - prefix.size() > kMaxPidDigits || name.size() != dash + 1 + kUniqueLength)
+        return 0;
+    pid_t pid = 0;
+    for (size_t i = prefix.size(); i < dash; ++i) {
+        if (name[i] < '0' || name[i] > '9')
+            return 0;
+        pid = pid * 10 + (name[i] - '0');
+    }
+    return pid;
+}
+
+bool ProcessRuns(pid_t pid) {
+    return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+}  // namespace
+
+bool CreateWorkFile(const THostPath& folder, const std::string& prefix, THostPath& file, int& fd) {
+    std::string name = (folder / (prefix + std::to_string(::getpid()) + "-XXXXXX")).Text();
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0)
+        return FailFromErrno();
+    file = THostPath(name);
+    return true;
+}
+
+int RemoveStaleWorkFiles(const THostPath& folder, const std::string& prefix) {
+    DIR* listing = ::opendir(folder.CStr());
+    if (!listing)
+        return 0;
+    int removed = 0;
+    while (dirent* entry = ::readdir(listing)) {
+        std::string name = entry->d_name;
+        pid_t owner = WorkFileOwner(name, prefix);
+        if (owner <= 0 || owner == ::getpid() || ProcessRuns(owner))
+            continue;
+        struct stat info;
+        THostPath file = folder / name;
+        if (::lstat(file.CStr(), &info) == 0 && S_ISREG(info.st_mode) && ::unlink(file.CStr()) == 0)
+            ++removed;
+    }
+    ::closedir(listing);
+    return removed;
 }
 
 }  // namespace hostfs

@@ -22,11 +22,11 @@ std::string KeptName(const std::string& path, int number) {
 
 TFileKind FileKindOf(const std::string& path, int64_t& size) {
     size = 0;
-    std::string host;
+    THostPath host;
     if (!HostPathOf(path, host))
         return fkOther;
     struct stat info;
-    if (::stat(host.c_str(), &info) == 0) {
+    if (::stat(host.CStr(), &info) == 0) {
         if (!S_ISREG(info.st_mode))
             return fkOther;
         size = info.st_size;
@@ -37,7 +37,7 @@ TFileKind FileKindOf(const std::string& path, int64_t& size) {
     if (!missing)
         return fkOther;
     // A link whose target is missing still stands in the file's place.
-    return ::lstat(host.c_str(), &info) == 0 ? fkOther : fkMissing;
+    return ::lstat(host.CStr(), &info) == 0 ? fkOther : fkMissing;
 }
 
 bool KeepDamagedFile(const std::string& path, std::string& keptAs) {

@@ -34,19 +34,23 @@ bool HasWildcard(const std::string& name) {
     return name.find_first_of("*?") != std::string::npos;
 }
 
+bool HoldsNul(const std::string& text) {
+    return text.find('\0') != std::string::npos;
+}
+
 // The entry of the drive whose folder holds the host path, comparing real paths so that a
 // symbolic link into a drive's folder counts as that drive.
-const TDriveEntry* DriveHoldingHostPath(const TDriveMap& map, const std::string& hostPath) {
-    std::string real = hostfs::Canonical(hostfs::Normalise(hostPath));
+const TDriveEntry* DriveHoldingHostPath(const TDriveMap& map, const THostPath& hostPath) {
+    THostPath real = hostfs::Canonical(hostPath.Normalised());
     const TDriveEntry* best = nullptr;
     size_t bestLength = 0;
     for (const TDriveEntry& entry : map.Entries()) {
-        if (entry.HostFolder.empty())
+        if (entry.HostFolder.IsEmpty())
             continue;
-        std::string folder = hostfs::Canonical(entry.HostFolder);
-        if (hostfs::IsInside(real, folder) && (!best || folder.size() > bestLength)) {
+        THostPath folder = hostfs::Canonical(entry.HostFolder);
+        if (real.IsInside(folder) && (!best || folder.Text().size() > bestLength)) {
             best = &entry;
-            bestLength = folder.size();
+            bestLength = folder.Text().size();
         }
     }
     return best;
@@ -55,8 +59,9 @@ const TDriveEntry* DriveHoldingHostPath(const TDriveMap& map, const std::string&
 const TDriveEntry* DriveHolding(const TDriveMap& map, const std::string& path) {
     if (IsDrivePath(path))
         return map.Find(path[0]);
-    if (IsHostPath(path))
-        return DriveHoldingHostPath(map, path);
+    THostPath host;
+    if (IsHostPath(path) && HostPathOf(path, host))
+        return DriveHoldingHostPath(map, host);
     return nullptr;
 }
 
@@ -95,10 +100,12 @@ bool SamePath(const std::string& a, const std::string& b) {
     return a.size() == b.size() && PathIdentity(a) == PathIdentity(b);
 }
 
-bool HostPathOf(const std::string& path, std::string& host) {
-    host.clear();
+bool HostPathOf(const std::string& path, THostPath& host) {
+    host = THostPath();
+    if (HoldsNul(path))
+        return Fail(ERROR_INVALID_NAME);
     if (IsHostPath(path)) {
-        host = path;
+        host = THostPath(path);
         return true;
     }
     if (!IsDrivePath(path))
@@ -110,7 +117,7 @@ bool HostPathOf(const std::string& path, std::string& host) {
     // A medium can only be missing from a drive that takes media out; elsewhere a missing
     // folder is reported by the operation itself.
     bool takesMedia = drive->Type == DRIVE_REMOVABLE || drive->Type == DRIVE_CDROM;
-    if (drive->HostFolder.empty() || (takesMedia && !hostfs::IsDirectory(drive->HostFolder))) {
+    if (drive->HostFolder.IsEmpty() || (takesMedia && !hostfs::IsDirectory(drive->HostFolder))) {
         return Fail(ERROR_NOT_READY);
     }
     std::vector<std::string> kept;
@@ -127,14 +134,14 @@ bool HostPathOf(const std::string& path, std::string& host) {
             return Fail(ERROR_INVALID_NAME);
         kept.push_back(part);
     }
-    std::string mapped = drive->HostFolder == "/" ? std::string() : drive->HostFolder;
+    THostPath mapped = drive->HostFolder;
     for (const std::string& part : kept)
-        mapped += "/" + part;
-    host = mapped.empty() ? std::string("/") : std::move(mapped);
+        mapped = mapped / part;
+    host = std::move(mapped);
     return true;
 }
 
-bool HostPathForWriting(const std::string& path, std::string& host) {
+bool HostPathForWriting(const std::string& path, THostPath& host) {
     BeforeFileSystemChange();
     if (!HostPathOf(path, host))
         return false;
@@ -145,7 +152,7 @@ bool HostPathForWriting(const std::string& path, std::string& host) {
         return true;
     const TDriveEntry* drive = DriveHolding(*map, path);
     if (drive && drive->WriteProtected) {
-        host.clear();
+        host = THostPath();
         return Fail(ERROR_WRITE_PROTECT);
     }
     return true;
@@ -162,20 +169,20 @@ bool LeavesItsDrive(const std::string& path) {
         return false;
     const auto map = CurrentDriveMap();
     const TDriveEntry* drive = map->Find(path[0]);
-    std::string host;
-    if (!drive || drive->HostFolder.empty() || !HostPathOf(path, host))
+    THostPath host;
+    if (!drive || drive->HostFolder.IsEmpty() || !HostPathOf(path, host))
         return false;
-    if (host == hostfs::Normalise(drive->HostFolder))
+    if (host == drive->HostFolder.Normalised())
         return false;  // the drive's root: no folder on the way
-    std::string folder = hostfs::Canonical(hostfs::Parent(host));
-    return !hostfs::IsInside(folder, hostfs::Canonical(drive->HostFolder));
+    THostPath folder = hostfs::Canonical(host.Parent());
+    return !folder.IsInside(hostfs::Canonical(drive->HostFolder));
 }
 
-bool DrivePathOf(const std::string& hostPath, std::string& path) {
+bool DrivePathOf(const THostPath& hostPath, std::string& path) {
     path.clear();
-    if (!IsHostPath(hostPath))
+    if (hostPath.IsEmpty())
         return Fail(ERROR_PATH_NOT_FOUND);
-    std::string normal = hostfs::Normalise(hostPath);
+    THostPath normal = hostPath.Normalised();
     auto map = CurrentDriveMap();
     const TDriveEntry* drive = map->FindByHostPath(normal);
     if (!drive) {
@@ -184,9 +191,12 @@ bool DrivePathOf(const std::string& hostPath, std::string& path) {
         drive = map->FindByHostPath(normal);
         if (!drive) {
             for (const TDriveEntry& entry : map->Entries()) {
-                std::string folder = hostfs::Canonical(entry.HostFolder);
-                if (!entry.HostFolder.empty() && hostfs::IsInside(normal, folder)) {
-                    normal = entry.HostFolder + normal.substr(folder.size());
+                if (entry.HostFolder.IsEmpty())
+                    continue;
+                THostPath folder = hostfs::Canonical(entry.HostFolder);
+                if (normal.IsInside(folder)) {
+                    normal = THostPath(entry.HostFolder.Text() +
+                                       normal.Text().substr(folder.Text().size()));
                     drive = map->FindByHostPath(normal);
                     break;
                 }
@@ -195,7 +205,8 @@ bool DrivePathOf(const std::string& hostPath, std::string& path) {
     }
     if (!drive)
         return Fail(ERROR_PATH_NOT_FOUND);
-    std::string rest = drive->HostFolder == "/" ? normal : normal.substr(drive->HostFolder.size());
+    const std::string& folder = drive->HostFolder.Text();
+    std::string rest = folder == "/" ? normal.Text() : normal.Text().substr(folder.size());
     std::string result = std::string(1, drive->Letter) + ":";
     for (const std::string& part : SplitComponents(rest, "/")) {
         if (part.find('\\') != std::string::npos || HasWildcard(part)) {

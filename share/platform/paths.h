@@ -2,24 +2,33 @@
 
 #include <string>
 
+#include "platform/hostpath.h"
 #include "vlshare_export.h"
 
 // The program speaks of files in drive form ("C:\Data\report.doc"); the drive map says
-// which host folder stands behind each letter. A path that begins with "/" is a host
-// path and is used as it stands (the program's own folders may lie under no drive).
+// which host folder stands behind each letter. The program's own path form, in which the
+// file functions (files.h, filestream.h) take their paths, is drive form or, for the
+// program's own folders that may lie under no drive, a host path: a path that begins with
+// "/" is used as it stands. Anything else (a relative name, "report:v2.txt") is neither
+// and is refused. Host paths proper, for the system's calls, are THostPath values
+// (hostpath.h): a path of the program's form becomes one only through HostPathOf (or
+// HostPathForWriting), and one becomes drive form only through DrivePathOf.
 
+// Whether path, in the program's form, is a host path ("/home/ann") or in drive form
+// ("C:\Data", "C:name": a letter and a colon as its first two characters).
 VLSHARE_EXPORT bool IsHostPath(const std::string& path);
 VLSHARE_EXPORT bool IsDrivePath(const std::string& path);
 
-// The host path of path. Fails (false, last error set) for a letter without a drive (3),
-// a drive without a medium (21), a name holding a wildcard (123) or ".." climbing above
-// the drive's root (161).
-VLSHARE_EXPORT bool HostPathOf(const std::string& path, std::string& host);
+// The host path of path (drive form or host path). Fails (false, host empty, last error
+// set) for a path of neither form or a letter without a drive (3), a drive without a
+// medium (21), a name holding a wildcard or a NUL (123) or ".." climbing above the
+// drive's root (161).
+VLSHARE_EXPORT bool HostPathOf(const std::string& path, THostPath& host);
 
 // HostPathOf for a path that is about to be written, created, renamed or removed. Fails
 // as well with ERROR_WRITE_PROTECT (19) when the path lies on a drive whose medium the
 // drive map marks write-protected, so that such a medium refuses every change.
-VLSHARE_EXPORT bool HostPathForWriting(const std::string& path, std::string& host);
+VLSHARE_EXPORT bool HostPathForWriting(const std::string& path, THostPath& host);
 
 // The letter of the drive path lies on: its own letter in drive form; for a host path, the
 // drive whose folder holds it, also when reached through a symbolic link; 0 for none.
@@ -32,10 +41,10 @@ VLSHARE_EXPORT char DriveLetterOf(const std::string& path);
 // which names no drive to stay on, and for a path that cannot be mapped.
 VLSHARE_EXPORT bool LeavesItsDrive(const std::string& path);
 
-// The drive form of an absolute host path, through the drive whose folder is its longest
-// prefix. Fails (false, last error set) for a path under no drive (3) and for a name that
-// drive form cannot hold: one with a backslash, "*" or "?" (123).
-VLSHARE_EXPORT bool DrivePathOf(const std::string& host, std::string& path);
+// The drive form of a host path, through the drive whose folder is its longest prefix.
+// Fails (false, path empty, last error set) for an empty host path or one under no drive
+// (3) and for a name that drive form cannot hold: one with a backslash, "*" or "?" (123).
+VLSHARE_EXPORT bool DrivePathOf(const THostPath& host, std::string& path);
 
 // Path identity: the host file system tells names apart by letter case, so does this; only
 // a drive letter means the same drive in either case.

@@ -3,19 +3,19 @@
 #include "platform/hostfs.h"
 #include "platform/paths.h"
 
-bool RealHostPath(const std::string& path, std::string& real) {
-    std::string host;
+bool RealHostPath(const std::string& path, THostPath& real) {
+    THostPath host;
     if (!HostPathOf(path, host))
         return false;
-    real = hostfs::Canonical(hostfs::Normalise(host));
+    real = hostfs::Canonical(host.Normalised());
     return true;
 }
 
-bool IsRealPathInside(const std::string& real, const std::string& realFolder) {
-    return !real.empty() && !realFolder.empty() && hostfs::IsInside(real, realFolder);
+bool IsRealPathInside(const THostPath& real, const THostPath& realFolder) {
+    return real.IsInside(realFolder);
 }
 
 bool LeadToTheSamePlace(const std::string& path, const std::string& other) {
-    std::string real, otherReal;
+    THostPath real, otherReal;
     return RealHostPath(path, real) && RealHostPath(other, otherReal) && real == otherReal;
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/hostpath.h"
 #include "vlshare_export.h"
 
 // Where paths really lead. Two paths may name one folder through symbolic links or through
@@ -12,10 +13,11 @@
 // path whose end does not exist yet, the part that exists is resolved and the rest kept
 // as written. Fails (false, last error set) for a path that leads to no host folder (a
 // letter without a drive, a drive without a medium, ...).
-VLSHARE_EXPORT bool RealHostPath(const std::string& path, std::string& real);
+VLSHARE_EXPORT bool RealHostPath(const std::string& path, THostPath& real);
 
-// Whether real (a real host path) is realFolder or lies below it.
-VLSHARE_EXPORT bool IsRealPathInside(const std::string& real, const std::string& realFolder);
+// Whether real (a real host path) is realFolder or lies below it; false when either is
+// empty.
+VLSHARE_EXPORT bool IsRealPathInside(const THostPath& real, const THostPath& realFolder);
 
 // Whether path and other (either form) lead to the same place. False when either leads
 // nowhere.

@@ -80,7 +80,7 @@ TRegistry::TRegistry() {
 TRegistry::~TRegistry() = default;
 
 std::string TRegistry::FileName() {
-    return DataFolderHost() + "/Vaultaire 2000.ini";
+    return (DataFolderHost() / "Vaultaire 2000.ini").Text();
 }
 
 ERegistryDamaged TRegistry::KeepDamagedFile() {

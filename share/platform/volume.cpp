@@ -16,6 +16,7 @@
 #include "platform/drivemap.h"
 #include "platform/folders.h"
 #include "platform/hostfs.h"
+#include "platform/paths.h"
 #include "platform/syserror.h"
 
 namespace {
@@ -40,12 +41,12 @@ uint32_t SerialFromText(const std::string& text) {
     return serial;
 }
 
-constexpr const char* kVolumeFolder = "/.vaultaire";
-constexpr const char* kVolumeFile = "/.vaultaire/volume";
+constexpr const char* kVolumeFolder = ".vaultaire";
+constexpr const char* kVolumeFile = ".vaultaire/volume";
 
-bool ReadVolumeFile(const std::string& folder, TVolumeInfo& info) {
+bool ReadVolumeFile(const THostPath& folder, TVolumeInfo& info) {
     std::string text;
-    if (!hostfs::ReadFile(folder + kVolumeFile, text))
+    if (!hostfs::ReadWholeFile(folder / kVolumeFile, text))
         return false;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
@@ -63,19 +64,20 @@ std::string SerialText(uint32_t serial) {
     return text;
 }
 
-bool WriteVolumeFile(const std::string& folder, const TVolumeInfo& info) {
+bool WriteVolumeFile(const THostPath& folder, const TVolumeInfo& info) {
     std::string text = "serial=" + SerialText(info.Serial) + "\nlabel=" + info.Label + "\n";
-    return hostfs::MakeFolders(folder + kVolumeFolder) &&
-           hostfs::WriteFileAtomically(folder + kVolumeFile, text);
+    return hostfs::MakeFolders(folder / kVolumeFolder) &&
+           hostfs::WriteWholeFile(folder / kVolumeFile, text);
 }
 
-// The map entry of the drive of root, when a medium is in it.
+// The map entry of the drive of root ("A:\", in drive form: a host path names no drive),
+// when a medium is in it.
 bool FindMedium(const std::string& root, TDriveEntry& drive) {
     auto map = CurrentDriveMap();
-    const TDriveEntry* found = root.empty() ? nullptr : map->Find(root[0]);
+    const TDriveEntry* found = IsDrivePath(root) ? map->Find(root[0]) : nullptr;
     if (!found)
         return Fail(ERROR_INVALID_DRIVE);
-    if (found->HostFolder.empty() || !hostfs::IsDirectory(found->HostFolder))
+    if (found->HostFolder.IsEmpty() || !hostfs::IsDirectory(found->HostFolder))
         return Fail(ERROR_NOT_READY);
     drive = *found;
     return true;
@@ -93,9 +95,9 @@ bool HasControlCharacter(const std::string& text) {
 }
 
 // The names in a folder, without "." and "..".
-bool ListNames(const std::string& folder, std::vector<std::string>& names) {
+bool ListNames(const THostPath& folder, std::vector<std::string>& names) {
     names.clear();
-    DIR* listing = ::opendir(folder.c_str());
+    DIR* listing = ::opendir(folder.CStr());
     if (!listing) {
         SetLastErrorFromErrno();
         return false;
@@ -115,7 +117,7 @@ struct TMediumWalk {
     dev_t Device;
     std::shared_ptr<const TDriveMap> Map;
 
-    bool StaysIn(const std::string& path, const struct stat& info) const {
+    bool StaysIn(const THostPath& path, const struct stat& info) const {
         if (info.st_dev != Device)
             return false;
         const TDriveEntry* drive = Map->FindByHostPath(path);
@@ -123,9 +125,9 @@ struct TMediumWalk {
     }
 };
 
-bool StartWalk(const std::string& folder, TMediumWalk& walk) {
+bool StartWalk(const THostPath& folder, TMediumWalk& walk) {
     struct stat info;
-    if (::stat(folder.c_str(), &info) != 0) {
+    if (::stat(folder.CStr(), &info) != 0) {
         SetLastErrorFromErrno();
         return false;
     }
@@ -134,14 +136,14 @@ bool StartWalk(const std::string& folder, TMediumWalk& walk) {
 }
 
 // Bytes held by the regular files below folder.
-int64_t BytesUsed(const std::string& folder, const TMediumWalk& walk) {
+int64_t BytesUsed(const THostPath& folder, const TMediumWalk& walk) {
     std::vector<std::string> names;
     ListNames(folder, names);
     int64_t used = 0;
     for (const std::string& name : names) {
-        std::string path = folder + "/" + name;
+        THostPath path = folder / name;
         struct stat info;
-        if (::lstat(path.c_str(), &info) != 0)
+        if (::lstat(path.CStr(), &info) != 0)
             continue;
         if (S_ISREG(info.st_mode))
             used += static_cast<int64_t>(info.st_size);
@@ -153,17 +155,17 @@ int64_t BytesUsed(const std::string& folder, const TMediumWalk& walk) {
 
 // Removes everything inside folder. What the walk may not enter is left, and so are the
 // folders that lead to it: kept tells.
-bool EraseInside(const std::string& folder, const TMediumWalk& walk, bool& kept) {
+bool EraseInside(const THostPath& folder, const TMediumWalk& walk, bool& kept) {
     std::vector<std::string> names;
     if (!ListNames(folder, names))
         return false;
     for (const std::string& name : names) {
-        std::string path = folder + "/" + name;
+        THostPath path = folder / name;
         struct stat info;
-        if (::lstat(path.c_str(), &info) != 0)
+        if (::lstat(path.CStr(), &info) != 0)
             continue;
         if (!S_ISDIR(info.st_mode)) {
-            if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+            if (::unlink(path.CStr()) != 0 && errno != ENOENT) {
                 SetLastErrorFromErrno();
                 return false;
             }
@@ -174,12 +176,12 @@ bool EraseInside(const std::string& folder, const TMediumWalk& walk, bool& kept)
             continue;
         }
         if ((info.st_mode & S_IRWXU) != S_IRWXU)
-            ::chmod(path.c_str(), (info.st_mode & 07777) | S_IRWXU);
+            ::chmod(path.CStr(), (info.st_mode & 07777) | S_IRWXU);
         bool keptBelow = false;
         if (!EraseInside(path, walk, keptBelow))
             return false;
         kept = kept || keptBelow;
-        if (!keptBelow && ::rmdir(path.c_str()) != 0) {
+        if (!keptBelow && ::rmdir(path.CStr()) != 0) {
             SetLastErrorFromErrno();
             return false;
         }
@@ -197,19 +199,18 @@ uint32_t NewSerial(uint32_t old) {
 }
 
 // The name of the /dev/disk/by-... link that leads to the device holding folder.
-std::string DeviceLinkName(const std::string& byWhat, const std::string& folder) {
+std::string DeviceLinkName(const std::string& byWhat, const THostPath& folder) {
     struct stat mounted;
-    if (::stat(folder.c_str(), &mounted) != 0)
+    if (::stat(folder.CStr(), &mounted) != 0)
         return {};
-    std::string links = "/dev/disk/" + byWhat;
-    DIR* listing = ::opendir(links.c_str());
+    const THostPath links = THostPath("/dev/disk") / byWhat;
+    DIR* listing = ::opendir(links.CStr());
     if (!listing)
         return {};
     std::string found;
     while (dirent* entry = ::readdir(listing)) {
         struct stat device;
-        std::string path = links + "/" + entry->d_name;
-        if (entry->d_name[0] != '.' && ::stat(path.c_str(), &device) == 0 &&
+        if (entry->d_name[0] != '.' && ::stat((links / entry->d_name).CStr(), &device) == 0 &&
             device.st_rdev == mounted.st_dev) {
             found = entry->d_name;
             break;
@@ -252,7 +253,7 @@ bool GetVolumeInformation(const std::string& root, TVolumeInfo& info) {
     if (info.Serial == 0)
         info.Serial = SerialFromText(drive.Uuid);
     struct statvfs fileSystem;
-    if (info.Serial == 0 && ::statvfs(drive.HostFolder.c_str(), &fileSystem) == 0) {
+    if (info.Serial == 0 && ::statvfs(drive.HostFolder.CStr(), &fileSystem) == 0) {
         const uint64_t id = fileSystem.f_fsid;
         info.Serial = static_cast<uint32_t>(id ^ (id >> 32));
     }
@@ -304,7 +305,7 @@ bool GetDiskFreeSpace(const std::string& root, int64_t& total, int64_t& availabl
     if (!FindMedium(root, drive))
         return false;
     struct statvfs space;
-    if (::statvfs(drive.HostFolder.c_str(), &space) != 0) {
+    if (::statvfs(drive.HostFolder.CStr(), &space) != 0) {
         SetLastErrorFromErrno();
         return false;
     }

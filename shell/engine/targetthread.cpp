@@ -112,24 +112,24 @@ void TBackupThread::LocateOwnFiles() {
     // source reached through a link, a drive whose folder lies inside another's). Looked
     // up again once the root exists and whenever the sources are walked.
     if (!RealHostPath(FTargetRoot, FRealTargetRoot))
-        FRealTargetRoot.clear();
+        FRealTargetRoot = THostPath();
     if (!FLog || !RealHostPath(FLog->FileName, FRealLogName))
-        FRealLogName.clear();
+        FRealLogName = THostPath();
     if (!RealHostPath(FExeName, FRealExeName))
-        FRealExeName.clear();
+        FRealExeName = THostPath();
 }
 
 bool TBackupThread::IsInsideBackupRoot(const std::string& path) const {
     if (IsWrittenBelow(path, FTargetRoot))
         return true;
-    std::string real;
+    THostPath real;
     return RealHostPath(path, real) && IsRealPathInside(real, FRealTargetRoot);
 }
 
 bool TBackupThread::IsOwnFile(const std::string& path) const {
     if (IsWrittenBelow(path, FTargetRoot))
         return true;
-    std::string real;
+    THostPath real;
     if (!RealHostPath(path, real))
         return false;
     return IsRealPathInside(real, FRealTargetRoot) || real == FRealLogName || real == FRealExeName;
@@ -378,7 +378,7 @@ void TBackupThread::LockBackupRoot() {
     if (FRootLock)
         return;
     // A drive without its medium has no folder yet: the lock is taken once it has one.
-    std::string host;
+    THostPath host;
     if (!HostPathOf(FTargetRoot, host))
         return;
     auto lock = std::make_unique<TFileLock>(TFileLock::NameForFolder(host), TFileLock::lwTry);

@@ -10,6 +10,7 @@
 #include "platform/filelock.h"
 #include "platform/files.h"
 #include "platform/filestream.h"
+#include "platform/hostpath.h"
 #include "platform/messages.h"
 #include "platform/thread.h"
 #include "profile.h"
@@ -121,7 +122,7 @@ class TBackupThread : public TThread {
 
     // Where the backup root, the log and the program really lie (host paths, links
     // resolved), found at the start of each pass over the sources; empty when unknown.
-    std::string FRealTargetRoot;
-    std::string FRealLogName;
-    std::string FRealExeName;
+    THostPath FRealTargetRoot;
+    THostPath FRealLogName;
+    THostPath FRealExeName;
 };

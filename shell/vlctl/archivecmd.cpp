@@ -54,7 +54,7 @@ std::string StoredFileName(const TVZStreamHeader& header) {
 // separator, when the folder is made), or the place the file was backed up from.
 std::string ExtractTarget(const TVZStreamHeader& header, const TArgs& args) {
     if (args.Positional().size() < 2) {
-        std::string host;
+        THostPath host;
         if (!IsDrivePath(header.OriginalPath) || !HostPathOf(header.OriginalPath, host)) {
             throw ECommandError("the stored path \"" + header.OriginalPath +
                                 "\" maps to no drive here; give a TARGET");

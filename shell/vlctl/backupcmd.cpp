@@ -35,8 +35,8 @@ class TProgressObserver : public TBackupObserver {
 
 // The log's place as the user finds it in the file manager.
 std::string HostFormOf(const std::string& path) {
-    std::string host;
-    return HostPathOf(path, host) ? host : path;
+    THostPath host;
+    return HostPathOf(path, host) ? host.Text() : path;
 }
 
 // "2 files could not be saved and 1 folder could not be read".

@@ -62,9 +62,9 @@ std::string ProgramPathOf(const std::string& argument) {
         throw ECommandError("an empty path was given");
     if (IsDrivePath(argument))
         return NormalisePath(argument);
-    std::string host = AbsoluteHostPath(argument);
+    THostPath host = AbsoluteHostPath(argument);
     std::string path;
-    return DrivePathOf(host, path) ? path : host;
+    return DrivePathOf(host, path) ? path : host.Text();
 }
 
 std::string DrivePathArgument(const std::string& argument) {
@@ -72,7 +72,7 @@ std::string DrivePathArgument(const std::string& argument) {
     if (IsHostPath(path)) {
         throw ECommandError("\"" + argument +
                             "\" lies under no drive; give its folder a letter in the drive map " +
-                            DriveMapFileName());
+                            DriveMapFileName().Text());
     }
     return path;
 }

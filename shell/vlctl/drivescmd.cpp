@@ -7,7 +7,7 @@
 
 int RunDrives(const TArgs&) {
     auto map = CurrentDriveMap();
-    std::printf("Drive map: %s\n", DriveMapFileName().c_str());
+    std::printf("Drive map: %s\n", DriveMapFileName().CStr());
     std::printf("%-6s %-10s %-14s %12s %12s  %s\n", "drive", "type", "label", "free", "total",
                 "folder");
     for (const TDriveEntry& drive : map->Entries()) {
@@ -16,8 +16,8 @@ int RunDrives(const TArgs&) {
         int64_t total = 0, available = 0;
         bool medium =
             GetVolumeInformation(root, volume) && GetDiskFreeSpace(root, total, available);
-        std::string folder =
-            drive.HostFolder.empty() ? "(medium " + drive.Uuid + " not mounted)" : drive.HostFolder;
+        std::string folder = drive.HostFolder.IsEmpty() ? "(medium " + drive.Uuid + " not mounted)"
+                                                        : drive.HostFolder.Text();
         if (medium) {
             std::printf("%-6s %-10s %-14s %12s %12s  %s\n",
                         (std::string(1, drive.Letter) + ":").c_str(), DriveTypeName(drive.Type),

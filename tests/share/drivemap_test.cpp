@@ -19,8 +19,10 @@ struct TBadLine {
 };
 
 TDriveEntry Drive(char letter, int type, std::string folder, std::string uuid = "") {
-    return {
-        .Letter = letter, .Type = type, .HostFolder = std::move(folder), .Uuid = std::move(uuid)};
+    return {.Letter = letter,
+            .Type = type,
+            .HostFolder = folder.empty() ? THostPath() : THostPath(folder),
+            .Uuid = std::move(uuid)};
 }
 
 }  // namespace
@@ -40,12 +42,12 @@ TEST(DriveMapFile, ReadsEntriesOptionsAndQuotedFolders) {
         << error.Line << ": " << error.Message;
     EXPECT_FALSE(map.DetectMedia);
     ASSERT_NE(map.Find('A'), nullptr);
-    EXPECT_EQ(*map.Find('a'),
-              (TDriveEntry{'A', DRIVE_REMOVABLE, "/tmp/my floppy", "", 1440 * 1024, false, true}));
+    EXPECT_EQ(*map.Find('a'), (TDriveEntry{'A', DRIVE_REMOVABLE, THostPath("/tmp/my floppy"), "",
+                                           1440 * 1024, false, true}));
     EXPECT_TRUE(map.Find('E')->WriteProtected);
     EXPECT_EQ(map.Find('F')->Uuid, "1234-ABCD");
-    EXPECT_EQ(map.Find('F')->HostFolder, "");
-    EXPECT_EQ(map.Find('G')->HostFolder, "/mnt/share2");
+    EXPECT_EQ(map.Find('F')->HostFolder, THostPath());
+    EXPECT_EQ(map.Find('G')->HostFolder, THostPath("/mnt/share2"));
     EXPECT_EQ(map.Find('C'), nullptr) << "C: none takes the default C: away";
     EXPECT_EQ(map.LogicalDrives(), (1u << 0) | (1u << 4) | (1u << 5) | (1u << 6));
 }
@@ -56,6 +58,7 @@ TEST(DriveMapFile, NamesTheLineOfEachMistake) {
         {"C: floppy /x\n", 1, "unknown drive type"},
         {"C: fixed\n", 1, "folder is missing"},
         {"C: fixed relative/path\n", 1, "not an absolute path"},
+        {"C: fixed ~ann/x\n", 1, "not an absolute path"},
         {"# ok\nC: fixed \"/x\n", 2, "not closed"},
         {"C: fixed /x\nc: fixed /y\n", 2, "given twice"},
         {"A: removable /x capacity=lots\n", 1, "not a capacity"},
@@ -82,7 +85,7 @@ TEST(DriveMapFile, FormattedMapReadsBackTheSame) {
     TDriveMap map;
     map.DetectMedia = false;
     map.Set(Drive('C', DRIVE_FIXED, "/home/ann"));
-    map.Set({'A', DRIVE_REMOVABLE, "/tmp/a \"quoted\" folder", "", 1457664, true, true});
+    map.Set({'A', DRIVE_REMOVABLE, THostPath("/tmp/a \"quoted\" folder"), "", 1457664, true, true});
     map.Set(Drive('E', DRIVE_REMOVABLE, "", "1234-ABCD"));
     TDriveMap back;
     TDriveMapError error;
@@ -97,14 +100,14 @@ TEST(DriveMapMedia, KeepsRememberedLettersAndGivesNewOnesFromD) {
     map.Set(Drive('D', DRIVE_REMOVABLE, "/media/ann/stick"));
     map.Set(Drive('F', DRIVE_REMOVABLE, "", "AAAA-1111"));
     std::vector<TMountedMedium> media = {
-        {"/media/ann/stick", "vfat", "BBBB-2222", DRIVE_REMOVABLE},  // mapped by folder
-        {"/media/ann/old", "vfat", "AAAA-1111", DRIVE_REMOVABLE},    // remembered by UUID
-        {"/media/ann/new", "vfat", "CCCC-3333", DRIVE_REMOVABLE},
-        {"/mnt/nas", "nfs4", "", DRIVE_REMOTE},
+        {THostPath("/media/ann/stick"), "vfat", "BBBB-2222", DRIVE_REMOVABLE},  // by folder
+        {THostPath("/media/ann/old"), "vfat", "AAAA-1111", DRIVE_REMOVABLE},    // by UUID
+        {THostPath("/media/ann/new"), "vfat", "CCCC-3333", DRIVE_REMOVABLE},
+        {THostPath("/mnt/nas"), "nfs4", "", DRIVE_REMOTE},
     };
     EXPECT_TRUE(AssignMediaLetters(map, media));
-    EXPECT_EQ(map.Find('F')->HostFolder, "/media/ann/old");
-    EXPECT_EQ(map.Find('E')->HostFolder, "/media/ann/new");
+    EXPECT_EQ(map.Find('F')->HostFolder, THostPath("/media/ann/old"));
+    EXPECT_EQ(map.Find('E')->HostFolder, THostPath("/media/ann/new"));
     EXPECT_EQ(map.Find('E')->Uuid, "CCCC-3333");
     EXPECT_EQ(map.Find('G')->Type, DRIVE_REMOTE);
     EXPECT_FALSE(AssignMediaLetters(map, media)) << "nothing new the second time";
@@ -114,10 +117,10 @@ TEST(DriveMapMedia, LongestFolderPrefixWinsAtFolderBoundaries) {
     TDriveMap map;
     map.Set(Drive('C', DRIVE_FIXED, "/home/ann"));
     map.Set(Drive('D', DRIVE_REMOVABLE, "/home/ann/stick"));
-    EXPECT_EQ(map.FindByHostPath("/home/ann/stick/x")->Letter, 'D');
-    EXPECT_EQ(map.FindByHostPath("/home/ann/stick")->Letter, 'D');
-    EXPECT_EQ(map.FindByHostPath("/home/ann/sticky")->Letter, 'C');
-    EXPECT_EQ(map.FindByHostPath("/home/annie"), nullptr);
+    EXPECT_EQ(map.FindByHostPath(THostPath("/home/ann/stick/x"))->Letter, 'D');
+    EXPECT_EQ(map.FindByHostPath(THostPath("/home/ann/stick"))->Letter, 'D');
+    EXPECT_EQ(map.FindByHostPath(THostPath("/home/ann/sticky"))->Letter, 'C');
+    EXPECT_EQ(map.FindByHostPath(THostPath("/home/annie")), nullptr);
 }
 
 TEST(DriveMapInUse, DamagedFileIsReportedAndTheDefaultMapUsed) {
@@ -129,14 +132,15 @@ TEST(DriveMapInUse, DamagedFileIsReportedAndTheDefaultMapUsed) {
     SetInteraction(previous);
 
     ASSERT_EQ(script.Asked().size(), 1u);
-    EXPECT_NE(script.Asked()[0].find(DriveMapFileName()), std::string::npos);
+    EXPECT_NE(script.Asked()[0].find(DriveMapFileName().Text()), std::string::npos);
     EXPECT_NE(script.Asked()[0].find("line 3"), std::string::npos);
     EXPECT_EQ(script.Pending(), 0u);
     auto map = CurrentDriveMap();
     EXPECT_EQ(map->Find('C'), nullptr)
         << "C: meant another folder in the file: it is not guessed as the home folder";
     EXPECT_EQ(map->Find('Q'), nullptr);
-    EXPECT_EQ(ReadTextFile(DriveMapFileName()), damaged) << "the user's file stays as it was";
+    EXPECT_EQ(ReadTextFile(DriveMapFileName().Text()), damaged)
+        << "the user's file stays as it was";
     UseDefaultTestDriveMap();
 }
 
@@ -175,7 +179,7 @@ TEST(DriveMapInUse, DamagedFileKeepsTheDefaultLettersItDoesNotMention) {
     SetInteraction(previous);
     auto map = CurrentDriveMap();
     ASSERT_NE(map->Find('C'), nullptr);
-    EXPECT_EQ(map->Find('C')->HostFolder, (TestSandbox() / "home").string());
+    EXPECT_EQ(map->Find('C')->HostFolder.Text(), (TestSandbox() / "home").string());
     EXPECT_EQ(map->Find('A'), nullptr);
     EXPECT_FALSE(map->DetectMedia) << "no letter is handed to a medium while the map is damaged";
     UseDefaultTestDriveMap();
@@ -195,7 +199,7 @@ TEST(DriveMapInUse, DriveTypesAndLetters) {
 }
 
 TEST(DriveMapInUse, MapFileThatCannotBeReadGivesNoLettersAndStaysAsItIs) {
-    const std::string file = DriveMapFileName();
+    const std::string file = DriveMapFileName().Text();
     for (const TSpecialFile& special : SpecialFiles()) {
         SCOPED_TRACE(special.Name);
         if (!MakeSpecialFile(file, special.Kind, 1 << 20)) {
@@ -218,7 +222,7 @@ TEST(DriveMapInUse, MapFileThatCannotBeReadGivesNoLettersAndStaysAsItIs) {
             << "what the file meant by each letter is unknown: none is guessed, C: neither";
         EXPECT_FALSE(map->DetectMedia);
         ASSERT_TRUE(CurrentDriveMapProblem().has_value());
-        EXPECT_EQ(CurrentDriveMapProblem()->File, file);
+        EXPECT_EQ(CurrentDriveMapProblem()->File.Text(), file);
         EXPECT_EQ(CurrentDriveMapProblem()->Line, 0);
         EXPECT_EQ(DescribeFile(file), before) << "the file is neither replaced nor written";
         RemoveSpecialFile(file);
@@ -229,7 +233,7 @@ TEST(DriveMapInUse, MapFileThatCannotBeReadGivesNoLettersAndStaysAsItIs) {
 
 TEST(DriveMapInUse, MapFileReachedThroughALinkIsRead) {
     TTempDir dir;
-    const std::string file = DriveMapFileName();
+    const std::string file = DriveMapFileName().Text();
     WriteTextFile(dir / "drives.map", "detect off\nR: ramdisk " + dir.Path().string() + "\n");
     std::filesystem::remove(file);
     std::filesystem::create_symlink(dir / "drives.map", file);
@@ -241,7 +245,7 @@ TEST(DriveMapInUse, MapFileReachedThroughALinkIsRead) {
 }
 
 TEST(DriveMapInUse, MissingMapFileIsNoProblem) {
-    std::filesystem::remove(DriveMapFileName());
+    std::filesystem::remove(DriveMapFileName().Text());
     ReloadDriveMap();
     EXPECT_FALSE(CurrentDriveMapProblem().has_value());
     ASSERT_NE(CurrentDriveMap()->Find('C'), nullptr) << "the default map";

@@ -43,8 +43,8 @@ TEST(FileLock, OneFolderHasOneNameHoweverSpelled) {
     TTempDir dir;
     fs::create_directories(dir.Path() / "target");
     fs::create_directory_symlink(dir.Path() / "target", dir.Path() / "link");
-    std::string name = TFileLock::NameForFolder(dir / "target");
-    EXPECT_EQ(TFileLock::NameForFolder(dir / "link"), name);
-    EXPECT_EQ(TFileLock::NameForFolder(dir / "target/./"), name);
-    EXPECT_NE(TFileLock::NameForFolder(dir / "other"), name);
+    std::string name = TFileLock::NameForFolder(THostPath(dir / "target"));
+    EXPECT_EQ(TFileLock::NameForFolder(THostPath(dir / "link")), name);
+    EXPECT_EQ(TFileLock::NameForFolder(THostPath(dir / "target/./")), name);
+    EXPECT_NE(TFileLock::NameForFolder(THostPath(dir / "other")), name);
 }

@@ -1,10 +1,12 @@
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <set>
 #include <thread>
@@ -284,6 +286,105 @@ TEST_F(Files, AtomicWriteReplacesWholeFilesOnly) {
     EXPECT_EQ(content, "new content");
     EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path() / "c"), fs::directory_iterator()), 2)
         << "no work file is left beside it";
+}
+
+TEST_F(Files, AtomicWriteKeepsALinkToAFileAndTakesModesFromRegularFilesOnly) {
+    fs::create_directories(Dir.Path() / "elsewhere");
+    const std::string target = Dir / "elsewhere/settings";
+    WriteTextFile(target, "old");
+    fs::permissions(target, fs::perms(0640));
+    struct Case {
+        const char* Name;
+        std::string LinkTo;  // empty: a plain file of mode 0600, or nothing for "missing"
+        bool StaysALink;     // and writes the file it leads to
+        fs::perms Mode;      // of the file written
+    };
+    const Case cases[] = {
+        {"plain", "", false, fs::perms(0600)},
+        {"missing", "", false, fs::perms(0644)},
+        {"link", target, true, fs::perms(0640)},
+        {"link-to-link", Host("link"), true, fs::perms(0640)},
+        {"device-link", "/dev/null", false, fs::perms(0644)},
+        {"dangling", Host("nothing-there"), false, fs::perms(0644)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string host = Host(c.Name);
+        if (!c.LinkTo.empty()) {
+            fs::create_symlink(c.LinkTo, host);
+        } else if (std::string(c.Name) != "missing") {
+            WriteTextFile(host, "old");
+            fs::permissions(host, fs::perms(0600));
+        }
+        ASSERT_TRUE(WriteFileAtomically(std::string("C:\\") + c.Name, c.Name));
+        EXPECT_EQ(fs::is_symlink(host), c.StaysALink);
+        if (c.StaysALink && fs::is_symlink(host)) {
+            EXPECT_EQ(fs::read_symlink(host), c.LinkTo);
+        }
+        const std::string written = c.StaysALink ? target : host;
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(written)));
+        EXPECT_EQ(ReadTextFile(written), c.Name);
+        EXPECT_EQ(fs::symlink_status(written).permissions(), c.Mode);
+    }
+    EXPECT_TRUE(fs::is_character_file("/dev/null")) << "a device is never replaced";
+    EXPECT_EQ(fs::status("/dev/null").permissions(), fs::perms(0666));
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(Dir.Path() / "elsewhere"), fs::directory_iterator()),
+        1)
+        << "no work file is left beside the file a link leads to";
+}
+
+TEST_F(Files, AtomicWriteRemovesWhatAKilledWriterLeftBesideTheFile) {
+    WriteTextFile(Host("settings"), "old");
+    // A writer killed part way: the system ends it for writing beyond a file size limit.
+    pid_t killed = fork();
+    ASSERT_GE(killed, 0);
+    if (killed == 0) {
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit noCore{0, 0}, smallFiles{4096, 4096};
+        setrlimit(RLIMIT_CORE, &noCore);
+        setrlimit(RLIMIT_FSIZE, &smallFiles);
+        WriteFileAtomically("C:\\settings", std::string(1 << 16, 'x'));
+        _exit(1);
+    }
+    int status = 0;
+    waitpid(killed, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    EXPECT_EQ(ReadTextFile(Host("settings")), "old");
+    std::set<std::string> left;
+    for (const fs::directory_entry& entry : fs::directory_iterator(Dir.Path() / "c"))
+        left.insert(entry.path().filename().string());
+    left.erase("settings");
+    left.erase("d");
+    ASSERT_EQ(left.size(), 1u) << "the killed writer's work file";
+    const std::string leftover = *left.begin();
+    const std::string killedPid = std::to_string(killed);
+    ASSERT_NE(leftover.find(killedPid), std::string::npos) << leftover << " names its writer";
+
+    // The same name for a writer that still runs, and files that only look alike, stay.
+    int hold[2];
+    ASSERT_EQ(pipe(hold), 0);
+    pid_t running = fork();
+    ASSERT_GE(running, 0);
+    if (running == 0) {
+        char byte;
+        close(hold[1]);
+        _exit(read(hold[0], &byte, 1) < 0 ? 1 : 0);
+    }
+    close(hold[0]);
+    std::string ofRunning = leftover;
+    ofRunning.replace(ofRunning.find(killedPid), killedPid.size(), std::to_string(running));
+    const std::string lookAlike = "settings.tmp-notes";
+    WriteTextFile(Host(ofRunning), "another writer's");
+    WriteTextFile(Host(lookAlike), "the user's");
+
+    EXPECT_TRUE(WriteFileAtomically("C:\\settings", "new"));
+    EXPECT_EQ(ReadTextFile(Host("settings")), "new");
+    EXPECT_FALSE(fs::exists(Host(leftover)));
+    EXPECT_TRUE(fs::exists(Host(ofRunning)));
+    EXPECT_TRUE(fs::exists(Host(lookAlike)));
+    close(hold[1]);
+    waitpid(running, nullptr, 0);
 }
 
 TEST(SystemErrors, HostErrorsMapToTheProgramsNumbersAndTexts) {

@@ -53,21 +53,30 @@ TEST_F(PathMapping, DriveFormToHost) {
         {"", nullptr, ERROR_PATH_NOT_FOUND},
     };
     for (const TToHost& c : cases) {
-        std::string host;
+        THostPath host;
         SetLastError(0);
         bool ok = HostPathOf(c.Path, host);
         if (c.HostBelowHome) {
             EXPECT_TRUE(ok) << c.Path;
-            EXPECT_EQ(host, Home + c.HostBelowHome) << c.Path;
+            EXPECT_EQ(host.Text(), Home + c.HostBelowHome) << c.Path;
         } else {
             EXPECT_FALSE(ok) << c.Path << " gave " << host;
             EXPECT_EQ(GetLastError(), c.Error) << c.Path;
-            EXPECT_EQ(host, "");
+            EXPECT_TRUE(host.IsEmpty());
         }
     }
-    std::string host;
+    THostPath host;
     EXPECT_TRUE(HostPathOf("/etc/hostname", host)) << "host paths pass as they stand";
-    EXPECT_EQ(host, "/etc/hostname");
+    EXPECT_EQ(host.Text(), "/etc/hostname");
+    // The system would take a name only up to a NUL: "a<NUL>.txt" would reach the file "a".
+    for (const std::string& path :
+         {std::string("C:\\a\0.txt", 9), std::string("C:\\x\\a\0\\..\\b", 12),
+          std::string("/etc\0/x", 7)}) {
+        SetLastError(0);
+        EXPECT_FALSE(HostPathOf(path, host)) << "gave " << host;
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+        EXPECT_TRUE(host.IsEmpty());
+    }
 }
 
 TEST_F(PathMapping, HostToDriveForm) {
@@ -83,11 +92,10 @@ TEST_F(PathMapping, HostToDriveForm) {
         {Home + "/what?/x", nullptr, ERROR_INVALID_NAME},
         {Home + "x/y", nullptr, ERROR_PATH_NOT_FOUND},
         {"/etc/passwd", nullptr, ERROR_PATH_NOT_FOUND},
-        {"C:\\x", nullptr, ERROR_PATH_NOT_FOUND},
     };
     for (const TToDrive& c : cases) {
         std::string path;
-        bool ok = DrivePathOf(c.Host, path);
+        bool ok = DrivePathOf(THostPath(c.Host), path);
         if (c.Path) {
             EXPECT_TRUE(ok) << c.Host;
             EXPECT_EQ(path, c.Path) << c.Host;
@@ -97,12 +105,16 @@ TEST_F(PathMapping, HostToDriveForm) {
             EXPECT_EQ(path, "");
         }
     }
+    std::string path;
+    EXPECT_THROW(DrivePathOf(THostPath("C:\\x"), path), EPathKindError)
+        << "a drive path is no host path";
 }
 
 TEST_F(PathMapping, RoundTripThroughBothForms) {
     for (const char* path : {"C:\\Data\\Letters\\note.txt", "D:\\a b\\c,d.txt", "C:\\x.VL001",
                              "C:\\report:v2.txt", "C:\\x:\\:y\\a::b", "D:\\:"}) {
-        std::string host, back;
+        THostPath host;
+        std::string back;
         ASSERT_TRUE(HostPathOf(path, host)) << path;
         ASSERT_TRUE(DrivePathOf(host, back)) << host;
         EXPECT_EQ(back, path);
@@ -110,11 +122,11 @@ TEST_F(PathMapping, RoundTripThroughBothForms) {
 }
 
 TEST_F(PathMapping, ColonsInNamesStayInTheirNames) {
-    std::string host;
+    THostPath host;
     ASSERT_TRUE(HostPathOf("C:\\src\\report:v2.txt", host));
-    EXPECT_EQ(host, Home + "/src/report:v2.txt");
+    EXPECT_EQ(host.Text(), Home + "/src/report:v2.txt");
     ASSERT_TRUE(HostPathOf("C:\\x:", host));
-    EXPECT_EQ(host, Home + "/x:");
+    EXPECT_EQ(host.Text(), Home + "/x:");
     EXPECT_EQ(DriveLetterOf("C:\\d:\\x"), 'C');
     EXPECT_EQ(DriveLetterOf(Dir / "stick" + "/c:"), 'D');
     EXPECT_FALSE(IsDrivePath("report:v2.txt"));
@@ -173,7 +185,7 @@ TEST_F(PathMapping, ALinkOnTheWayLeavesTheDriveOnlyWhenItLeadsOutOfItsFolder) {
 TEST_F(PathMapping, SymlinkedHostPathFindsItsDrive) {
     std::filesystem::create_directory_symlink(Dir / "stick", Dir / "link-to-stick");
     std::string path;
-    ASSERT_TRUE(DrivePathOf(Dir / "link-to-stick" + "/f.txt", path));
+    ASSERT_TRUE(DrivePathOf(THostPath(Dir / "link-to-stick" + "/f.txt"), path));
     EXPECT_EQ(path, "D:\\f.txt");
 }
 

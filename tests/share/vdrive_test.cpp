@@ -418,6 +418,13 @@ TEST_F(VDrive, FreeSpaceAndCapacityOfASimulatedDiskette) {
     int64_t total = 0, available = 0;
     EXPECT_FALSE(GetDiskFreeSpace("Q:\\", total, available));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_DRIVE);
+    for (const char* notADrive : {"c", "/", "c-drive", ""}) {
+        TVolumeInfo info;
+        EXPECT_FALSE(GetDiskFreeSpace(notADrive, total, available)) << notADrive;
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_DRIVE) << notADrive;
+        EXPECT_FALSE(GetVolumeInformation(notADrive, info)) << notADrive;
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_DRIVE) << notADrive;
+    }
     fs::remove_all(Floppy());
     EXPECT_FALSE(GetDiskFreeSpace("A:\\", total, available));
     EXPECT_EQ(GetLastError(), ERROR_NOT_READY);

@@ -47,7 +47,7 @@ std::vector<uint8_t> ReadBinaryFile(const fs::path& path) {
 }
 
 void UseDriveMap(const std::string& text) {
-    WriteTextFile(DriveMapFileName(), text);
+    WriteTextFile(DriveMapFileName().Text(), text);
     ReloadDriveMap();
 }
 

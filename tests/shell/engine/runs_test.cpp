@@ -56,7 +56,7 @@ TEST_P(BackupRootInUse, RefusesTheSecondRunAndLeavesTheTarget) {
     std::set<std::string> before = FilesBelow("e");
 
     {
-        TFileLock other(TFileLock::NameForFolder(Host(GetParam().OtherRoot)));
+        TFileLock other(TFileLock::NameForFolder(THostPath(Host(GetParam().OtherRoot))));
         ASSERT_TRUE(other.Locked());
 
         TRunOutcome run = RunBackup();
@@ -99,7 +99,7 @@ TEST_F(DisketteDriveInUse, TheDisketteIsNotErasedByASecondRun) {
     WriteFile("a/photo.jpg", "someone's photo");
     UseDrives({Drive('C', "fixed", "c"), Drive('A', "removable", "a", "simulated")});
     UseProfile({"C:\\Data"}, "A:\\", 3);
-    TFileLock other(TFileLock::NameForFolder(Host("a/Vaultaire")));
+    TFileLock other(TFileLock::NameForFolder(THostPath(Host("a/Vaultaire"))));
     ASSERT_TRUE(other.Locked());
 
     TRunOutcome run = RunBackup();

@@ -131,7 +131,7 @@ TEST_F(NeverBackedUp, TheLog) {
     fs::create_directories(Host("e"));
     UseDrives({Drive('E', "fixed", "e"), "L: fixed \"" + Data.Dir().Path().string() + "\""});
     UseProfile({"L:\\"}, "E:\\", 3);
-    const std::string mapName = fs::path(DriveMapFileName()).filename().string();
+    const std::string mapName = fs::path(DriveMapFileName().Text()).filename().string();
 
     TRunOutcome run = RunBackup();
 

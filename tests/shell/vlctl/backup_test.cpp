@@ -146,7 +146,7 @@ TEST_F(VlctlBackup, ASecondRunOfOneTargetIsRefusedAndTouchesNothing) {
     AddProfile("C:\\Data", "E:\\");
     std::set<std::string> before = FilesBelow(World / "e");
 
-    TFileLock firstRun(TFileLock::NameForFolder(World / "e/Vaultaire"));
+    TFileLock firstRun(TFileLock::NameForFolder(THostPath(World / "e/Vaultaire")));
     ASSERT_TRUE(firstRun.Locked());
     TRunResult second = Vlctl({"backup", "P"});
 
