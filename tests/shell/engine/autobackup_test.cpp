@@ -77,6 +77,14 @@ TEST_F(AutoBackup, ChangedFilesAreBackedUpOnceTheySettle) {
     EXPECT_EQ(ReadArchive(Copy("a.txt")).Content, "two");
     EXPECT_FALSE(Exists("e/Vaultaire/C/Data/a.txt.VL002"));
     EXPECT_FALSE(ArchiveAttributeSet("C:\\Data\\a.txt"));
+    // The log is flushed at every wake, not only when automatic backup ends.
+    EXPECT_TRUE(Within(5, [&] {
+        for (const std::string& line : LogLines()) {
+            if (line.find("Saving file: C:\\Data\\a.txt") != std::string::npos)
+                return true;
+        }
+        return false;
+    }));
 }
 
 TEST_F(AutoBackup, FilesNotCoveredOrAlreadyBackedUpAreDroppedWithoutALogEntry) {
