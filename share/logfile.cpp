@@ -232,6 +232,14 @@ void TLogFile::WriteEntry(TLogCode code, int error, bool flush) {
         Flush();
 }
 
+void TLogFile::WriteNotice(const std::string& text, bool flush) {
+    if (!Enabled)
+        return;
+    AddEntry(TimeStamp() + text);
+    if (flush)
+        Flush();
+}
+
 void TLogFile::AddErrorMsg(std::string& entry, int error) {
     if (error < ERR_UNEXPECTED) {
         entry += ". " + SystemErrorText(error);

@@ -69,6 +69,9 @@ class VLSHARE_EXPORT TLogFile {
     void WriteEntry(TLogCode code, const std::string& fileName, int error, bool flush);
     // An entry about the program or a run (lcStart ... lcBackupEnd, lcError).
     void WriteEntry(TLogCode code, int error, bool flush);
+    // An entry in words of the program's own (what the change monitor has to say), written
+    // whatever the log type.
+    void WriteNotice(const std::string& text, bool flush);
     // Appends the text of error to entry.
     void AddErrorMsg(std::string& entry, int error);
 

@@ -83,3 +83,11 @@ bool IsFolderMadeUnreadable(const THostPath& hostFolder) {
     }
     return false;
 }
+
+int64_t InjectedWatchLimit() {
+    return NumberFromEnvironment("VAULTAIRE_WATCH_LIMIT");
+}
+
+int64_t InjectedOverflowAfter() {
+    return NumberFromEnvironment("VAULTAIRE_WATCH_OVERFLOW_AFTER");
+}

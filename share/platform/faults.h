@@ -15,6 +15,11 @@
 //   VAULTAIRE_UNREADABLE_FOLDERS=DIR[:DIR...]  listing one of these host folders fails as
 //       when permission is denied, also for a user who may read every folder (root). Read
 //       at every listing.
+//   VAULTAIRE_WATCH_LIMIT=N  lets a change watcher watch only N folders at once, as if the
+//       system's limit of watches were N.
+//   VAULTAIRE_WATCH_OVERFLOW_AFTER=N  makes a change watcher drop the events after its Nth
+//       and report an overflow of the kernel's queue instead, once.
+// The last two are read when a watcher is made.
 
 constexpr int kCrashExitCode = 86;
 
@@ -27,3 +32,8 @@ VLSHARE_EXPORT void CountBytesWritten(char letter, int64_t count);
 
 // Whether a listing of hostFolder is to fail.
 VLSHARE_EXPORT bool IsFolderMadeUnreadable(const THostPath& hostFolder);
+
+// The limit of watched folders VAULTAIRE_WATCH_LIMIT sets, or -1.
+VLSHARE_EXPORT int64_t InjectedWatchLimit();
+// After how many events VAULTAIRE_WATCH_OVERFLOW_AFTER makes the watcher overflow, or -1.
+VLSHARE_EXPORT int64_t InjectedOverflowAfter();

@@ -44,16 +44,20 @@ bool StatHostForWriting(const std::string& path, THostPath& host, struct stat& i
     return true;
 }
 
-// What the archive attribute records of a file: its size and last-write time.
-std::string ArchiveStamp(const struct stat& info) {
+// What the archive attribute records of a file: its size, last-write time and path. A file
+// renamed or moved (also over another) has been "written" under its new name: its copies
+// there do not hold it yet.
+std::string ArchiveStamp(const THostPath& host, const struct stat& info) {
     return std::to_string(info.st_size) + " " + std::to_string(info.st_mtim.tv_sec) + "." +
-           std::to_string(info.st_mtim.tv_nsec);
+           std::to_string(info.st_mtim.tv_nsec) + " " + host.Normalised().Text();
 }
 
 bool ArchiveIsSet(const THostPath& host, const struct stat& info) {
-    char recorded[128];
-    ssize_t n = ::getxattr(host.CStr(), kArchiveAttribute, recorded, sizeof recorded);
-    return n <= 0 || std::string(recorded, static_cast<size_t>(n)) != ArchiveStamp(info);
+    std::string expected = ArchiveStamp(host, info);
+    std::string recorded(expected.size() + 1, '\0');  // one more: a longer record differs
+    ssize_t n = ::getxattr(host.CStr(), kArchiveAttribute, recorded.data(), recorded.size());
+    return n <= 0 || recorded.compare(0, static_cast<size_t>(n), expected) != 0 ||
+           static_cast<size_t>(n) != expected.size();
 }
 
 // User attributes need write access to the file; a read-only file gets it for a moment.
@@ -73,7 +77,7 @@ bool WithWriteAccess(const THostPath& host, const struct stat& info,
 }
 
 int RecordArchiveStamp(const THostPath& host, const struct stat& info) {
-    std::string stamp = ArchiveStamp(info);
+    std::string stamp = ArchiveStamp(host, info);
     return ::setxattr(host.CStr(), kArchiveAttribute, stamp.data(), stamp.size(), 0);
 }
 

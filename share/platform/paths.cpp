@@ -86,17 +86,18 @@ size_t NameStartOf(const std::string& path) {
     return IsDrivePath(path) ? 2 : 0;
 }
 
-bool SamePath(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
+std::string PathIdentity(const std::string& path) {
     // A drive letter names the same drive in either case; the names after it are told
     // apart as the host tells them apart.
-    if (IsDrivePath(a) && IsDrivePath(b)) {
-        return std::toupper(static_cast<unsigned char>(a[0])) ==
-                   std::toupper(static_cast<unsigned char>(b[0])) &&
-               a.compare(1, std::string::npos, b, 1, std::string::npos) == 0;
-    }
-    return a == b;
+    if (!IsDrivePath(path))
+        return path;
+    std::string identity = path;
+    identity[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+    return identity;
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && PathIdentity(a) == PathIdentity(b);
 }
 
 bool HostPathOf(const std::string& path, THostPath& host) {

@@ -49,6 +49,9 @@ VLSHARE_EXPORT bool DrivePathOf(const THostPath& host, std::string& path);
 // Path identity: the host file system tells names apart by letter case, so does this; only
 // a drive letter means the same drive in either case.
 VLSHARE_EXPORT bool SamePath(const std::string& a, const std::string& b);
+// The form of path that SamePath compares: two paths are the same exactly when their
+// identities are equal (for keys of sets and maps of paths).
+VLSHARE_EXPORT std::string PathIdentity(const std::string& path);
 
 // The separator path uses: "/" for host paths, "\" otherwise.
 VLSHARE_EXPORT char SeparatorOf(const std::string& path);

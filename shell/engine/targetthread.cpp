@@ -76,9 +76,7 @@ void TBackupThread::Execute() {
     WriteLog(lcBackupStart, true);
     try {
         // Before the files are counted, where the target can already be found.
-        LockBackupRoot();
-        // Temporary files of runs that were killed are never used again.
-        RemoveStaleWorkFiles(FTempDir, kTempFilePrefix);
+        ClaimTarget();
         int total = ScanFiles(false);
         Post(WM_TOTALFILES, reinterpret_cast<uintptr_t>(this), total);
         PrepareTarget();
@@ -100,6 +98,12 @@ void TBackupThread::Execute() {
 
 void TBackupThread::ProcessFiles() {
     ScanFiles(true);
+}
+
+void TBackupThread::ClaimTarget() {
+    LockBackupRoot();
+    // Temporary files of runs that were killed are never used again.
+    RemoveStaleWorkFiles(FTempDir, kTempFilePrefix);
 }
 
 void TBackupThread::LocateOwnFiles() {
@@ -232,6 +236,7 @@ void TBackupThread::BackupFile() {
         if (FErrorCode != 0)
             ++FFailedFiles;
         WriteLog(lcSaveFile, false);
+        FileDone();
         FErrorCode = 0;
     } catch (...) {
         EmptyTemporaryFile();

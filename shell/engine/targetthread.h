@@ -51,6 +51,15 @@ class TBackupThread : public TThread {
     virtual void ProcessFiles();
     virtual bool AcceptFile();
 
+    // Takes the backup root for this run (see LockBackupRoot) and removes what killed runs
+    // left in the temporary folder.
+    void ClaimTarget();
+    // Deletes the run's temporary file (at the end of a run).
+    void CloseTemporaryFile();
+    // Told after each file that BackupFile took on, FSourceName and FErrorCode (0: saved)
+    // still set.
+    virtual void FileDone() {}
+
     int ScanFiles(bool backup);
     void PrepareTarget();
     void BackupFile();
@@ -105,7 +114,6 @@ class TBackupThread : public TThread {
     // thread.
     bool OpenTemporaryFile();
     void EmptyTemporaryFile();
-    void CloseTemporaryFile();
     void LocateOwnFiles();
     // Is path (a folder) the backup root or inside it, by its name or where it leads?
     bool IsInsideBackupRoot(const std::string& path) const;

@@ -14,13 +14,6 @@
 
 namespace {
 
-const char* const kInfoUsage = "vlctl archive info ARCHIVE";
-const char* const kExtractUsage =
-    "vlctl archive extract ARCHIVE [TARGET] [--overwrite never|always|newer|ask] "
-    "[--password-file FILE]";
-const char* const kCreateUsage =
-    "vlctl archive create SOURCE ARCHIVE [--store] [--password-file FILE]";
-
 std::string FormatFileTime(int32_t fileTime) {
     TDateTime value = FileDateToDateTime(fileTime);
     return value == 0 ? "(none)" : FormatDateTime("dd/mm/yyyy hh:nn:ss", value);
@@ -30,45 +23,6 @@ void OpenArchive(TVUnzipStream& archive, const std::string& argument) {
     if (!archive.Valid) {
         throw ECommandError("\"" + argument + "\" is not a valid backed-up copy (damaged header)");
     }
-}
-
-int RunInfo(const TArgs& args) {
-    args.Expect(1, 1);
-    std::string name = ProgramPathOf(args.Positional()[0]);
-    TVUnzipStream archive(name);
-    std::printf("archive:       %s\n", name.c_str());
-    std::printf("valid:         %s\n", archive.Valid ? "yes" : "no");
-    if (!archive.Valid)
-        return kExitError;
-    const TVZStreamHeader& header = archive.Header;
-    std::printf("original path: %s\n", header.OriginalPath.c_str());
-    std::printf("original size: %lld bytes\n", static_cast<long long>(header.OriginalSize));
-    std::printf("last written:  %s\n", FormatFileTime(header.FileTime).c_str());
-    std::printf("method:        %s\n", header.Method == 0 ? "stored" : "deflated");
-    std::printf("archive size:  %lld bytes\n", static_cast<long long>(archive.GetSize()));
-    if (header.HasChecksum()) {
-        std::printf("checksum:      %08X\n", static_cast<uint32_t>(header.Reserved));
-    } else {
-        std::printf("checksum:      none (written before copies carried one)\n");
-    }
-    if (header.Key == 0) {
-        std::printf("password:      none\n");
-    } else {
-        std::printf("password:      protected (key %08X)\n", static_cast<uint32_t>(header.Key));
-    }
-    return kExitOk;
-}
-
-uint8_t OverwriteModeOf(const std::string& word) {
-    if (word == "never")
-        return 0;
-    if (word == "always")
-        return 1;
-    if (word == "newer")
-        return 2;
-    if (word == "ask")
-        return 3;
-    throw ECommandError("--overwrite takes never, always, newer or ask, not \"" + word + "\"");
 }
 
 void CheckPassword(const TVZStreamHeader& header, const TArgs& args) {
@@ -114,8 +68,47 @@ std::string ExtractTarget(const TVZStreamHeader& header, const TArgs& args) {
     return target;
 }
 
-int RunExtract(const TArgs& args) {
-    args.Expect(1, 2);
+}  // namespace
+
+int RunArchiveInfo(const TArgs& args) {
+    std::string name = ProgramPathOf(args.Positional()[0]);
+    TVUnzipStream archive(name);
+    std::printf("archive:       %s\n", name.c_str());
+    std::printf("valid:         %s\n", archive.Valid ? "yes" : "no");
+    if (!archive.Valid)
+        return kExitError;
+    const TVZStreamHeader& header = archive.Header;
+    std::printf("original path: %s\n", header.OriginalPath.c_str());
+    std::printf("original size: %lld bytes\n", static_cast<long long>(header.OriginalSize));
+    std::printf("last written:  %s\n", FormatFileTime(header.FileTime).c_str());
+    std::printf("method:        %s\n", header.Method == 0 ? "stored" : "deflated");
+    std::printf("archive size:  %lld bytes\n", static_cast<long long>(archive.GetSize()));
+    if (header.HasChecksum()) {
+        std::printf("checksum:      %08X\n", static_cast<uint32_t>(header.Reserved));
+    } else {
+        std::printf("checksum:      none (written before copies carried one)\n");
+    }
+    if (header.Key == 0) {
+        std::printf("password:      none\n");
+    } else {
+        std::printf("password:      protected (key %08X)\n", static_cast<uint32_t>(header.Key));
+    }
+    return kExitOk;
+}
+
+uint8_t OverwriteModeOf(const std::string& word) {
+    if (word == "never")
+        return 0;
+    if (word == "always")
+        return 1;
+    if (word == "newer")
+        return 2;
+    if (word == "ask")
+        return 3;
+    throw ECommandError("--overwrite takes never, always, newer or ask, not \"" + word + "\"");
+}
+
+int RunArchiveExtract(const TArgs& args) {
     std::string name = ProgramPathOf(args.Positional()[0]);
     TVUnzipStream archive(name);
     OpenArchive(archive, args.Positional()[0]);
@@ -155,8 +148,7 @@ int RunExtract(const TArgs& args) {
     return kExitOk;
 }
 
-int RunCreate(const TArgs& args) {
-    args.Expect(2, 2);
+int RunArchiveCreate(const TArgs& args) {
     std::string source = DrivePathArgument(args.Positional()[0]);
     std::string target = ProgramPathOf(args.Positional()[1]);
     if (!FileExists(source))
@@ -186,21 +178,4 @@ int RunCreate(const TArgs& args) {
                 static_cast<long long>(zip.Header.OriginalSize),
                 zip.Header.Method == 0 ? "stored" : "deflated");
     return kExitOk;
-}
-
-}  // namespace
-
-int RunArchive(const std::vector<std::string>& words) {
-    if (words.empty())
-        throw ECommandError("usage: vlctl archive info|extract|create ...");
-    std::vector<std::string> rest(words.begin() + 1, words.end());
-    if (words[0] == "info")
-        return RunInfo(TArgs(rest, {}, {}, kInfoUsage));
-    if (words[0] == "extract") {
-        return RunExtract(TArgs(rest, {"overwrite", "password-file"}, {}, kExtractUsage));
-    }
-    if (words[0] == "create") {
-        return RunCreate(TArgs(rest, {"password-file"}, {"store"}, kCreateUsage));
-    }
-    throw ECommandError("unknown archive command \"" + words[0] + "\"");
 }

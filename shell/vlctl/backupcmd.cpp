@@ -95,7 +95,6 @@ int ReportOutcome(const TBackupResult& result, const TLogFile& log, const TProfi
 }  // namespace
 
 int RunBackup(const TArgs& args) {
-    args.Expect(0, 1);
     TProfileMgr manager;
     if (!args.Positional().empty() && !manager.Open(args.Positional()[0])) {
         throw ECommandError("there is no profile titled \"" + args.Positional()[0] + "\"");

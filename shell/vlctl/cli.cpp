@@ -50,7 +50,11 @@ std::string TArgs::Value(const std::string& option, const std::string& fallback)
 
 void TArgs::Expect(size_t min, size_t max) const {
     if (Words.size() < min || Words.size() > max)
-        throw ECommandError("usage: " + Usage);
+        RefuseUsage();
+}
+
+void TArgs::RefuseUsage() const {
+    throw ECommandError("usage: " + Usage);
 }
 
 std::string ProgramPathOf(const std::string& argument) {

@@ -31,6 +31,8 @@ class TArgs {
     std::string Value(const std::string& option, const std::string& fallback = "") const;
     // Refuses a number of positional arguments outside min..max.
     void Expect(size_t min, size_t max) const;
+    // Refuses the command line with the command's usage.
+    [[noreturn]] void RefuseUsage() const;
 
   private:
     std::string Usage;

@@ -5,8 +5,7 @@
 #include "platform/drivemap.h"
 #include "platform/volume.h"
 
-int RunDrives(const TArgs& args) {
-    args.Expect(0, 0);
+int RunDrives(const TArgs&) {
     auto map = CurrentDriveMap();
     std::printf("Drive map: %s\n", DriveMapFileName().CStr());
     std::printf("%-6s %-10s %-14s %12s %12s  %s\n", "drive", "type", "label", "free", "total",

@@ -11,11 +11,6 @@
 
 namespace {
 
-const char* const kAddUsage =
-    "vlctl profile add --title T --source DIR[,DIR...] --target DIR [--versions N] "
-    "[--no-compress] [--password-file FILE] [--include MASKS] [--exclude MASKS]";
-const char* const kSelectUsage = "vlctl profile select TITLE";
-
 // A refused edit: the message the dialog would show.
 void Check(int messageId) {
     if (messageId != 0)
@@ -64,11 +59,12 @@ void ReplaceMasks(TProfile& profile, const std::string& masks, bool include) {
     }
 }
 
-int RunAdd(const TArgs& args) {
-    args.Expect(0, 0);
+}  // namespace
+
+int RunProfileAdd(const TArgs& args) {
     for (const char* required : {"title", "source", "target"}) {
         if (!args.Has(required))
-            throw ECommandError("usage: " + std::string(kAddUsage));
+            args.RefuseUsage();
     }
     TProfileMgr manager;
     auto profile = std::make_unique<TProfile>();
@@ -101,8 +97,7 @@ int RunAdd(const TArgs& args) {
     return kExitOk;
 }
 
-int RunSelect(const TArgs& args) {
-    args.Expect(1, 1);
+int RunProfileSelect(const TArgs& args) {
     TProfileMgr manager;
     if (!manager.Open(args.Positional()[0])) {
         throw ECommandError("there is no profile titled \"" + args.Positional()[0] + "\"");
@@ -111,20 +106,4 @@ int RunSelect(const TArgs& args) {
         throw ECommandError("the choice of the current profile was not saved");
     std::printf("The current profile is now \"%s\".\n", manager.GetCurrentProfile()->Title.c_str());
     return kExitOk;
-}
-
-}  // namespace
-
-int RunProfile(const std::vector<std::string>& words) {
-    if (words.empty())
-        throw ECommandError("usage: vlctl profile add|select ...");
-    std::vector<std::string> rest(words.begin() + 1, words.end());
-    if (words[0] == "add") {
-        return RunAdd(TArgs(
-            rest, {"title", "source", "target", "versions", "password-file", "include", "exclude"},
-            {"no-compress"}, kAddUsage));
-    }
-    if (words[0] == "select")
-        return RunSelect(TArgs(rest, {}, {}, kSelectUsage));
-    throw ECommandError("unknown profile command \"" + words[0] + "\"");
 }

@@ -30,8 +30,7 @@ void PrintProfile(const TProfile& profile, bool current) {
 
 }  // namespace
 
-int RunProfiles(const TArgs& args) {
-    args.Expect(0, 0);
+int RunProfiles(const TArgs&) {
     TProfileMgr manager;
     if (manager.Count() == 0) {
         std::printf("There are no profiles (profiles file: %s).\n",

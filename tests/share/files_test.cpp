@@ -66,6 +66,18 @@ TEST_F(Files, ArchiveAttributeIsSetByEveryRewrite) {
 
     ASSERT_TRUE(SetFileAttributes("C:\\doc.txt", faArchive));
     EXPECT_TRUE(GetFileAttributes("C:\\doc.txt") & faArchive) << "set by hand";
+
+    // Renamed, also over another file or into another folder, a file has copies under its
+    // old name only.
+    WriteTextFile(Host("other.txt"), "other");
+    fs::create_directories(Host("sub"));
+    for (const char* name : {"doc.txt", "other.txt"})
+        ASSERT_TRUE(SetFileAttributes(std::string("C:\\") + name, 0));
+    fs::rename(Host("doc.txt"), Host("other.txt"));
+    EXPECT_TRUE(GetFileAttributes("C:\\other.txt") & faArchive) << "renamed over another";
+    ASSERT_TRUE(SetFileAttributes("C:\\other.txt", 0));
+    fs::rename(Host("other.txt"), Host("sub/other.txt"));
+    EXPECT_TRUE(GetFileAttributes("C:\\sub\\other.txt") & faArchive) << "moved";
 }
 
 TEST_F(Files, ReadOnlyFileKeepsItsModeWhenTheArchiveAttributeIsCleared) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "logfile.h"
 #include "profilemgr.h"
 #include "sandboxdata.h"
 #include "scriptedinteraction.h"
@@ -83,6 +84,10 @@ class TBackupRunTest : public TSimulatedDrives {
 
     // Runs a backup of the current profile until the thread has ended.
     TRunOutcome RunBackup();
+    // The manager of the profile, for controllers a test makes itself.
+    TProfileMgr& ProfileManager() { return *Manager; }
+    // Makes log the one LogLines reads.
+    void ReadLogOf(const TLogFile& log) { LogFile = log.FileName; }
     // The log of the last run: its file and its lines.
     const std::string& LogFileName() const { return LogFile; }
     std::vector<std::string> LogLines() const;
