@@ -206,7 +206,7 @@ void TVLMon::Adopt(const std::string& top, bool recursive, TReportMode report) {
     while (!folders.empty()) {
         std::string folder = std::move(folders.back());
         folders.pop_back();
-        bool watched = ByFolder.count(folder) != 0 || TryWatch(folder, recursive);
+        bool watched = KeepWatching(folder, recursive) || TryWatch(folder, recursive);
         if (!watched && !DirectoryExists(folder)) {
             if (IsStartingFolder(folder))
                 Unwatched[folder] = recursive;  // a source that is missing or unmounted
@@ -225,6 +225,16 @@ void TVLMon::Adopt(const std::string& top, bool recursive, TReportMode report) {
             }
         }
     }
+}
+
+bool TVLMon::KeepWatching(const std::string& host, bool recursive) {
+    auto known = ByFolder.find(host);
+    if (known == ByFolder.end())
+        return false;
+    // A drive root watched for itself alone may also be a source folder: then its new
+    // sub-folders are watched too.
+    ByWatch[known->second].Recursive = ByWatch[known->second].Recursive || recursive;
+    return true;
 }
 
 bool TVLMon::TryWatch(const std::string& host, bool recursive) {

@@ -82,6 +82,8 @@ class TVLMon {
     // reports its files as report says. Folders that cannot be watched are remembered to be
     // looked at again.
     void Adopt(const std::string& top, bool recursive, TReportMode report);
+    // Whether host is watched already; a recursive adoption makes its watch recursive.
+    bool KeepWatching(const std::string& host, bool recursive);
     bool TryWatch(const std::string& host, bool recursive);
     void ForgetTree(const std::string& top);
     bool IsStartingFolder(const std::string& host) const;
