@@ -15,7 +15,7 @@ namespace {
 
 constexpr int kDriveCount = 26;
 constexpr char kWatchDrive = 'a';
-constexpr int kIdleWaitMs = 1000;
+constexpr int kWaitForEver = -1;
 
 int32_t LoadIndex(char* view, size_t offset) {
     return std::atomic_ref<int32_t>(*reinterpret_cast<int32_t*>(view + offset))
@@ -135,9 +135,11 @@ void TVLMon::Run(TEvent& ready) {
     ready.Set();
     NextRescan = GetTickCount() + RescanMs;
     while (!Stopping) {
-        int wait = kIdleWaitMs;
+        // Asleep until the kernel has something to say, the program stops the driver, or
+        // folders that could not be watched are due to be searched.
+        int wait = kWaitForEver;
         if (!Unwatched.empty())
-            wait = std::clamp<int>(static_cast<int32_t>(NextRescan - GetTickCount()), 0, wait);
+            wait = std::max<int>(static_cast<int32_t>(NextRescan - GetTickCount()), 0);
         HandleEvents(wait);
         if (!Unwatched.empty() && static_cast<int32_t>(GetTickCount() - NextRescan) >= 0) {
             RescanUnwatched();
@@ -197,7 +199,7 @@ void TVLMon::Adopt(const THostPath& top, bool recursive, TReportMode report) {
     while (!folders.empty()) {
         THostPath folder = std::move(folders.back());
         folders.pop_back();
-        bool watched = ByFolder.count(folder) != 0 || TryWatch(folder, recursive);
+        bool watched = KeepWatching(folder, recursive) || TryWatch(folder, recursive);
         if (!watched && !DirectoryExists(folder.Text())) {
             if (IsStartingFolder(folder))
                 Unwatched[folder] = recursive;  // a source that is missing or unmounted
@@ -216,6 +218,16 @@ void TVLMon::Adopt(const THostPath& top, bool recursive, TReportMode report) {
             }
         }
     }
+}
+
+bool TVLMon::KeepWatching(const THostPath& host, bool recursive) {
+    auto known = ByFolder.find(host);
+    if (known == ByFolder.end())
+        return false;
+    // A drive root watched for itself alone may also be a source folder: then its new
+    // sub-folders are watched too.
+    ByWatch[known->second].Recursive = ByWatch[known->second].Recursive || recursive;
+    return true;
 }
 
 bool TVLMon::TryWatch(const THostPath& host, bool recursive) {

@@ -83,6 +83,8 @@ class TVLMon {
     // reports its files as report says. Folders that cannot be watched are remembered to be
     // looked at again.
     void Adopt(const THostPath& top, bool recursive, TReportMode report);
+    // Whether host is watched already; a recursive adoption makes its watch recursive.
+    bool KeepWatching(const THostPath& host, bool recursive);
     bool TryWatch(const THostPath& host, bool recursive);
     void ForgetTree(const THostPath& top);
     bool IsStartingFolder(const THostPath& host) const;

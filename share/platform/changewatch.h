@@ -42,8 +42,9 @@ class VLSHARE_EXPORT TChangeWatcher {
     int AddWatch(const THostPath& hostFolder);
     void RemoveWatch(int watch);
 
-    // Waits at most timeoutMs for events (0: only looks) and appends them to events. Returns
-    // false when the wait failed (last error set). Wake ends a wait early.
+    // Waits at most timeoutMs for events (0: only looks; -1: until there are some) and
+    // appends them to events. Returns false when the wait failed (last error set). Wake ends
+    // a wait early.
     bool Read(std::vector<TChangeEvent>& events, int timeoutMs);
     void Wake();
 

@@ -124,12 +124,12 @@ void RunInMainThread(const std::function<void()>& work) {
         std::rethrow_exception(failure);
 }
 
-void ServeMessagesUntil(const std::function<bool()>& done) {
+void ServeMessagesUntil(const std::function<bool()>& done, int checkMs) {
     if (done())
         return;
     if (!QCoreApplication::instance()) {
         while (!done())
-            QThread::msleep(20);
+            QThread::msleep(checkMs);
         return;
     }
     QEventLoop loop;
@@ -138,6 +138,6 @@ void ServeMessagesUntil(const std::function<bool()>& done) {
         if (done())
             loop.quit();
     });
-    timer.start(20);
+    timer.start(checkMs);
     loop.exec();
 }

@@ -38,8 +38,9 @@ class VLSHARE_EXPORT TMessageTarget {
 VLSHARE_EXPORT void RunInMainThread(const std::function<void()>& work);
 
 // Main thread only: handles events (posted and sent messages among them) until done()
-// holds; done is checked after each event and at least every 20 ms.
-VLSHARE_EXPORT void ServeMessagesUntil(const std::function<bool()>& done);
+// holds; done is checked every checkMs milliseconds. A long-running wait that nobody watches
+// closely (automatic backup in the foreground) checks less often, to let the machine sleep.
+VLSHARE_EXPORT void ServeMessagesUntil(const std::function<bool()>& done, int checkMs = 20);
 
 VLSHARE_EXPORT bool IsMainThread();
 

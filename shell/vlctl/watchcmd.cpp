@@ -18,6 +18,8 @@ constexpr int StrDisabled = 406;
 constexpr int StrSavingFile = 407;
 constexpr int StrErrorSavingFile = 415;
 constexpr int StrMissingFile = 359;
+// How often the program looks for an interrupt and for files to report while it watches.
+constexpr int kCheckMs = 500;
 
 // The shutdown notice on the terminal: one line.
 class TTerminalNotice : public TShutdownNotice {
@@ -71,10 +73,12 @@ int RunWatch(const TArgs& args) {
     std::puts(LoadStr(StrEnabled).c_str());
     std::fflush(stdout);
 
-    ServeMessagesUntil([&] {
-        PrintOutcomes(autoBackup, log, quiet);
-        return Interrupted() || endedByError;
-    });
+    ServeMessagesUntil(
+        [&] {
+            PrintOutcomes(autoBackup, log, quiet);
+            return Interrupted() || endedByError;
+        },
+        kCheckMs);
     if (!endedByError) {
         TTerminalNotice notice;
         autoBackup.Disable(true, &notice);

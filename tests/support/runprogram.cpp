@@ -10,6 +10,9 @@
 #include <chrono>
 #include <cstdint>
 #include <stdexcept>
+#include <thread>
+
+#include "testenv.h"
 
 namespace {
 
@@ -80,4 +83,74 @@ TRunResult RunProgram(const std::string& program, const std::vector<std::string>
     ::waitpid(child, &status, 0);
     result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
+}
+
+TBackgroundProgram::TBackgroundProgram(const std::string& program,
+                                       const std::vector<std::string>& arguments,
+                                       const std::filesystem::path& outputFolder)
+    : Out(outputFolder / "out"), Err(outputFolder / "err") {
+    int in[2];
+    if (::pipe(in) != 0)
+        throw std::runtime_error("cannot make a pipe");
+    // Emptied before the program starts, so that what an earlier run printed is never
+    // taken for this one's.
+    int out = ::open(Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int err = ::open(Err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (out < 0 || err < 0)
+        throw std::runtime_error("cannot make the output files");
+    Child = ::fork();
+    if (Child == 0) {
+        ::dup2(in[0], 0);
+        ::close(in[0]);
+        ::close(in[1]);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& a : arguments)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out);
+    ::close(err);
+    Input = in[1];
+}
+
+TBackgroundProgram::~TBackgroundProgram() {
+    if (Child > 0) {
+        ::kill(Child, SIGKILL);
+        Wait();
+    }
+    ::close(Input);
+}
+
+std::string TBackgroundProgram::Output() const {
+    return ReadTextFile(Out) + ReadTextFile(Err);
+}
+
+std::string TBackgroundProgram::Errors() const {
+    return ReadTextFile(Err);
+}
+
+bool TBackgroundProgram::WaitUntil(const std::function<bool()>& holds, int seconds) const {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!holds()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+void TBackgroundProgram::Signal(int signal) {
+    ::kill(Child, signal);
+}
+
+int TBackgroundProgram::Wait() {
+    int status = 0;
+    ::waitpid(Child, &status, 0);
+    Child = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

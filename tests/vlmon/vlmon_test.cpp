@@ -47,12 +47,11 @@ class Driver : public testing::Test {
     void Start(uint32_t rescanMs = TVLMon::kDefaultRescanMs) {
         Device = TVLMon::Open(rescanMs);
         ASSERT_TRUE(Device);
-        std::string drives(26, 'x');
-        ASSERT_TRUE(Device->DeviceIoControl(VLMON_SET_DRIVES, drives.c_str(), 27));
+        ASSERT_TRUE(Device->DeviceIoControl(VLMON_SET_DRIVES, Drives.c_str(), Drives.size() + 1));
         TRingRequest ring{&Event, Ring};
         ASSERT_TRUE(Device->DeviceIoControl(VLMON_SET_RING, &ring, sizeof ring));
-        const char folders[] = "C:\\src";
-        ASSERT_TRUE(Device->DeviceIoControl(VLMON_SET_FOLDERS, folders, sizeof folders));
+        ASSERT_TRUE(
+            Device->DeviceIoControl(VLMON_SET_FOLDERS, Folders.c_str(), Folders.size() + 1));
         // The watches are made on the driver's thread; a file written in the first moments
         // may come before them, so wait until a probe file is seen.
         ASSERT_TRUE(Eventually([&] {
@@ -98,6 +97,10 @@ class Driver : public testing::Test {
         });
     }
 
+    // What Start hands the driver: the drives whose roots it watches ('a'), none by default,
+    // and the source folders.
+    std::string Drives = std::string(26, 'x');
+    std::string Folders = "C:\\src";
     TTempDir Dir;
     alignas(int32_t) char Ring[kRingBytes] = {};
     TEvent Event;
@@ -135,6 +138,18 @@ TEST_F(Driver, NewFoldersAndWhatWasWrittenInThemBeforeTheirWatchAreReported) {
     // The new folders are watched from now on.
     Write("src/new3/deep/later.txt", "x");
     EXPECT_TRUE(SeenAll({"C:\\src\\new3\\deep\\later.txt"}));
+}
+
+TEST_F(Driver, ASourceThatIsAWatchedDriveRootTakesInItsNewFolders) {
+    // The root is watched once as the drive's and once as the source, with its sub-folders.
+    Drives[2] = 'a';
+    Folders = "C:\\";
+    Start();
+    fs::create_directories(Host("newtop/deep"));
+    Write("newtop/deep/a.txt", "x");
+    EXPECT_TRUE(SeenAll({"C:\\newtop\\deep\\a.txt"}));
+    Write("newtop/later.txt", "x");
+    EXPECT_TRUE(SeenAll({"C:\\newtop\\later.txt"}));
 }
 
 TEST_F(Driver, FoldersMovedInAreReportedWholeAndFoldersMovedOutAreForgotten) {

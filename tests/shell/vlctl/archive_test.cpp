@@ -22,49 +22,6 @@ namespace {
 
 constexpr int64_t GiB = int64_t{1} << 30;
 
-// A vlctl run in the background, for a test to interrupt; its standard error goes to a
-// file, its standard input is empty.
-class TBackgroundRun {
-  public:
-    TBackgroundRun(const std::vector<std::string>& arguments, const fs::path& errors) {
-        Pid = ::fork();
-        if (Pid == 0) {
-            int in = ::open("/dev/null", O_RDONLY);
-            int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int out = ::open("/dev/null", O_WRONLY);
-            ::dup2(in, 0);
-            ::dup2(out, 1);
-            ::dup2(err, 2);
-            std::vector<char*> argv{const_cast<char*>(VLCTL_PROGRAM)};
-            for (const std::string& a : arguments)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execv(VLCTL_PROGRAM, argv.data());
-            ::_exit(127);
-        }
-    }
-    ~TBackgroundRun() {
-        if (Pid > 0) {
-            ::kill(Pid, SIGKILL);
-            ::waitpid(Pid, nullptr, 0);
-        }
-    }
-    TBackgroundRun(const TBackgroundRun&) = delete;
-    TBackgroundRun& operator=(const TBackgroundRun&) = delete;
-
-    void Signal(int signal) { ::kill(Pid, signal); }
-    // The exit code, or 128 and the signal that ended it.
-    int Wait() {
-        int status = 0;
-        ::waitpid(Pid, &status, 0);
-        Pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-  private:
-    pid_t Pid = -1;
-};
-
 // The names in folder, sorted.
 std::vector<std::string> NamesIn(const fs::path& folder) {
     std::vector<std::string> names;
@@ -375,7 +332,7 @@ class VlctlArchiveInterrupts : public VlctlArchive {
     // Starts arguments, waits for its work file (prefix) in folder, then sends signal.
     int RunUntilWorkFileThenSignal(const std::vector<std::string>& arguments,
                                    const fs::path& folder, const std::string& prefix, int signal) {
-        TBackgroundRun run(arguments, Errors);
+        TBackgroundProgram run(VLCTL_PROGRAM, arguments, Drives.Path());
         EXPECT_TRUE(WaitForFile(folder, prefix)) << "no work file appeared";
         run.Signal(signal);
         return run.Wait();
@@ -385,7 +342,7 @@ class VlctlArchiveInterrupts : public VlctlArchive {
         "archive", "extract", "E:\\big.vla", Drives / "t/big.bin", "--overwrite", "always"};
     const std::vector<std::string> Create = {"archive", "create", "C:\\Data\\big.bin",
                                              "E:\\new.vla", "--store"};
-    const fs::path Errors = Drives.Path() / "errors.txt";
+    const fs::path Errors = Drives.Path() / "err";  // where the background run writes it
 };
 
 TEST_F(VlctlArchiveInterrupts, AnInterruptStopsExtractAndCreateAndRemovesTheirWork) {

@@ -47,71 +47,6 @@ std::set<std::string> FilesBelow(const fs::path& folder) {
     return files;
 }
 
-// vlctl running in the background, its standard input kept open (a question waits for its
-// answer), its output collected in files.
-class TRunningVlctl {
-  public:
-    TRunningVlctl(const std::vector<std::string>& arguments, const fs::path& outputFolder)
-        : Out(outputFolder / "out"), Err(outputFolder / "err") {
-        int in[2];
-        if (::pipe(in) != 0)
-            throw std::runtime_error("cannot make a pipe");
-        Child = ::fork();
-        if (Child == 0) {
-            ::dup2(in[0], 0);
-            ::close(in[0]);
-            ::close(in[1]);
-            int out = ::open(Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            int err = ::open(Err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            ::dup2(out, 1);
-            ::dup2(err, 2);
-            std::vector<char*> argv{const_cast<char*>(VLCTL_PROGRAM)};
-            for (const std::string& a : arguments)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execv(VLCTL_PROGRAM, argv.data());
-            ::_exit(127);
-        }
-        ::close(in[0]);
-        Input = in[1];
-    }
-    ~TRunningVlctl() {
-        if (Child > 0) {
-            ::kill(Child, SIGKILL);
-            Wait();
-        }
-        ::close(Input);
-    }
-
-    std::string Output() const { return ReadTextFile(Out) + ReadTextFile(Err); }
-    std::string Errors() const { return ReadTextFile(Err); }
-
-    // Waits (at most 20 s) until holds() is true while the program runs.
-    bool WaitUntil(const std::function<bool()>& holds) {
-        for (int i = 0; i < 2000; ++i) {
-            if (holds())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-
-    void Signal(int signal) { ::kill(Child, signal); }
-
-    // The exit code, or 128 + the signal that ended the program.
-    int Wait() {
-        int status = 0;
-        ::waitpid(Child, &status, 0);
-        Child = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-  private:
-    fs::path Out, Err;
-    pid_t Child = -1;
-    int Input = -1;
-};
-
 class VlctlBackup : public testing::Test {
   protected:
     void SetUp() override {
@@ -238,7 +173,7 @@ TEST_P(VlctlBackupStopped, LeavesNothingAfterTheNextRun) {
     AddProfile("C:\\Data", "A:\\");
 
     {
-        TRunningVlctl run({"backup"}, World.Path());
+        TBackgroundProgram run(VLCTL_PROGRAM, {"backup"}, World.Path());
         ASSERT_TRUE(run.WaitUntil([&] {
             return Contains(run.Output(), "is full") && !FilesBelow(Temp.Path()).empty();
         })) << run.Output();

@@ -1,9 +1,14 @@
-// vlctl watch end to end: the real program in the background, changed by a script, stopped
-// by a signal.
+// vlctl watch end to end: the real program in the background while the test changes files,
+// stopped by a signal.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <string.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "runprogram.h"
 #include "sandboxdata.h"
@@ -12,8 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr int kTimeLimit = 120;
 
 // A profile "P" of C:\src to D:\, both folders of the test.
 class VlctlWatch : public testing::Test {
@@ -28,23 +31,28 @@ class VlctlWatch : public testing::Test {
         ASSERT_EQ(add.ExitCode, 0) << add.Err;
     }
 
-    // Starts vlctl watch with arguments, waits until it watches, runs changes (shell
-    // commands in the folder C:), stops it with signal and reports how it ended.
-    TRunResult Watch(const std::string& arguments, const std::string& changes,
-                     const std::string& signal = "TERM") {
-        // The output files go first: an old "enabled" line must not stand for the new run.
-        std::string script = "cd \"" + Root / "c" +
-                             "\" || exit 99\nrm -f ../out ../err\n\"" VLCTL_PROGRAM "\" watch " +
-                             arguments + " > ../out 2> ../err &\n" +
-                             "pid=$!\n"
-                             "until grep -q 'Vaultaire enabled.' ../out; do\n"
-                             "  kill -0 $pid 2>/dev/null || break; sleep 0.05\n"
-                             "done\n" +
-                             changes + "\nkill -" + signal + " $pid 2>/dev/null\nwait $pid\n";
-        TRunResult run = RunProgram("/bin/sh", {"-c", script}, "", kTimeLimit);
-        run.Out = ReadTextFile(Root.Path() / "out");
-        run.Err = ReadTextFile(Root.Path() / "err");
-        return run;
+    // Starts vlctl watch with arguments, waits until it watches, makes the changes, stops
+    // it with signal and reports how it ended.
+    TRunResult Watch(const std::vector<std::string>& arguments,
+                     const std::function<void()>& changes, int signal = SIGTERM) {
+        std::vector<std::string> words{"watch"};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        TRunResult result;
+        {
+            TBackgroundProgram run(VLCTL_PROGRAM, words, Root.Path());
+            EXPECT_TRUE(run.WaitUntil([&] {
+                return run.Output().find("Vaultaire enabled.") != std::string::npos;
+            })) << run.Output();
+            changes();
+            run.Signal(signal);
+            result.ExitCode = run.Wait();
+        }
+        result.Out = ReadTextFile(Root.Path() / "out");
+        result.Err = ReadTextFile(Root.Path() / "err");
+        return result;
+    }
+    void Write(const std::string& below, const std::string& content) {
+        WriteTextFile(Root.Path() / "c" / below, content);
     }
     bool Copied(const std::string& below) {
         return fs::exists(Root.Path() / "d/Vaultaire/C/src" / (below + ".VL001"));
@@ -55,15 +63,18 @@ class VlctlWatch : public testing::Test {
 };
 
 TEST_F(VlctlWatch, AStopBacksUpEveryChangeMadeBeforeItAndEndsWell) {
-    for (const char* signal : {"TERM", "INT"}) {
-        SCOPED_TRACE(signal);
-        TRunResult run = Watch("",
-                               "echo one > src/a.txt\n"
-                               "mkdir -p src/new/deep && echo two > src/new/deep/b.txt\n"
-                               "echo three > outside.txt && mv outside.txt src/moved.txt",
-                               signal);
+    for (int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(strsignal(signal));
+        TRunResult run = Watch(
+            {},
+            [&] {
+                Write("src/a.txt", "one");
+                Write("src/new/deep/b.txt", "two");
+                Write("outside.txt", "three");
+                fs::rename(Root.Path() / "c/outside.txt", Root.Path() / "c/src/moved.txt");
+            },
+            signal);
         EXPECT_EQ(run.ExitCode, 0) << run.Out << run.Err;
-        EXPECT_FALSE(run.TimedOut);
         for (const char* file : {"a.txt", "new/deep/b.txt", "moved.txt"})
             EXPECT_TRUE(Copied(file)) << file << "\n" << run.Out;
         for (const char* line :
@@ -76,7 +87,7 @@ TEST_F(VlctlWatch, AStopBacksUpEveryChangeMadeBeforeItAndEndsWell) {
 
 TEST_F(VlctlWatch, QuietPrintsNoFileLinesAndCatchUpTakesWhatChangedBefore) {
     WriteTextFile(Root.Path() / "c/src/before.txt", "changed while nothing watched");
-    TRunResult run = Watch("--catch-up --quiet", "");
+    TRunResult run = Watch({"--catch-up", "--quiet"}, [] {});
     EXPECT_EQ(run.ExitCode, 0) << run.Err;
     EXPECT_TRUE(Copied("before.txt"));
     EXPECT_EQ(run.Out.find("Saving file:"), std::string::npos) << run.Out;
@@ -84,7 +95,7 @@ TEST_F(VlctlWatch, QuietPrintsNoFileLinesAndCatchUpTakesWhatChangedBefore) {
 
 TEST_F(VlctlWatch, ATargetThatCannotBeFoundEndsItWithTheMessage) {
     UseDriveMap("detect off\nC: fixed \"" + Root / "c" + "\"\n");  // D: is gone
-    TRunResult run = Watch("", "sleep 1");
+    TRunResult run = Watch({}, [] { std::this_thread::sleep_for(std::chrono::seconds(1)); });
     EXPECT_EQ(run.ExitCode, 1) << run.Out << run.Err;
     EXPECT_NE(run.Err.find("The target drive specified in this profile cannot be found"),
               std::string::npos)
