@@ -48,5 +48,7 @@ echo "each file's newest copy ends in .VL001, older ones in .VL002 and .VL003."
 echo "Look at one:    scripts/run.sh archive info '$copy'"
 echo "Restore it:     scripts/run.sh archive extract '$copy' /tmp/profile.cpp"
 echo "All profiles:   scripts/run.sh profiles"
+echo "Watch changes:  scripts/run.sh watch   (a new version a few seconds after each change;"
+echo "                Ctrl+C backs up what is outstanding and stops)"
 echo "The log:        $VAULTAIRE_HOME/Vaultaire 2000.log"
 exit $status
