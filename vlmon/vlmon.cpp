@@ -122,7 +122,7 @@ std::vector<std::string> TVLMon::TakeNotices() {
 bool TVLMon::Delivered() {
     std::lock_guard guard(Lock);
     FlushLocked();
-    return Pending.empty();
+    return Pending.empty() || !View;  // without a ring nothing can be delivered
 }
 
 // ---- The watcher thread ----
@@ -146,7 +146,11 @@ void TVLMon::Run(TEvent& ready) {
             NextRescan = GetTickCount() + RescanMs;
         }
     }
-    HandleEvents(0);  // what the kernel still holds was changed before the stop
+    // What changed before the stop: what the kernel still holds, and in folders that could
+    // not be watched.
+    HandleEvents(0);
+    if (!Unwatched.empty())
+        RescanUnwatched();
 }
 
 void TVLMon::HandleEvents(int timeoutMs) {
@@ -172,7 +176,9 @@ void TVLMon::HandleEvents(int timeoutMs) {
                 Report(path);
                 break;
             case ckFolderAdded:
-                if (watched.Recursive && event.Name[0] != '.')
+                // A source folder made anew below a drive root watched for itself alone is
+                // taken on too.
+                if ((watched.Recursive || IsStartingFolder(path)) && event.Name[0] != '.')
                     Adopt(path, true, rpEverything);
                 break;
             case ckFolderMovedOut:
@@ -180,8 +186,6 @@ void TVLMon::HandleEvents(int timeoutMs) {
                 break;
             case ckWatchEnded:
                 ForgetTree(watched.Host);
-                if (IsStartingFolder(watched.Host))
-                    Unwatched[watched.Host] = watched.Recursive;  // looked for again later
                 break;
             case ckOverflow:
                 break;
@@ -245,8 +249,13 @@ bool TVLMon::TryWatch(const THostPath& host, bool recursive) {
         return false;
     }
     TWatched& watched = ByWatch[watch];  // one folder reached twice keeps one watch
-    if (watched.Host.IsEmpty())
+    if (watched.Host.IsEmpty()) {
         watched.Host = host;
+    } else if (watched.Host != host && !DirectoryExists(watched.Host.Text())) {
+        // Renamed while its events were lost (an overflow): it goes by its new name now.
+        ByFolder.erase(watched.Host);
+        watched.Host = host;
+    }
     watched.Recursive = watched.Recursive || recursive;
     ByFolder[host] = watch;
     return true;
@@ -265,6 +274,16 @@ void TVLMon::ForgetTree(const THostPath& top) {
         it = ByFolder.erase(it);
     }
     std::erase_if(Unwatched, [&](const auto& entry) { return entry.first.IsInside(top); });
+    // A source or drive root that went away (removed, renamed, unmounted) is looked for again
+    // at every search of unwatched folders, and taken on when it is back.
+    for (const THostPath& root : RootFolders) {
+        if (root.IsInside(top))
+            Unwatched[root] = false;
+    }
+    for (const THostPath& folder : SourceFolders) {
+        if (folder.IsInside(top))
+            Unwatched[folder] = true;
+    }
 }
 
 void TVLMon::RescanAll() {

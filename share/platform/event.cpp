@@ -5,10 +5,9 @@
 TEvent::TEvent(TResetMode mode, bool initiallySet) : Mode(mode), State(initiallySet) {}
 
 void TEvent::Set() {
-    {
-        std::lock_guard guard(Lock);
-        State = true;
-    }
+    // Notified under the lock: a waiter that returns at once may free the event right away.
+    std::lock_guard guard(Lock);
+    State = true;
     if (Mode == rmAuto)
         Changed.notify_one();
     else

@@ -75,10 +75,18 @@ void TAutoBackup::StopMonitor() {
 void TAutoBackup::StopBackup() {
     if (!Backup)
         return;
-    Backup->Terminate();
+    // Out of Backup before the wait: a message the thread sends or posts meanwhile (its
+    // question about the file it finishes, an error) is answered for Stopping and can never
+    // start another stop of the same thread.
+    std::unique_ptr<TMonitorThread> thread = std::move(Backup);
+    Stopping = thread.get();
+    thread->Terminate();
     SourcePaths.PathEvent.Set();
-    Backup->WaitFor();
-    Backup.reset();
+    thread->WaitFor();
+    Stopping = nullptr;
+    // An error whose message came too late to be handled is not lost.
+    if (FLastError == 0)
+        FLastError = thread->EndedWith();
 }
 
 std::vector<TFileOutcome> TAutoBackup::TakeOutcomes() {
@@ -91,11 +99,14 @@ std::vector<TFileOutcome> TAutoBackup::TakeOutcomes() {
 intptr_t TAutoBackup::Handle(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     // Messages of a thread that is no longer the current one are not followed; a question
     // is cancelled.
-    if (!Backup || wParam != reinterpret_cast<uintptr_t>(Backup.get()))
+    TMonitorThread* thread = Backup ? Backup.get() : Stopping;
+    if (!thread || wParam != reinterpret_cast<uintptr_t>(thread))
         return message == WM_MONITORERROR ? 0 : IDCANCEL;
     switch (message) {
         case WM_MONITORERROR:
             FLastError = static_cast<int>(lParam);
+            if (thread == Stopping)
+                return 0;  // being stopped already: the stop reports the error
             Disable(false);
             if (OnMonitorError)
                 OnMonitorError(FLastError);
@@ -107,7 +118,7 @@ intptr_t TAutoBackup::Handle(uint32_t message, uintptr_t wParam, intptr_t lParam
         case WM_DRIVENOTREADY:
         case WM_WRITEPROTECTED:
         case WM_INVALIDVOLUME:
-            return AnswerBackupQuestion(message, *Backup);
+            return AnswerBackupQuestion(message, *thread);
         default:
             return 0;  // progress of a catch-up walk
     }

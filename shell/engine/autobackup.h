@@ -79,6 +79,7 @@ class TAutoBackup {
     TMessageTarget Target;
     std::unique_ptr<TSourceThread> Monitor;
     std::unique_ptr<TMonitorThread> Backup;
+    TMonitorThread* Stopping = nullptr;  // the thread a stop waits for, out of Backup
     int FLastError = 0;
     std::mutex OutcomesLock;
     std::vector<TFileOutcome> Outcomes;

@@ -71,12 +71,12 @@ void TMonitorThread::Execute() {
             FlushLog();
         }
     } catch (const ETargetThreadError& e) {
-        ReportError(e.Code, WM_MONITORERROR);
+        EndWith(e.Code);
     } catch (const EAbort&) {
-        ReportError(ERR_CANCELLED, WM_MONITORERROR);
+        EndWith(ERR_CANCELLED);
     } catch (const std::exception& e) {
         ShowException(e);
-        ReportError(ERR_UNEXPECTED, WM_MONITORERROR);
+        EndWith(ERR_UNEXPECTED);
     }
     WriteNotices();
     CloseTemporaryFile();
@@ -105,18 +105,26 @@ void TMonitorThread::FileDone() {
         FileReport(FSourceName, FErrorCode);
 }
 
+void TMonitorThread::EndWith(int code) {
+    EndError = code;
+    ReportError(code, WM_MONITORERROR);
+}
+
 void TMonitorThread::TakeUpLogSettings() {
     TProfileMgr* manager = TProfile::Manager;
     if (!LogUpdate.TestAndReset() || !manager || !FLog)
         return;
     FLogEnabled = manager->CreateLog;
-    FLog->Update(static_cast<TLogType>(manager->LogType), manager->MaxLogEntries,
-                 manager->CreateLog);
+    // A log that cannot be rewritten must not stop the backup (as for every entry).
+    GuardLog([&] {
+        FLog->Update(static_cast<TLogType>(manager->LogType), manager->MaxLogEntries,
+                     manager->CreateLog);
+    });
 }
 
 void TMonitorThread::WriteNotices() {
     for (const std::string& text : Notices.Take()) {
         if (FLogEnabled && FLog)
-            FLog->WriteNotice(text, false);
+            GuardLog([&] { FLog->WriteNotice(text, false); });
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -54,7 +55,13 @@ class TMonitorThread : public TBackupThread {
     bool AcceptFile() override;
     void FileDone() override;
 
+  public:
+    // The code the run ended with (0 while it goes on or when it ended well), also when its
+    // WM_MONITORERROR was never handled.
+    int EndedWith() const { return EndError; }
+
   private:
+    void EndWith(int code);
     void TakeUpLogSettings();
     void WriteNotices();
 
@@ -63,4 +70,5 @@ class TMonitorThread : public TBackupThread {
     TNoticeList& Notices;
     TFileReport FileReport;
     const bool CatchUp;
+    std::atomic<int> EndError{0};
 };

@@ -32,6 +32,9 @@ bool TSourceThread::Start(const std::string& driveMap, const std::string& source
         return false;
     Section = std::make_unique<int32_t[]>(kRingBytes / sizeof(int32_t));  // zero-filled
     View = reinterpret_cast<char*>(Section.get());
+    // The ring is known to the driver before anything can be reported.
+    TRingRequest request{&Event, View};
+    Device->DeviceIoControl(VLMON_SET_RING, &request, sizeof request);
     if (!Device->DeviceIoControl(VLMON_SET_DRIVES, driveMap.c_str(), driveMap.size() + 1) ||
         !Device->DeviceIoControl(VLMON_SET_FOLDERS, sourceFolders.c_str(),
                                  sourceFolders.size() + 1)) {

@@ -480,15 +480,9 @@ void TBackupThread::ReportError(int code, uint32_t message) {
     Post(message, reinterpret_cast<uintptr_t>(this), code);
 }
 
-void TBackupThread::WriteLog(TLogCode code, bool flush) {
-    if (!FLogEnabled || !FLog)
-        return;
+void TBackupThread::GuardLog(const std::function<void()>& work) {
     try {
-        if (code == lcSaveFile || code == lcRestoreFile || code == lcReadFolder) {
-            FLog->WriteEntry(code, FSourceName, FErrorCode, flush);
-        } else {
-            FLog->WriteEntry(code, FErrorCode, flush);
-        }
+        work();
     } catch (const std::exception& e) {
         // A log that cannot be written must not stop the backup; the user hears of it once.
         if (!FLogFailed)
@@ -497,16 +491,22 @@ void TBackupThread::WriteLog(TLogCode code, bool flush) {
     }
 }
 
+void TBackupThread::WriteLog(TLogCode code, bool flush) {
+    if (!FLogEnabled || !FLog)
+        return;
+    GuardLog([&] {
+        if (code == lcSaveFile || code == lcRestoreFile || code == lcReadFolder) {
+            FLog->WriteEntry(code, FSourceName, FErrorCode, flush);
+        } else {
+            FLog->WriteEntry(code, FErrorCode, flush);
+        }
+    });
+}
+
 void TBackupThread::FlushLog() {
     if (!FLogEnabled || !FLog)
         return;
-    try {
-        FLog->Flush();
-    } catch (const std::exception& e) {
-        if (!FLogFailed)
-            ShowException(e);
-        FLogFailed = true;
-    }
+    GuardLog([&] { FLog->Flush(); });
 }
 
 void TBackupThread::SaveProfile() {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -79,6 +80,8 @@ class TBackupThread : public TThread {
     void WriteLog(TLogCode code, bool flush);
     void SaveProfile();
     void FlushLog();
+    // Runs work on the log; a failure is shown once and never stops the run.
+    void GuardLog(const std::function<void()>& work);
     void ReportUnusableName(const std::string& path);
     void ReportUnreadableFolder(const std::string& folder, int error);
 

@@ -152,6 +152,21 @@ TEST_F(Driver, ASourceThatIsAWatchedDriveRootTakesInItsNewFolders) {
     EXPECT_TRUE(SeenAll({"C:\\newtop\\later.txt"}));
 }
 
+TEST_F(Driver, ASourceFolderRenamedAwayAndMadeAgainIsWatchedAgain) {
+    Drives[2] = 'a';  // C:\ is watched for itself, C:\src with its sub-folders
+    Start(200);
+    fs::rename(Host("src"), Host("src.old"));
+    Write("src.old/gone.txt", "x");  // no longer the source
+    // Made again at once (seen as a new folder of the root) and after a while (found by the
+    // search for folders that are not watched).
+    fs::create_directories(Host("src/deep"));
+    Write("src/deep/a.txt", "x");
+    EXPECT_TRUE(SeenAll({"C:\\src\\deep\\a.txt"}));
+    Write("src/deep/later.txt", "x");
+    EXPECT_TRUE(SeenAll({"C:\\src\\deep\\later.txt"}));
+    EXPECT_EQ(Seen.count("C:\\src.old\\gone.txt"), 0u);
+}
+
 TEST_F(Driver, FoldersMovedInAreReportedWholeAndFoldersMovedOutAreForgotten) {
     for (int i = 0; i < 50; ++i)
         Write("outside/in/" + std::to_string(i), "x");
