@@ -49,7 +49,8 @@ int NotReadableAsFile(const struct stat& info) {
 bool RefuseMissing(const THostPath& path) {
     int error = errno;
     struct stat link;
-    if (error == ENOENT && ::lstat(path.CStr(), &link) == 0)
+    // A link that leads nowhere, not a file made in the meantime (by another process).
+    if (error == ENOENT && ::lstat(path.CStr(), &link) == 0 && S_ISLNK(link.st_mode))
         return Refuse(ERROR_CANT_RESOLVE_FILENAME);
     errno = error;
     return FailFromErrno();
