@@ -54,3 +54,22 @@ void UseDriveMap(const std::string& text) {
 void UseDefaultTestDriveMap() {
     UseDriveMap("detect off\nC: fixed \"" + (TestSandbox() / "home").string() + "\"\n");
 }
+
+namespace {
+
+size_t EntriesIn(const char* folder) {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
+        ++count;
+    return count;
+}
+
+}  // namespace
+
+size_t OpenDescriptors() {
+    return EntriesIn("/proc/self/fd");
+}
+
+size_t RunningThreads() {
+    return EntriesIn("/proc/self/task");
+}

@@ -33,3 +33,8 @@ const std::filesystem::path& TestSandbox();
 void UseDriveMap(const std::string& text);
 // The drive map tests start from: C: is the sandbox's home folder, nothing is detected.
 void UseDefaultTestDriveMap();
+
+// The descriptors this process has open and the threads it runs, for tests that check that
+// nothing is left behind.
+size_t OpenDescriptors();
+size_t RunningThreads();

@@ -16,13 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-size_t EntriesIn(const char* folder) {
-    size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder))
-        ++count;
-    return count;
-}
-
 // Automatic backup of C:\Data to E:\ with the controller every front end uses.
 class AutoBackup : public TBackupRunTest {
   protected:
@@ -157,14 +150,14 @@ TEST_F(AutoBackup, LogSettingsAreTakenUpAtTheNextWake) {
 TEST_F(AutoBackup, SwitchingOnAndOffLeavesNoThreadOrDescriptorBehind) {
     ASSERT_TRUE(Auto->Enable());
     Auto->Disable(false);
-    size_t descriptors = EntriesIn("/proc/self/fd");
-    size_t threads = EntriesIn("/proc/self/task");
+    size_t descriptors = OpenDescriptors();
+    size_t threads = RunningThreads();
     for (int i = 0; i < 200; ++i) {
         ASSERT_TRUE(Auto->Enable());
         Auto->Disable(false);
     }
-    EXPECT_EQ(EntriesIn("/proc/self/fd"), descriptors);
-    EXPECT_EQ(EntriesIn("/proc/self/task"), threads);
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_EQ(RunningThreads(), threads);
 }
 
 }  // namespace

@@ -14,13 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-size_t EntriesIn(const char* folder) {
-    size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder))
-        ++count;
-    return count;
-}
-
 class SourceThread : public testing::Test {
   protected:
     void SetUp() override {
@@ -68,12 +61,12 @@ TEST_F(SourceThread, ChangesMadeBeforeTheStopAreAllInTheQueueAfterIt) {
 
 TEST_F(SourceThread, StartingAndStoppingLeavesNoThreadOrDescriptorBehind) {
     Started().reset();  // the first start loads what stays loaded
-    size_t descriptors = EntriesIn("/proc/self/fd");
-    size_t threads = EntriesIn("/proc/self/task");
+    size_t descriptors = OpenDescriptors();
+    size_t threads = RunningThreads();
     for (int i = 0; i < 200; ++i)
         Started().reset();
-    EXPECT_EQ(EntriesIn("/proc/self/fd"), descriptors);
-    EXPECT_EQ(EntriesIn("/proc/self/task"), threads);
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_EQ(RunningThreads(), threads);
 }
 
 }  // namespace
