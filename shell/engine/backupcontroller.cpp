@@ -38,13 +38,19 @@ void TBackupController::Cancel() {
 
 TBackupResult TBackupController::Run(const TProfile& profile,
                                      const std::function<bool()>& cancelWhen) {
+    CancelWhen = cancelWhen;
     Start(profile);
     ServeMessagesUntil([&] {
-        if (cancelWhen && Running() && cancelWhen())
-            Cancel();
+        CheckCancel();
         return !Running();
     });
+    CancelWhen = nullptr;
     return LastResult;
+}
+
+void TBackupController::CheckCancel() {
+    if (CancelWhen && Running() && CancelWhen())
+        Cancel();
 }
 
 intptr_t TBackupController::Handle(uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -71,9 +77,13 @@ intptr_t TBackupController::Handle(uint32_t message, uintptr_t wParam, intptr_t 
         case WM_WRONGDISK:
         case WM_DRIVENOTREADY:
         case WM_WRITEPROTECTED:
-        case WM_INVALIDVOLUME:
+        case WM_INVALIDVOLUME: {
             Observer.QuestionComing(message);
-            return AnswerBackupQuestion(message, *Thread);
+            intptr_t answer = AnswerBackupQuestion(message, *Thread);
+            // A cancel asked for while the question was up reaches the thread with its answer.
+            CheckCancel();
+            return answer;
+        }
         default:
             return 0;
     }

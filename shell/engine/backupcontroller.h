@@ -59,12 +59,14 @@ class TBackupController {
     std::function<void(const TBackupResult&)> OnEnded;
 
     // Start, then serve the main thread's events until the run has ended. cancelWhen is
-    // asked after every event (and at least every 20 ms); once it holds the run is
-    // cancelled.
+    // asked after every question of the thread and at least every 20 ms; once it holds the
+    // run is cancelled.
     TBackupResult Run(const TProfile& profile, const std::function<bool()>& cancelWhen = {});
 
   private:
     intptr_t Handle(uint32_t message, uintptr_t wParam, intptr_t lParam);
+    // Cancels the run when Run's cancelWhen holds.
+    void CheckCancel();
     void Finish(int error);
 
     TLogFile& Log;
@@ -73,4 +75,5 @@ class TBackupController {
     std::unique_ptr<TBackupThread> Thread;
     TBackupResult LastResult;
     bool CancelRequested = false;
+    std::function<bool()> CancelWhen;  // while Run runs
 };
