@@ -25,6 +25,17 @@ void ReadAvailable(int fd, std::string& into, bool& open) {
         open = false;
 }
 
+// In the child of a fork: becomes program with arguments (exit code 127 when it cannot).
+[[noreturn]] void ExecProgram(const std::string& program,
+                              const std::vector<std::string>& arguments) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : arguments)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+}
+
 }  // namespace
 
 TRunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
@@ -40,12 +51,7 @@ TRunResult RunProgram(const std::string& program, const std::vector<std::string>
         ::dup2(err[1], 2);
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
             ::close(fd);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : arguments)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
+        ExecProgram(program, arguments);
     }
     ::close(in[0]);
     ::close(out[1]);
@@ -105,12 +111,7 @@ TBackgroundProgram::TBackgroundProgram(const std::string& program,
         ::close(in[1]);
         ::dup2(out, 1);
         ::dup2(err, 2);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : arguments)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
+        ExecProgram(program, arguments);
     }
     ::close(in[0]);
     ::close(out);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -72,4 +73,12 @@ size_t OpenDescriptors() {
 
 size_t RunningThreads() {
     return EntriesIn("/proc/self/task");
+}
+
+std::string Incompressible(size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random());
+    return bytes;
 }

@@ -38,3 +38,6 @@ void UseDefaultTestDriveMap();
 // nothing is left behind.
 size_t OpenDescriptors();
 size_t RunningThreads();
+
+// size bytes that do not compress, the same for the same seed.
+std::string Incompressible(size_t size, unsigned seed);

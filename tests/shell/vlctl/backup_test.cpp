@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <functional>
 #include <ostream>
-#include <random>
 #include <set>
 #include <thread>
 
@@ -25,14 +24,6 @@ namespace {
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-std::string Incompressible(size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(random());
-    return bytes;
 }
 
 // The regular files below folder, relative to it.

@@ -3,24 +3,11 @@
 // space it reports stays as it was, as when another program fills the disk meanwhile.
 #include <gtest/gtest.h>
 
-#include <random>
 
 #include "runprogram.h"
 #include "sandboxdata.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-std::string Incompressible(size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(random());
-    return bytes;
-}
-
-}  // namespace
 
 TEST(DiskFull, AFailedCopyKeepsTheOldVersionsAndLeavesNoWorkFile) {
     TFreshDataFolder data;
