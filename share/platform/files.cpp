@@ -325,6 +325,20 @@ int RemoveStaleWorkFiles(const std::string& folder, const std::string& prefix) {
     return hostfs::RemoveStaleWorkFiles(hostFolder, prefix);
 }
 
+bool SyncFileSystemOf(const std::string& folder) {
+    THostPath host;
+    if (!HostPathOf(folder, host))
+        return false;
+    int fd = ::open(host.CStr(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return Fail();
+    bool synced = ::syncfs(fd) == 0;
+    if (!synced)
+        SetLastErrorFromErrno();
+    ::close(fd);
+    return synced;
+}
+
 // ---- Folder search ----
 
 bool MatchesWildcard(const std::string& name, const std::string& pattern) {

@@ -93,6 +93,11 @@ VLSHARE_EXPORT bool CreateUniqueFile(const std::string& folder, const std::strin
 // longer runs; the files of running processes stay. Returns how many were removed.
 VLSHARE_EXPORT int RemoveStaleWorkFiles(const std::string& folder, const std::string& prefix);
 
+// Forces everything written to the file system that holds folder out to its medium, for
+// all files at once (a group commit): what was written before the call is on the medium
+// when it returns true.
+VLSHARE_EXPORT bool SyncFileSystemOf(const std::string& folder);
+
 // One entry of a folder search.
 struct TSearchRec {
     std::string Name;

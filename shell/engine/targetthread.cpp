@@ -1,10 +1,12 @@
 #include "targetthread.h"
 
+#include <algorithm>
 #include <deque>
 
 #include "backupmessages.h"
 #include "display.h"
 #include "errorcodes.h"
+#include "platform/clock.h"
 #include "platform/drivemap.h"
 #include "platform/filelock.h"
 #include "platform/files.h"
@@ -24,6 +26,14 @@ namespace {
 const char* const kWorkFilePrefix = "VLNEW___.";
 // The run's temporary file in the system's temporary folder.
 const char* const kTempFilePrefix = "VLD";
+
+// A batch of copies is synced and put in place once it holds this many files or bytes, or
+// once its first file has waited this long (so that progress never stalls for long).
+constexpr size_t kBatchFiles = 2000;
+constexpr int64_t kBatchBytes = int64_t{256} << 20;
+constexpr uint32_t kBatchMs = 1000;
+// Error of a copy that could not be put in place (ERROR_OPEN_FAILED).
+constexpr int kPlacementFailed = 110;
 
 std::string BackupRootOf(const TProfile& profile) {
     return AppendSlash(NormalisePath(profile.Target)) + LoadStr(109);
@@ -97,7 +107,10 @@ void TBackupThread::Execute() {
 }
 
 void TBackupThread::ProcessFiles() {
-    ScanFiles(true);
+    if (UsesCopyWorkers())
+        ProcessFilesWithWorkers();
+    else
+        ScanFiles(true);
 }
 
 void TBackupThread::ClaimTarget() {
@@ -161,7 +174,7 @@ int TBackupThread::ScanFiles(bool backup) {
             if (IsInsideBackupRoot(folder))
                 continue;
             TFileSearch search(AppendSlash(folder) + "*.*", faAnyFile);
-            for (; search.Found(); search.Next()) {
+            for (; search.Found() && !Terminated(); search.Next()) {
                 bool usable = IsUsableName(search.Rec().Name);
                 if (search.IsDirectory()) {
                     if (search.IsDotDirectory() || rootPass)
@@ -169,25 +182,202 @@ int TBackupThread::ScanFiles(bool backup) {
                     if (usable)
                         folders.push_back(search.FullName());
                     else if (backup)
-                        ReportUnusableName(search.FullName());
+                        TakeFile(0, search.FullName(), false);
                     continue;
                 }
                 ++counter;
-                if (backup) {
-                    FSourceName = search.FullName();
-                    if (usable)
-                        BackupFile();
-                    else
-                        ReportUnusableName(FSourceName);
-                    Post(WM_FILESPROCESSED, static_cast<uintptr_t>(counter), 0);
-                }
+                if (backup)
+                    TakeFile(counter, search.FullName(), usable);
             }
             if (backup && search.Error() != 0)
-                ReportUnreadableFolder(folder, search.Error());
+                TakeUnreadableFolder(folder, search.Error());
             rootPass = false;
         }
     }
     return counter;
+}
+
+void TBackupThread::TakeFile(int counter, const std::string& name, bool usable) {
+    if (FWorkers) {
+        auto item = std::make_unique<TCopyItem>();
+        item->Counter = counter;
+        item->SourceName = name;
+        if (!usable) {
+            item->Kind = TCopyItem::ikUnusableName;
+        } else {
+            FSourceName = name;
+            item->Kind = AcceptFile() ? TCopyItem::ikCopy : TCopyItem::ikPassedOver;
+            item->SourceName = FSourceName;
+        }
+        AddItem(std::move(item));
+        return;
+    }
+    FSourceName = name;
+    if (usable)
+        BackupFile();
+    else
+        ReportUnusableName(FSourceName);
+    if (counter > 0)
+        Post(WM_FILESPROCESSED, static_cast<uintptr_t>(counter), 0);
+}
+
+void TBackupThread::TakeUnreadableFolder(const std::string& folder, int error) {
+    if (FWorkers) {
+        auto item = std::make_unique<TCopyItem>();
+        item->Kind = TCopyItem::ikUnreadableFolder;
+        item->SourceName = folder;
+        item->FolderError = error;
+        AddItem(std::move(item));
+        return;
+    }
+    ReportUnreadableFolder(folder, error);
+}
+
+bool TBackupThread::UsesCopyWorkers() const {
+    // A removable medium keeps the copy in the temporary folder until the medium is known
+    // to take it, one medium at a time.
+    return !FDrive->IsRemovable();
+}
+
+void TBackupThread::ProcessFilesWithWorkers() {
+    TCopySettings settings{FTargetRoot, kWorkFilePrefix,
+                           static_cast<int8_t>(FProfile.Header.Compression ? -1 : 0),
+                           FProfile.Header.Key};
+    FWorkers = std::make_unique<TCopyWorkers>(settings, TCopyWorkers::DefaultThreads(),
+                                              [this] { return Terminated(); });
+    try {
+        ScanFiles(true);
+        TakeFinishedItems(true);
+        CommitBatch();
+    } catch (...) {
+        FWorkers.reset();
+        DiscardBatch();
+        throw;
+    }
+    FWorkers.reset();
+    // The names given in the last batches reach the medium before the run says it is done.
+    SyncFileSystemOf(FTargetRoot);
+}
+
+void TBackupThread::AddItem(std::unique_ptr<TCopyItem> item) {
+    FWorkers->Add(std::move(item));
+    TakeFinishedItems(false);
+}
+
+void TBackupThread::TakeFinishedItems(bool all) {
+    while (std::unique_ptr<TCopyItem> item = FWorkers->TakeFirst(all)) {
+        if (FBatch.empty())
+            FBatchStart = GetTickCount();
+        if (!item->WorkFile.empty())
+            FBatchBytes += item->SourceSize;
+        FBatch.push_back(std::move(item));
+        if (IsBatchDue())
+            CommitBatch();
+    }
+    if (IsBatchDue())
+        CommitBatch();
+}
+
+bool TBackupThread::IsBatchDue() const {
+    return !FBatch.empty() && (FBatch.size() >= kBatchFiles || FBatchBytes >= kBatchBytes ||
+                               GetTickCount() - FBatchStart >= kBatchMs);
+}
+
+void TBackupThread::CommitBatch() {
+    if (FBatch.empty())
+        return;
+    bool anyCopy = std::any_of(FBatch.begin(), FBatch.end(),
+                               [](const auto& item) { return !item->WorkFile.empty(); });
+    if (anyCopy) {
+        CheckDiskette();  // the target is still there
+        // Every copy of the batch is on the medium before any of them takes a version's
+        // name: a power cut must not leave an empty or partial copy under one.
+        if (!SyncFileSystemOf(FTargetRoot)) {
+            int error = ErrorOr(kPlacementFailed);
+            for (const auto& item : FBatch) {
+                if (!item->WorkFile.empty()) {
+                    DeleteFile(item->WorkFile);
+                    item->WorkFile.clear();
+                    item->Error = error;
+                }
+            }
+        }
+    }
+    for (const auto& item : FBatch)
+        FinishItem(*item);
+    FBatch.clear();
+    FBatchBytes = 0;
+}
+
+void TBackupThread::DiscardBatch() {
+    for (const auto& item : FBatch) {
+        if (!item->WorkFile.empty())
+            DeleteFile(item->WorkFile);
+    }
+    FBatch.clear();
+    FBatchBytes = 0;
+}
+
+void TBackupThread::FinishItem(TCopyItem& item) {
+    switch (item.Kind) {
+        case TCopyItem::ikUnusableName:
+            ReportUnusableName(item.SourceName);
+            break;
+        case TCopyItem::ikUnreadableFolder:
+            ReportUnreadableFolder(item.SourceName, item.FolderError);
+            break;
+        case TCopyItem::ikPassedOver:
+            break;
+        case TCopyItem::ikCopy:
+            // A file whose copy the stop cut short is not reported: the run ends there.
+            if (item.Stopped)
+                return;
+            FinishCopy(item);
+            break;
+    }
+    if (item.Counter > 0)
+        Post(WM_FILESPROCESSED, static_cast<uintptr_t>(item.Counter), 0);
+}
+
+void TBackupThread::FinishCopy(TCopyItem& item) {
+    FSourceName = item.SourceName;
+    FErrorCode = item.Error;
+    FCompressedStamp = item.CopiedStamp;
+    // A disk that filled up is asked about as when the copy is seen not to fit; one that
+    // still has room (another program filled it for a moment) fails this file only.
+    if (FErrorCode == ERROR_DISK_FULL && FDrive->GetFreeBytes() < item.SourceSize) {
+        Ask(WM_DRIVEFULL);
+        throw ETargetThreadError(ERR_TARGETFULL);
+    }
+    if (FErrorCode == 0 && PlaceCopy(item))
+        ClearArchiveBit();
+    if (FErrorCode != 0)
+        ++FFailedFiles;
+    WriteLog(lcSaveFile, false);
+    FileDone();
+    FErrorCode = 0;
+}
+
+bool TBackupThread::PlaceCopy(TCopyItem& item) {
+    MakeTargetName();
+    std::string folder = RemoveSlash(ExtractFilePath(FTargetName));
+    if (folder != FMadeFolder) {
+        FDrive->SetCurrentDir(folder, true);
+        FMadeFolder = folder;
+    }
+    if (!PlaceNewVersion(item.WorkFile, FTargetName, FProfile.Header.NumVersions,
+                         FVersionFolder.VersionsOf(FTargetName))) {
+        FErrorCode = ErrorOr(kPlacementFailed);
+        DeleteFile(item.WorkFile);
+        item.WorkFile.clear();
+        // What the folder holds now is not known: it is looked at again.
+        FVersionFolder.Forget();
+        FMadeFolder.clear();
+        return false;
+    }
+    item.WorkFile.clear();
+    FTargetName = VersionName(FTargetName, 1);
+    return true;
 }
 
 void TBackupThread::ReportUnusableName(const std::string& path) {
@@ -455,7 +645,7 @@ bool TBackupThread::CopyToTarget() {
             DeleteFile(work);
         throw;
     } catch (const std::exception&) {
-        FErrorCode = ErrorOr(110);
+        FErrorCode = ErrorOr(kPlacementFailed);
         if (!work.empty())
             DeleteFile(work);
         return false;

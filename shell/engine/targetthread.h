@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "copyworkers.h"
 #include "exceptions.h"
 #include "logfile.h"
 #include "platform/filelock.h"
@@ -16,6 +17,7 @@
 #include "platform/thread.h"
 #include "profile.h"
 #include "vdrive.h"
+#include "versions.h"
 
 // Ends a backup run with an error code (errorcodes.h).
 class ETargetThreadError : public Exception {
@@ -62,6 +64,10 @@ class TBackupThread : public TThread {
     virtual void FileDone() {}
 
     int ScanFiles(bool backup);
+    // What the walk does with each file it meets (counter: its number in the walk), and
+    // with a folder it could not list.
+    void TakeFile(int counter, const std::string& name, bool usable);
+    void TakeUnreadableFolder(const std::string& folder, int error);
     void PrepareTarget();
     void BackupFile();
     bool CompressFile();
@@ -110,6 +116,23 @@ class TBackupThread : public TThread {
     std::unique_ptr<TFileLock> FRootLock;
 
   private:
+    // Copies on fixed targets: the files are compressed by workers straight into work
+    // files in the backup root, and put in place in batches, in the order of the walk,
+    // after one sync of the target for the whole batch.
+    bool UsesCopyWorkers() const;
+    void ProcessFilesWithWorkers();
+    void AddItem(std::unique_ptr<TCopyItem> item);
+    // Moves the finished items into the batch (all of them, waiting for each, when all is
+    // set) and puts the batch in place when it is due.
+    void TakeFinishedItems(bool all);
+    bool IsBatchDue() const;
+    void CommitBatch();
+    void FinishItem(TCopyItem& item);
+    void FinishCopy(TCopyItem& item);
+    bool PlaceCopy(TCopyItem& item);
+    // Removes the work files of a batch that will not be put in place.
+    void DiscardBatch();
+
     // Compresses the source into the temporary file; false when the source changed
     // meanwhile.
     bool CompressUnchanged();
@@ -128,4 +151,11 @@ class TBackupThread : public TThread {
     THostPath FRealTargetRoot;
     THostPath FRealLogName;
     THostPath FRealExeName;
+
+    std::unique_ptr<TCopyWorkers> FWorkers;
+    std::vector<std::unique_ptr<TCopyItem>> FBatch;
+    int64_t FBatchBytes = 0;
+    uint32_t FBatchStart = 0;  // tick count when the batch's first item came
+    TVersionFolder FVersionFolder;
+    std::string FMadeFolder;  // the target folder known to exist
 };

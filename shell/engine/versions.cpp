@@ -25,6 +25,11 @@ int VersionNumberOf(const std::string& name) {
     return std::stoi(suffix.substr(3));
 }
 
+void SortByNumber(std::vector<TStoredVersion>& versions) {
+    std::sort(versions.begin(), versions.end(),
+              [](const TStoredVersion& a, const TStoredVersion& b) { return a.Number < b.Number; });
+}
+
 }  // namespace
 
 std::string VersionName(const std::string& targetName, int number) {
@@ -43,14 +48,18 @@ std::vector<TStoredVersion> ListVersions(const std::string& targetName) {
         if (number > 0)
             versions.push_back({folder + search.Rec().Name, number});
     }
-    std::sort(versions.begin(), versions.end(),
-              [](const TStoredVersion& a, const TStoredVersion& b) { return a.Number < b.Number; });
+    SortByNumber(versions);
     return versions;
 }
 
 bool PlaceNewVersion(const std::string& workFile, const std::string& targetName, int numVersions) {
-    int keep = std::clamp(numVersions, 1, kHighestNumber);
     std::vector<TStoredVersion> versions = ListVersions(targetName);
+    return PlaceNewVersion(workFile, targetName, numVersions, versions);
+}
+
+bool PlaceNewVersion(const std::string& workFile, const std::string& targetName, int numVersions,
+                     std::vector<TStoredVersion>& versions) {
+    int keep = std::clamp(numVersions, 1, kHighestNumber);
     int count = static_cast<int>(versions.size());
 
     // Keeping one version, the new copy takes the old one's place in a single step:
@@ -58,10 +67,12 @@ bool PlaceNewVersion(const std::string& workFile, const std::string& targetName,
     if (keep == 1) {
         if (!ReplaceFile(workFile, VersionName(targetName, 1)))
             return false;
+        std::vector<TStoredVersion> left{{VersionName(targetName, 1), 1}};
         for (const TStoredVersion& version : versions) {
-            if (version.Number != 1)
-                DeleteFile(version.Path);
+            if (version.Number != 1 && !DeleteFile(version.Path))
+                left.push_back(version);
         }
+        versions = std::move(left);
         return true;
     }
 
@@ -90,8 +101,35 @@ bool PlaceNewVersion(const std::string& workFile, const std::string& targetName,
     if (!RenameFile(workFile, VersionName(targetName, 1)))
         return false;
     // Only now that the new copy is in place do versions beyond the kept number go.
-    for (int number = count + 1; number > keep; --number) {
-        DeleteFile(VersionName(targetName, number));
+    std::vector<TStoredVersion> left;
+    for (int number = count + 1; number >= 1; --number) {
+        if (number <= keep || !DeleteFile(VersionName(targetName, number)))
+            left.push_back({VersionName(targetName, number), number});
     }
+    versions.assign(left.rbegin(), left.rend());
     return true;
+}
+
+std::vector<TStoredVersion>& TVersionFolder::VersionsOf(const std::string& targetName) {
+    std::string folder = ExtractFilePath(targetName);
+    if (folder != Folder) {
+        Forget();
+        for (TFileSearch search(folder + "*.VL???", faAnyFile); search.Found(); search.Next()) {
+            const std::string& name = search.Rec().Name;
+            int number = search.IsDirectory() ? 0 : VersionNumberOf(name);
+            if (number > 0) {
+                Versions[folder + name.substr(0, name.size() - 6)].push_back(
+                    {folder + name, number});
+            }
+        }
+        for (auto& [name, versions] : Versions)
+            SortByNumber(versions);
+        Folder = folder;
+    }
+    return Versions[targetName];
+}
+
+void TVersionFolder::Forget() {
+    Folder.clear();
+    Versions.clear();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The stored versions of one file: targetName.VL001 is the newest copy, .VL002 the one
@@ -26,3 +27,25 @@ std::string VersionName(const std::string& targetName, int number);
 // False (last system error set) when the new copy could not be put in place; workFile is
 // then left where it was.
 bool PlaceNewVersion(const std::string& workFile, const std::string& targetName, int numVersions);
+
+// The same, with the versions of targetName already known (as ListVersions gives them);
+// versions becomes the versions there are afterwards. After a failure it is unknown what
+// is left: list them again.
+bool PlaceNewVersion(const std::string& workFile, const std::string& targetName, int numVersions,
+                     std::vector<TStoredVersion>& versions);
+
+// The versions of the files of one target folder, read with one listing of the folder and
+// kept up to date by PlaceNewVersion, for a run that places many copies in one folder
+// (listing the folder for each of them would cost time in the square of its size). Only
+// right while nobody else changes the folder: the backup root's lock sees to that.
+class TVersionFolder {
+  public:
+    // The versions of targetName; the folder is listed when it is not the one known.
+    std::vector<TStoredVersion>& VersionsOf(const std::string& targetName);
+    // What is known of the folder is no longer right (a placement failed).
+    void Forget();
+
+  private:
+    std::string Folder;  // with its trailing separator; empty: nothing known
+    std::unordered_map<std::string, std::vector<TStoredVersion>> Versions;  // by target name
+};
