@@ -93,11 +93,16 @@ bool IsDriveRoot(const THostPath& host) {
     return drive && drive->HostFolder == host.Normalised();
 }
 
+TFileStamp StampOf(const struct stat& info) {
+    return {static_cast<int64_t>(info.st_size),
+            static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
 int32_t DosTimeOf(const struct stat& info) {
     return DateTimeToFileDate(UnixToLocalDateTime(info.st_mtim.tv_sec));
 }
 
-int AttributesOf(const THostPath& host, const struct stat& info) {
+int AttributesOf(const THostPath& host, const struct stat& info, bool withArchive = true) {
     int attr = 0;
     if (S_ISDIR(info.st_mode))
         attr |= faDirectory;
@@ -106,7 +111,7 @@ int AttributesOf(const THostPath& host, const struct stat& info) {
     std::string name = host.Name();
     if (!name.empty() && name[0] == '.')
         attr |= faHidden;
-    if (S_ISREG(info.st_mode) && ArchiveIsSet(host, info))
+    if (withArchive && S_ISREG(info.st_mode) && ArchiveIsSet(host, info))
         attr |= faArchive;
     return attr;
 }
@@ -260,9 +265,7 @@ bool GetFileStamp(const std::string& path, TFileStamp& stamp) {
     struct stat info;
     if (!StatHost(path, host, info))
         return false;
-    stamp.Size = static_cast<int64_t>(info.st_size);
-    stamp.WriteTimeNs =
-        static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp = StampOf(info);
     return true;
 }
 
@@ -292,6 +295,18 @@ bool SetFileAttributes(const std::string& path, int attributes) {
         return Fail();
     }
     return true;
+}
+
+bool ClearArchiveAttribute(const std::string& path, const TFileStamp& stamp) {
+    THostPath host;
+    struct stat info;
+    if (!StatHostForWriting(path, host, info) || !S_ISREG(info.st_mode))
+        return false;
+    if (StampOf(info) != stamp) {
+        SetLastError(ERROR_SUCCESS);
+        return false;
+    }
+    return !ArchiveIsSet(host, info) || WithWriteAccess(host, info, RecordArchiveStamp);
 }
 
 bool ReadFileText(const std::string& path, std::string& content, int64_t maxBytes) {
@@ -438,12 +453,12 @@ void TFileSearch::Next() {
             if (drive && drive->HostFolder == host)
                 continue;  // another drive's root
         }
-        int attr = AttributesOf(host, info);
+        int attr = AttributesOf(host, info, (AttrMask & faArchive) != 0);
         int filtered = attr & (faHidden | faSysFile | faDirectory | faVolumeID);
         if ((filtered & ~AttrMask) != 0)
             continue;
         Entry = {name, S_ISREG(info.st_mode) ? static_cast<int64_t>(info.st_size) : 0,
-                 DosTimeOf(info), attr};
+                 DosTimeOf(info), attr, S_ISLNK(link.st_mode)};
         HasEntry = true;
         SetLastError(ERROR_SUCCESS);
         return;

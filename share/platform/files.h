@@ -69,6 +69,11 @@ VLSHARE_EXPORT int GetFileAttributes(const std::string& path);
 // Applies the read-only and archive flags of attributes; the others cannot be set here.
 VLSHARE_EXPORT bool SetFileAttributes(const std::string& path, int attributes);
 
+// Clears the archive attribute of the file path when its size and last-write time are still
+// those of stamp (the state that was backed up); a file changed since keeps it, so that
+// the change is not missed (false, last error 0).
+VLSHARE_EXPORT bool ClearArchiveAttribute(const std::string& path, const TFileStamp& stamp);
+
 // Whole-file helpers for the program's own files. ReadFileText reads only a regular file
 // (a link to one is followed) of at most maxBytes, and never blocks. A folder fails with
 // ERROR_DIRECTORY_NOT_SUPPORTED, a pipe, socket or device with ERROR_BAD_FILE_TYPE, a larger
@@ -104,6 +109,7 @@ struct TSearchRec {
     int64_t Size = 0;
     int32_t Time = 0;  // DOS packed local date-time
     int Attr = 0;
+    bool Link = false;  // a symbolic link (to a regular file), not the file itself
 };
 
 // Lists the entries of a folder whose names match a wildcard pattern ("C:\Data\*.*",
@@ -114,6 +120,8 @@ struct TSearchRec {
 // to folders, devices, pipes and sockets are passed over, and so is a folder that is the
 // root of another drive. Entries whose attributes are not in attrMask are passed over too
 // (files without hidden or read-only flags always pass). "." and ".." are never listed.
+// Without faArchive in attrMask the archive attribute is not looked up (it never filters):
+// Attr then lacks it, and a walk that does not need it saves a look per file.
 // A folder that cannot be listed, or whose entries cannot all be looked at, lists what it
 // can and says why in Error.
 class VLSHARE_EXPORT TFileSearch {

@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/drivemap.h"
 #include "platform/faults.h"
+#include "platform/hostfs.h"
 #include "platform/paths.h"
 #include "platform/syserror.h"
 #include "platform/volume.h"
@@ -111,6 +112,27 @@ TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FileName(
     throw EFOpenError(GetLastError(), "Cannot open file \"" + fileName + "\". " + reason);
 }
 
+TFileStream::TFileStream(const std::string& fileName, int handle)
+    : FileName(fileName),
+      Handle(handle),
+      MaxSize(SizeLimitOnMedium(fileName, 0)),
+      Letter(DriveLetterOf(fileName)) {}
+
+std::unique_ptr<TFileStream> TFileStream::CreateUnique(const std::string& folder,
+                                                       const std::string& prefix) {
+    THostPath hostFolder, host;
+    int handle = -1;
+    if (!HostPathForWriting(folder, hostFolder) ||
+        !hostfs::CreateWorkFile(hostFolder, prefix, host, handle)) {
+        throw EFCreateError(GetLastError(), "Cannot create a file in \"" + folder + "\". " +
+                                                SysErrorMessage(GetLastError()));
+    }
+    bool endsWithSeparator = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
+    std::string name =
+        folder + (endsWithSeparator ? "" : std::string(1, SeparatorOf(folder))) + host.Name();
+    return std::unique_ptr<TFileStream>(new TFileStream(name, handle));
+}
+
 TFileStream::~TFileStream() {
     if (Handle >= 0)
         ::close(Handle);
@@ -119,7 +141,8 @@ TFileStream::~TFileStream() {
 int64_t TFileStream::Read(void* buffer, int64_t count) {
     int64_t done = 0;
     while (done < count) {
-        ssize_t n = ::read(Handle, static_cast<char*>(buffer) + done, count - done);
+        ssize_t n = ::pread(Handle, static_cast<char*>(buffer) + done, count - done,
+                            static_cast<off_t>(Position + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -130,14 +153,14 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
             break;
         done += n;
     }
+    Position += done;
     return done;
 }
 
 int64_t TFileStream::Fitting(int64_t count) const {
     if (MaxSize < 0)
         return count;
-    off_t position = ::lseek(Handle, 0, SEEK_CUR);
-    return std::clamp<int64_t>(MaxSize - static_cast<int64_t>(position), 0, count);
+    return std::clamp<int64_t>(MaxSize - Position, 0, count);
 }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
@@ -148,17 +171,20 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
         fitting = std::min(fitting, injectedRoom);
     int64_t done = 0;
     while (done < fitting) {
-        ssize_t n = ::write(Handle, static_cast<const char*>(buffer) + done, fitting - done);
+        ssize_t n = ::pwrite(Handle, static_cast<const char*>(buffer) + done, fitting - done,
+                             static_cast<off_t>(Position + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
             if (n == 0)
                 errno = ENOSPC;
             SetLastErrorFromErrno();
+            Position += done;
             throw EWriteError(SysErrorMessage(GetLastError()));
         }
         done += n;
     }
+    Position += done;
     CountBytesWritten(Letter, done);
     if (fitting < count)
         RaiseDiskFull();
@@ -166,15 +192,25 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-    int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
-                 : origin == TSeekOrigin::soCurrent ? SEEK_CUR
-                                                    : SEEK_END;
-    off_t result = ::lseek(Handle, static_cast<off_t>(offset), whence);
-    if (result < 0) {
-        SetLastErrorFromErrno();
+    // The position is kept here and every read and write names its offset: finding or
+    // setting it costs no call to the system.
+    int64_t base = Position;
+    if (origin == TSeekOrigin::soBeginning) {
+        base = 0;
+    } else if (origin == TSeekOrigin::soEnd) {
+        struct stat info;
+        if (::fstat(Handle, &info) != 0) {
+            SetLastErrorFromErrno();
+            throw EStreamError(SysErrorMessage(GetLastError()));
+        }
+        base = static_cast<int64_t>(info.st_size);
+    }
+    if (offset < 0 && base + offset < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);  // as the system refuses a seek before the start
         throw EStreamError(SysErrorMessage(GetLastError()));
     }
-    return static_cast<int64_t>(result);
+    Position = base + offset;
+    return Position;
 }
 
 void TFileStream::SetSize(int64_t size) {
@@ -205,6 +241,17 @@ void TFileStream::SetFileDate(int32_t fileDate) {
         SetLastErrorFromErrno();
         throw EWriteError(SysErrorMessage(GetLastError()));
     }
+}
+
+bool TFileStream::GetStamp(TFileStamp& stamp) const {
+    struct stat info;
+    if (::fstat(Handle, &info) != 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    stamp = {static_cast<int64_t>(info.st_size),
+             static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    return true;
 }
 
 void TFileStream::Flush() {

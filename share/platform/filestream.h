@@ -1,7 +1,9 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "platform/files.h"
 #include "streams.h"
 #include "vlshare_export.h"
 
@@ -20,6 +22,10 @@ enum : unsigned {
 class VLSHARE_EXPORT TFileStream : public TStream {
   public:
     TFileStream(const std::string& fileName, unsigned mode);
+    // Creates a new, empty file in folder as CreateUniqueFile does (files.h) and opens it
+    // for reading and writing; raises EFCreateError when it cannot.
+    static std::unique_ptr<TFileStream> CreateUnique(const std::string& folder,
+                                                     const std::string& prefix);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
@@ -33,6 +39,8 @@ class VLSHARE_EXPORT TFileStream : public TStream {
     // Last-write time of the open file as a DOS packed local date-time.
     int32_t GetFileDate() const;
     void SetFileDate(int32_t fileDate);
+    // The size and last-write time of the open file.
+    bool GetStamp(TFileStamp& stamp) const;
     // Forces what was written out to the medium.
     void Flush();
     // Closes the file at once, so that a failure the system reports only then (a full
@@ -40,11 +48,14 @@ class VLSHARE_EXPORT TFileStream : public TStream {
     void Close();
 
   private:
+    TFileStream(const std::string& fileName, int handle);
+
     // How many of count bytes written at the current position still fit on the medium.
     int64_t Fitting(int64_t count) const;
 
     std::string FileName;
     int Handle = -1;
+    int64_t Position = 0;
     int64_t MaxSize = -1;  // the largest the file may grow on its medium; -1: no limit
     char Letter = 0;       // the drive the file lies on, 0 for none
 };

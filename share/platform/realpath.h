@@ -15,6 +15,11 @@
 // letter without a drive, a drive without a medium, ...).
 VLSHARE_EXPORT bool RealHostPath(const std::string& path, THostPath& real);
 
+// The real host path of the entry name of a folder whose real path is realFolder: the same
+// as RealHostPath of the entry, with one look at the entry instead of one per step of the
+// path, for walks that meet many entries of one folder.
+VLSHARE_EXPORT THostPath RealPathInFolder(const THostPath& realFolder, const std::string& name);
+
 // Whether real (a real host path) is realFolder or lies below it; false when either is
 // empty.
 VLSHARE_EXPORT bool IsRealPathInside(const THostPath& real, const THostPath& realFolder);

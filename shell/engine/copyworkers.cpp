@@ -24,14 +24,19 @@ int ErrorOr(int fallback) {
 bool CopyOnce(TCopyItem& item, const TCopySettings& settings, TFileStream& out,
               const std::function<bool()>& stopRequested) {
     TFileStamp before, after;
-    if (!GetFileStamp(item.SourceName, before))
+    TVZipStream zip(item.SourceName);
+    if (!zip.GetStamp(before))
         RaiseLastOSError();
     item.SourceSize = before.Size;
-    TVZipStream zip(item.SourceName);
     zip.SetCompLevel(settings.CompLevel);
     zip.Header.Key = settings.Key;
     zip.StopRequested = stopRequested;
-    out.SetSize(0);
+    // Only a second reading empties the work file: truncating a file makes some file
+    // systems write it out when it is closed, to guard a file rewritten in place.
+    if (out.GetPosition() != 0) {
+        out.SetSize(0);
+        out.SetPosition(0);
+    }
     try {
         zip >> &out;
     } catch (const EReadError&) {
@@ -48,26 +53,40 @@ bool CopyOnce(TCopyItem& item, const TCopySettings& settings, TFileStream& out,
 
 void CopyIntoWorkFile(TCopyItem& item, const TCopySettings& settings,
                       const std::function<bool()>& stopRequested) {
-    std::string work;
+    std::unique_ptr<TFileStream> out;
     item.Error = 0;
     try {
-        if (!CreateUniqueFile(settings.Root, settings.WorkPrefix, work))
-            RaiseLastOSError();
-        TFileStream out(work, fmOpenReadWrite);
+        out = TFileStream::CreateUnique(settings.Root, settings.WorkPrefix);
         // A file written to while it is read would be stored torn: read it again once,
         // and give up on it when it keeps changing.
-        if (!CopyOnce(item, settings, out, stopRequested) &&
-            !CopyOnce(item, settings, out, stopRequested)) {
+        if (!CopyOnce(item, settings, *out, stopRequested) &&
+            !CopyOnce(item, settings, *out, stopRequested)) {
             item.Error = ERR_FILECHANGED;
         }
+        // A failure the system reports only at closing (a quota, some file systems) fails
+        // the copy too.
+        out->Close();
     } catch (const EAbort&) {
         item.Stopped = true;
+    } catch (const EFCreateError&) {
+        item.Error = ErrorOr(ERROR_ACCESS_DENIED);  // the work file
+    } catch (const EFOpenError&) {
+        // A file that went away since the walk met it is passed over, as one that is not
+        // there; one that cannot be opened fails.
+        int error = ErrorOr(ERROR_FILE_NOT_FOUND);
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            item.Vanished = true;
+        else
+            item.Error = error;
     } catch (const std::exception&) {
         item.Error = ErrorOr(ERROR_FILE_NOT_FOUND);
     }
-    if (item.Error == 0 && !item.Stopped) {
-        item.WorkFile = work;
-    } else if (!work.empty()) {
+    bool copied = item.Error == 0 && !item.Stopped && !item.Vanished;
+    if (out && copied) {
+        item.WorkFile = out->GetFileName();
+    } else if (out) {
+        std::string work = out->GetFileName();
+        out.reset();
         DeleteFile(work);
     }
 }
@@ -103,7 +122,7 @@ TCopyWorkers::~TCopyWorkers() {
         std::lock_guard guard(Lock);
         Stopping = true;
     }
-    Changed.notify_all();
+    WorkAdded.notify_all();
     Workers.clear();  // each waits for its thread
     for (const auto& item : Items) {
         if (!item->WorkFile.empty())
@@ -117,8 +136,9 @@ int TCopyWorkers::DefaultThreads() {
 
 void TCopyWorkers::Add(std::unique_ptr<TCopyItem> item) {
     std::unique_lock guard(Lock);
-    if (item->Kind == TCopyItem::ikCopy) {
-        Changed.wait(guard, [&] { return Unfinished < MostWaiting; });
+    bool copy = item->Kind == TCopyItem::ikCopy;
+    if (copy) {
+        ItemFinished.wait(guard, [&] { return Unfinished < MostWaiting; });
         ++Unfinished;
         ToCopy.push_back(item.get());
     } else {
@@ -126,13 +146,14 @@ void TCopyWorkers::Add(std::unique_ptr<TCopyItem> item) {
     }
     Items.push_back(std::move(item));
     guard.unlock();
-    Changed.notify_all();
+    if (copy)
+        WorkAdded.notify_one();
 }
 
 std::unique_ptr<TCopyItem> TCopyWorkers::TakeFirst(bool wait) {
     std::unique_lock guard(Lock);
     if (wait)
-        Changed.wait(guard, [&] { return Items.empty() || Items.front()->Finished; });
+        ItemFinished.wait(guard, [&] { return Items.empty() || Items.front()->Finished; });
     if (Items.empty() || !Items.front()->Finished)
         return nullptr;
     std::unique_ptr<TCopyItem> first = std::move(Items.front());
@@ -154,7 +175,7 @@ void TCopyWorkers::Work() {
         TCopyItem* item = nullptr;
         {
             std::unique_lock guard(Lock);
-            Changed.wait(guard, [&] { return Stopping || !ToCopy.empty(); });
+            WorkAdded.wait(guard, [&] { return Stopping || !ToCopy.empty(); });
             if (Stopping)
                 return;
             item = ToCopy.front();
@@ -170,6 +191,6 @@ void TCopyWorkers::Work() {
             item->Finished = true;
             --Unfinished;
         }
-        Changed.notify_all();
+        ItemFinished.notify_one();  // only the run waits for it
     }
 }

@@ -36,6 +36,7 @@ struct TCopyItem {
     int64_t SourceSize = 0;
     TFileStamp CopiedStamp;  // the source's size and time as it was copied
     bool Stopped = false;    // the run was stopped while this file was copied
+    bool Vanished = false;   // the file went away before it could be opened
 };
 
 // How a worker copies a file: where the work files go and how the copy is written.
@@ -46,8 +47,8 @@ struct TCopySettings {
     int32_t Key = 0;         // the profile's password key
 };
 
-// Copies the file of item into a new work file below settings.Root: the source is read
-// once more when it changed while it was read, and given up on (ERR_FILECHANGED) when it
+// Copies the file of item into a new work file in settings.Root: the source is read once
+// more when it changed while it was read, and given up on (ERR_FILECHANGED) when it
 // changes again. Fills in item's results; a failure leaves no work file behind.
 void CopyIntoWorkFile(TCopyItem& item, const TCopySettings& settings,
                       const std::function<bool()>& stopRequested);
@@ -86,7 +87,8 @@ class TCopyWorkers {
     const size_t MostWaiting;
 
     mutable std::mutex Lock;
-    std::condition_variable Changed;
+    std::condition_variable WorkAdded;             // workers wait for it
+    std::condition_variable ItemFinished;          // the run waits for it
     std::deque<std::unique_ptr<TCopyItem>> Items;  // in the order of the walk
     std::deque<TCopyItem*> ToCopy;                 // the copies no worker has begun
     size_t Unfinished = 0;

@@ -139,12 +139,20 @@ bool TBackupThread::IsInsideBackupRoot(const std::string& path) const {
     return RealHostPath(path, real) && IsRealPathInside(real, FRealTargetRoot);
 }
 
-bool TBackupThread::IsOwnFile(const std::string& path) const {
+bool TBackupThread::IsOwnFile(const std::string& path) {
     if (IsWrittenBelow(path, FTargetRoot))
         return true;
-    THostPath real;
-    if (!RealHostPath(path, real))
-        return false;
+    // Files come folder by folder: the folder's real path is looked up once for all.
+    std::string folder = ExtractFilePath(path);
+    if (folder != FRealFolderName) {
+        FRealFolderName.clear();
+        if (!RealHostPath(folder, FRealFolder))
+            return false;
+        FRealFolderName = folder;
+    }
+    // A file the walk met as no link is where its folder is; anything else is looked at.
+    THostPath real = FSourceIsPlainFile ? FRealFolder / ExtractFileName(path)
+                                        : RealPathInFolder(FRealFolder, ExtractFileName(path));
     return IsRealPathInside(real, FRealTargetRoot) || real == FRealLogName || real == FRealExeName;
 }
 
@@ -173,7 +181,8 @@ int TBackupThread::ScanFiles(bool backup) {
             // a source folder, however the folder is reached.
             if (IsInsideBackupRoot(folder))
                 continue;
-            TFileSearch search(AppendSlash(folder) + "*.*", faAnyFile);
+            // The walk takes every file whatever its archive attribute.
+            TFileSearch search(AppendSlash(folder) + "*.*", faAnyFile & ~faArchive);
             for (; search.Found() && !Terminated(); search.Next()) {
                 bool usable = IsUsableName(search.Rec().Name);
                 if (search.IsDirectory()) {
@@ -186,8 +195,11 @@ int TBackupThread::ScanFiles(bool backup) {
                     continue;
                 }
                 ++counter;
-                if (backup)
+                if (backup) {
+                    FSourceIsPlainFile = !search.Rec().Link;
                     TakeFile(counter, search.FullName(), usable);
+                    FSourceIsPlainFile = false;
+                }
             }
             if (backup && search.Error() != 0)
                 TakeUnreadableFolder(folder, search.Error());
@@ -332,7 +344,8 @@ void TBackupThread::FinishItem(TCopyItem& item) {
             // A file whose copy the stop cut short is not reported: the run ends there.
             if (item.Stopped)
                 return;
-            FinishCopy(item);
+            if (!item.Vanished)
+                FinishCopy(item);
             break;
     }
     if (item.Counter > 0)
@@ -401,7 +414,8 @@ void TBackupThread::ReportUnreadableFolder(const std::string& folder, int error)
 }
 
 bool TBackupThread::AcceptFile() {
-    if (!FileExists(FSourceName))
+    // The copy workers find a file that went away when they open it.
+    if (!FWorkers && !FileExists(FSourceName))
         return false;
     FSourceName = ShortToLongPath(FSourceName);
     if (FLog && SameText(FSourceName, FLog->FileName))
@@ -655,12 +669,7 @@ bool TBackupThread::CopyToTarget() {
 void TBackupThread::ClearArchiveBit() {
     // Only the state that was copied counts as backed up: a file changed since keeps its
     // archive attribute, so the change is not missed.
-    TFileStamp now;
-    if (!GetFileStamp(FSourceName, now) || !(now == FCompressedStamp))
-        return;
-    int attributes = GetFileAttributes(FSourceName);
-    if (attributes != -1)
-        SetFileAttributes(FSourceName, attributes & ~faArchive);
+    ClearArchiveAttribute(FSourceName, FCompressedStamp);
 }
 
 void TBackupThread::ReportError(int code, uint32_t message) {

@@ -144,13 +144,18 @@ class TBackupThread : public TThread {
     // Is path (a folder) the backup root or inside it, by its name or where it leads?
     bool IsInsideBackupRoot(const std::string& path) const;
     // Does path (a file) lead into the backup root, to the log or to the program?
-    bool IsOwnFile(const std::string& path) const;
+    bool IsOwnFile(const std::string& path);
 
     // Where the backup root, the log and the program really lie (host paths, links
     // resolved), found at the start of each pass over the sources; empty when unknown.
     THostPath FRealTargetRoot;
     THostPath FRealLogName;
     THostPath FRealExeName;
+    // The real path of the folder of the files last looked at.
+    std::string FRealFolderName;
+    THostPath FRealFolder;
+    // The walk met FSourceName as a file, not as a link to one.
+    bool FSourceIsPlainFile = false;
 
     std::unique_ptr<TCopyWorkers> FWorkers;
     std::vector<std::unique_ptr<TCopyItem>> FBatch;
