@@ -14,6 +14,8 @@ namespace {
 // Files waiting for a worker, per worker: enough that no worker waits for the walk, few
 // enough that a run holds little.
 constexpr size_t kWaitingPerWorker = 8;
+// Items finished behind an unfinished one (a large file) before the run waits for it.
+constexpr size_t kMostFinishedItems = 4096;
 
 int ErrorOr(int fallback) {
     int error = GetLastError();
@@ -164,6 +166,11 @@ std::unique_ptr<TCopyItem> TCopyWorkers::TakeFirst(bool wait) {
 bool TCopyWorkers::Empty() const {
     std::lock_guard guard(Lock);
     return Items.empty();
+}
+
+bool TCopyWorkers::Full() const {
+    std::lock_guard guard(Lock);
+    return Items.size() >= kMostFinishedItems;
 }
 
 bool TCopyWorkers::ShouldStop() const {

@@ -73,6 +73,8 @@ class TCopyWorkers {
     // and wait is false.
     std::unique_ptr<TCopyItem> TakeFirst(bool wait);
     bool Empty() const;
+    // Whether so many items wait to be taken out that the next should be waited for.
+    bool Full() const;
 
     // How many workers a run uses: one per core.
     static int DefaultThreads();

@@ -273,11 +273,15 @@ void TBackupThread::ProcessFilesWithWorkers() {
 
 void TBackupThread::AddItem(std::unique_ptr<TCopyItem> item) {
     FWorkers->Add(std::move(item));
-    TakeFinishedItems(false);
+    // Behind a large file the workers may finish many small ones: they wait for it here,
+    // so that what the run holds stays bounded.
+    TakeFinishedItems(FWorkers->Full());
 }
 
 void TBackupThread::TakeFinishedItems(bool all) {
-    while (std::unique_ptr<TCopyItem> item = FWorkers->TakeFirst(all)) {
+    bool wait = all;
+    while (std::unique_ptr<TCopyItem> item = FWorkers->TakeFirst(wait)) {
+        wait = all && !FWorkers->Empty();
         if (FBatch.empty())
             FBatchStart = GetTickCount();
         if (!item->WorkFile.empty())

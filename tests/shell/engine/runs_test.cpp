@@ -5,7 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
+#include <numeric>
 #include <ostream>
 
 #include "backupmessages.h"
@@ -13,6 +16,7 @@
 #include "errorcodes.h"
 #include "interaction.h"
 #include "platform/filelock.h"
+#include "platform/files.h"
 
 namespace fs = std::filesystem;
 
@@ -175,6 +179,87 @@ TEST_F(CancelledRun, LeavesNothingBehind) {
     std::vector<std::string> log = LogLines();
     ASSERT_FALSE(log.empty());
     EXPECT_TRUE(log.back().ends_with("Backup operation ended.")) << log.back();
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Many files on a fixed target ----
+
+class ManyFiles : public TBackupRunTest {
+  protected:
+    // The files a walk of folder meets, in its order: each folder's files, then its
+    // folders' in turn.
+    static std::vector<std::string> WalkOrder(const std::string& folder) {
+        std::vector<std::string> files;
+        std::vector<std::string> folders{folder};
+        for (size_t next = 0; next < folders.size(); ++next) {
+            for (TFileSearch search(folders[next] + "\\*.*", faAnyFile); search.Found();
+                 search.Next()) {
+                if (!search.IsDirectory())
+                    files.push_back(search.FullName());
+                else if (!search.IsDotDirectory())
+                    folders.push_back(search.FullName());
+            }
+        }
+        return files;
+    }
+
+    std::vector<std::string> SavedFiles() const {
+        std::vector<std::string> saved;
+        const std::string saving = "Saving file: ";
+        for (const std::string& line : LogLines()) {
+            size_t at = line.find(saving);
+            if (at != std::string::npos)
+                saved.push_back(line.substr(at + saving.size()));
+        }
+        return saved;
+    }
+
+    std::map<std::string, std::string> Contents;  // below the world -> content
+};
+
+// Files of every size, many to a folder, copied beside the walk: each is reported and
+// logged in the order the walk met it, each copy reads back as its source, the older
+// versions move up, and no work file is left.
+TEST_F(ManyFiles, AreLoggedInTheWalksOrderAndEachCopyReadsBack) {
+    UseDrives({Drive('C', "fixed", "c"), Drive('E', "fixed", "e")});
+    fs::create_directories(Host("e"));
+    UseProfile({"C:\\Data"}, "E:\\", 2);
+    for (int round = 1; round <= 2; ++round) {
+        for (int i = 0; i < 150; ++i) {
+            std::string below = "c/Data/" + std::string(i % 3 == 0 ? "Sub/" : "") + "f" +
+                                std::to_string(i) + ".txt";
+            std::string content =
+                i % 25 == 0 ? RandomBytes(150000, i + round)
+                            : "round " + std::to_string(round) + " file " + std::to_string(i);
+            if (round == 2)
+                Contents[below] = content;
+            WriteFile(below, content);
+        }
+
+        TRunOutcome run = RunBackup();
+
+        ASSERT_TRUE(run.Done) << "error " << run.Error;
+        EXPECT_EQ(run.TotalFiles, 150);
+        std::vector<long> oneByOne(150);
+        std::iota(oneByOne.begin(), oneByOne.end(), 1);
+        EXPECT_EQ(run.Processed, oneByOne);
+    }
+    std::vector<std::string> saved = SavedFiles();
+    ASSERT_EQ(saved.size(), 300u);
+    EXPECT_EQ(std::vector<std::string>(saved.begin() + 150, saved.end()), WalkOrder("C:\\Data"));
+    for (const auto& [below, content] : Contents) {
+        std::string copy = "e/Vaultaire/C" + below.substr(1);
+        EXPECT_EQ(ReadArchive(copy + ".VL001").Content, content) << below;
+        EXPECT_TRUE(ReadArchive(copy + ".VL002").Valid) << below;
+        std::string source = "C:" + below.substr(1);
+        std::replace(source.begin(), source.end(), '/', '\\');
+        EXPECT_FALSE(ArchiveAttributeSet(source)) << below;
+    }
+    for (const std::string& file : FilesBelow("e/Vaultaire"))
+        EXPECT_FALSE(Contains(file, "VLNEW___")) << file;
 }
 
 }  // namespace

@@ -91,6 +91,38 @@ TEST_P(PlaceNewVersionCases, NewCopyBecomesFirstAndOlderOnesMoveUp) {
     EXPECT_EQ(FilesBelow("e/Data").size(), c.Expected.size() + 3);
 }
 
+// A run that places many copies in one folder lists it once: what it then knows of the
+// folder must stay what a listing would say, placement after placement.
+TEST_P(PlaceNewVersionCases, TheFolderListedOnceKnowsWhatEachPlacementLeft) {
+    const TPlaceCase& c = GetParam();
+    MakeVersions(c.Existing);
+    WriteFile("e/Data/xx.txt.VL001", "another file");
+    WriteFile("e/Data/x.txt.VL01", "not a version");
+    auto listed = [](const std::string& target) {
+        std::vector<std::pair<std::string, int>> versions;
+        for (const TStoredVersion& version : ListVersions(target))
+            versions.emplace_back(version.Path, version.Number);
+        return versions;
+    };
+    TVersionFolder folder;
+
+    for (int round = 0; round < 3; ++round) {
+        WriteFile("e/Data/VLNEW___.abc123", "new " + std::to_string(round));
+        std::vector<TStoredVersion>& known = folder.VersionsOf(kTarget);
+        std::vector<std::pair<std::string, int>> before;
+        for (const TStoredVersion& version : known)
+            before.emplace_back(version.Path, version.Number);
+        ASSERT_EQ(before, listed(kTarget)) << "round " << round;
+        ASSERT_TRUE(::PlaceNewVersion(kWork, kTarget, c.Keep, known));
+    }
+    std::vector<std::pair<std::string, int>> after;
+    for (const TStoredVersion& version : folder.VersionsOf(kTarget))
+        after.emplace_back(version.Path, version.Number);
+    EXPECT_EQ(after, listed(kTarget));
+    EXPECT_EQ(folder.VersionsOf("E:\\Data\\xx.txt").size(), 1u);
+    EXPECT_EQ(ReadFile("e/Data/x.txt.VL001"), "new 2");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     , PlaceNewVersionCases,
     testing::Values(
