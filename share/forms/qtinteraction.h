@@ -4,11 +4,11 @@
 #include <QWidget>
 
 #include "interaction.h"
-#include "vlshare_export.h"
+#include "vlforms_export.h"
 
 // Asks the user with the desktop's dialogs. The dialogs always run in the application's
 // main thread: a worker thread that asks waits until the user has answered.
-class VLSHARE_EXPORT TQtInteraction : public TInteraction {
+class VLFORMS_EXPORT TQtInteraction : public TInteraction {
   public:
     int MessageBox(const TMessageRequest& request) override;
     int AskOverwrite(const std::string& fileName, int32_t copyFileTime) override;

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "vlshare_export.h"
+#include "vlforms_export.h"
 
 namespace Ui {
 class TOverWriteForm;
@@ -14,7 +14,7 @@ class TOverWriteForm;
 // Asks whether a restore may replace a file that already exists with its backed-up copy.
 // exec() returns IDYES, IDYESTOALL, IDNO or IDNOTOALL (interaction.h) for the four
 // buttons; the dialog has no close box, and Escape gives 0, which is neither Yes answer.
-class VLSHARE_EXPORT TOverWriteForm : public QDialog {
+class VLFORMS_EXPORT TOverWriteForm : public QDialog {
     Q_OBJECT
 
   public:

@@ -29,7 +29,7 @@ class TQtEnvironment : public testing::Environment {
     static QApplication& App() {
         if (!Instance) {
             static int argc = 1;
-            static char name[] = "vlshare_tests";
+            static char name[] = "vlforms_tests";
             static char* argv[] = {name, nullptr};
             Instance = new QApplication(argc, argv);
         }

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <sstream>
+
+#include "runprogram.h"
+#include "sandboxdata.h"
+
+namespace {
+
+// Sets an environment variable for the programs a test runs, and removes it again.
+class TScopedVariable {
+  public:
+    TScopedVariable(const char* name, const char* value) : Name(name) { setenv(name, value, 1); }
+    ~TScopedVariable() { unsetenv(Name); }
+    TScopedVariable(const TScopedVariable&) = delete;
+    TScopedVariable& operator=(const TScopedVariable&) = delete;
+
+  private:
+    const char* Name;
+};
+
+// The file names of the shared objects the dynamic loader loaded, as its debug output
+// ("file=libz.so.1 [0];  needed by ...") names them.
+std::set<std::string> LoadedObjects(const std::string& loaderOutput) {
+    std::set<std::string> objects;
+    std::istringstream lines(loaderOutput);
+    std::string line;
+    const std::string marker = "file=";
+    while (std::getline(lines, line)) {
+        size_t start = line.find(marker);
+        if (start == std::string::npos)
+            continue;
+        start += marker.size();
+        std::string path = line.substr(start, line.find(' ', start) - start);
+        objects.insert(path.substr(path.rfind('/') + 1));
+    }
+    return objects;
+}
+
+// Whether name is a library of a window system or of Qt beyond Qt Core.
+bool IsWindowLibrary(const std::string& name) {
+    const char* const prefixes[] = {"libQt6Gui",    "libQt6Widgets", "libQt6DBus",  "libGL",
+                                    "libEGL",       "libOpenGL",     "libX11",      "libxcb",
+                                    "libxkbcommon", "libfontconfig", "libfreetype", "libdbus"};
+    for (const char* prefix : prefixes) {
+        if (name.rfind(prefix, 0) == 0)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// The command line shows no window: loading a window system would cost every call of it
+// (a script that restores file after file) several milliseconds for nothing.
+TEST(VlctlStartup, LoadsNoWindowSystemLibrary) {
+    TFreshDataFolder data;
+    const std::vector<std::vector<std::string>> commands = {{"version"}, {"profiles"}};
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command.front());
+        TRunResult run;
+        {
+            TScopedVariable debug("LD_DEBUG", "files");
+            run = RunProgram(VLCTL_PROGRAM, command, "", 20);
+        }
+        ASSERT_EQ(run.ExitCode, 0) << run.Err;
+        std::set<std::string> objects = LoadedObjects(run.Err);
+        ASSERT_TRUE(objects.count("libvlshare.so")) << "no loader output read:\n" << run.Err;
+        for (const std::string& object : objects)
+            EXPECT_FALSE(IsWindowLibrary(object)) << object << " is loaded";
+    }
+}
