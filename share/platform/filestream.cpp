@@ -186,6 +186,8 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
     }
     Position += done;
     CountBytesWritten(Letter, done);
+    if (WriteBehind)
+        HandOnWritten();
     if (fitting < count)
         RaiseDiskFull();
     return done;
@@ -241,6 +243,18 @@ void TFileStream::SetFileDate(int32_t fileDate) {
         SetLastErrorFromErrno();
         throw EWriteError(SysErrorMessage(GetLastError()));
     }
+}
+
+void TFileStream::HandOnWritten() {
+    constexpr int64_t kStep = int64_t{8} << 20;
+    if (Position < HandedOn)
+        HandedOn = Position;  // rewritten from an earlier place on
+    if (Position - HandedOn < kStep)
+        return;
+    // Only starts the writing; a failure shows at the sync that follows.
+    ::sync_file_range(Handle, static_cast<off_t>(HandedOn), static_cast<off_t>(Position - HandedOn),
+                      SYNC_FILE_RANGE_WRITE);
+    HandedOn = Position;
 }
 
 bool TFileStream::GetStamp(TFileStamp& stamp) const {

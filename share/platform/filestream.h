@@ -39,6 +39,10 @@ class VLSHARE_EXPORT TFileStream : public TStream {
     // Last-write time of the open file as a DOS packed local date-time.
     int32_t GetFileDate() const;
     void SetFileDate(int32_t fileDate);
+    // Hands what was written on to the medium while writing goes on, every few megabytes,
+    // without waiting for it: a later sync (Flush, SyncFileSystemOf) then finds little
+    // left to do. For large files whose sync would otherwise come all at the end.
+    void SetWriteBehind(bool on) { WriteBehind = on; }
     // The size and last-write time of the open file.
     bool GetStamp(TFileStamp& stamp) const;
     // Forces what was written out to the medium.
@@ -49,6 +53,7 @@ class VLSHARE_EXPORT TFileStream : public TStream {
 
   private:
     TFileStream(const std::string& fileName, int handle);
+    void HandOnWritten();
 
     // How many of count bytes written at the current position still fit on the medium.
     int64_t Fitting(int64_t count) const;
@@ -56,6 +61,8 @@ class VLSHARE_EXPORT TFileStream : public TStream {
     std::string FileName;
     int Handle = -1;
     int64_t Position = 0;
+    bool WriteBehind = false;
+    int64_t HandedOn = 0;  // with WriteBehind: where the bytes not yet handed on begin
     int64_t MaxSize = -1;  // the largest the file may grow on its medium; -1: no limit
     char Letter = 0;       // the drive the file lies on, 0 for none
 };

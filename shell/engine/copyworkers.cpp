@@ -59,6 +59,9 @@ void CopyIntoWorkFile(TCopyItem& item, const TCopySettings& settings,
     item.Error = 0;
     try {
         out = TFileStream::CreateUnique(settings.Root, settings.WorkPrefix);
+        // The batch's sync comes once the copy is whole: a large copy goes to the medium
+        // while it is written instead.
+        out->SetWriteBehind(true);
         // A file written to while it is read would be stored torn: read it again once,
         // and give up on it when it keeps changing.
         if (!CopyOnce(item, settings, *out, stopRequested) &&
