@@ -1,6 +1,7 @@
 #include "targetthread.h"
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
 
 #include "backupmessages.h"
@@ -261,6 +262,7 @@ void TBackupThread::ProcessFilesWithWorkers() {
         ScanFiles(true);
         TakeFinishedItems(true);
         CommitBatch();
+        PlaceSyncedBatch(true);
     } catch (...) {
         FWorkers.reset();
         DiscardBatch();
@@ -279,6 +281,7 @@ void TBackupThread::AddItem(std::unique_ptr<TCopyItem> item) {
 }
 
 void TBackupThread::TakeFinishedItems(bool all) {
+    PlaceSyncedBatch(false);
     bool wait = all;
     while (std::unique_ptr<TCopyItem> item = FWorkers->TakeFirst(wait)) {
         wait = all && !FWorkers->Empty();
@@ -302,35 +305,51 @@ bool TBackupThread::IsBatchDue() const {
 void TBackupThread::CommitBatch() {
     if (FBatch.empty())
         return;
+    PlaceSyncedBatch(true);  // one batch is synced at a time
     bool anyCopy = std::any_of(FBatch.begin(), FBatch.end(),
                                [](const auto& item) { return !item->WorkFile.empty(); });
-    if (anyCopy) {
+    if (anyCopy)
         CheckDiskette();  // the target is still there
-        // Every copy of the batch is on the medium before any of them takes a version's
-        // name: a power cut must not leave an empty or partial copy under one.
-        if (!SyncFileSystemOf(FTargetRoot)) {
-            int error = ErrorOr(kPlacementFailed);
-            for (const auto& item : FBatch) {
-                if (!item->WorkFile.empty()) {
-                    DeleteFile(item->WorkFile);
-                    item->WorkFile.clear();
-                    item->Error = error;
-                }
+    FSyncing = std::move(FBatch);
+    FBatch.clear();
+    FBatchBytes = 0;
+    // Every copy of the batch is on the medium before any of them takes a version's name
+    // (PlaceSyncedBatch): a power cut must not leave an empty or partial copy under one.
+    // The sync runs beside the walk, which goes on with the next batch meanwhile.
+    FSyncResult = std::async(std::launch::async, [root = FTargetRoot, anyCopy] {
+        return !anyCopy || SyncFileSystemOf(root) ? 0 : ErrorOr(kPlacementFailed);
+    });
+}
+
+void TBackupThread::PlaceSyncedBatch(bool wait) {
+    if (!FSyncResult.valid())
+        return;
+    if (!wait && FSyncResult.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return;
+    if (int error = FSyncResult.get(); error != 0) {
+        for (const auto& item : FSyncing) {
+            if (!item->WorkFile.empty()) {
+                DeleteFile(item->WorkFile);
+                item->WorkFile.clear();
+                item->Error = error;
             }
         }
     }
-    for (const auto& item : FBatch)
+    for (const auto& item : FSyncing)
         FinishItem(*item);
-    FBatch.clear();
-    FBatchBytes = 0;
+    FSyncing.clear();
 }
 
 void TBackupThread::DiscardBatch() {
-    for (const auto& item : FBatch) {
-        if (!item->WorkFile.empty())
-            DeleteFile(item->WorkFile);
+    if (FSyncResult.valid())
+        FSyncResult.wait();
+    for (auto* batch : {&FSyncing, &FBatch}) {
+        for (const auto& item : *batch) {
+            if (!item->WorkFile.empty())
+                DeleteFile(item->WorkFile);
+        }
+        batch->clear();
     }
-    FBatch.clear();
     FBatchBytes = 0;
 }
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -126,11 +127,14 @@ class TBackupThread : public TThread {
     // set) and puts the batch in place when it is due.
     void TakeFinishedItems(bool all);
     bool IsBatchDue() const;
+    // Hands the batch to a sync of the target, once the batch before it is in place.
     void CommitBatch();
+    // Puts the batch handed on in place once its sync is done (waits for it with wait).
+    void PlaceSyncedBatch(bool wait);
     void FinishItem(TCopyItem& item);
     void FinishCopy(TCopyItem& item);
     bool PlaceCopy(TCopyItem& item);
-    // Removes the work files of a batch that will not be put in place.
+    // Removes the work files of the batches that will not be put in place.
     void DiscardBatch();
 
     // Compresses the source into the temporary file; false when the source changed
@@ -159,6 +163,8 @@ class TBackupThread : public TThread {
 
     std::unique_ptr<TCopyWorkers> FWorkers;
     std::vector<std::unique_ptr<TCopyItem>> FBatch;
+    std::vector<std::unique_ptr<TCopyItem>> FSyncing;  // the batch whose sync runs
+    std::future<int> FSyncResult;                      // its error, 0 when it is synced
     int64_t FBatchBytes = 0;
     uint32_t FBatchStart = 0;  // tick count when the batch's first item came
     TVersionFolder FVersionFolder;
