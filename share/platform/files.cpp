@@ -46,18 +46,35 @@ bool StatHostForWriting(const std::string& path, THostPath& host, struct stat& i
 
 // What the archive attribute records of a file: its size, last-write time and path. A file
 // renamed or moved (also over another) has been "written" under its new name: its copies
-// there do not hold it yet.
+// there do not hold it yet. The path is recorded as a 64-bit hash of it, so that the record
+// stays short enough to be kept inside the file's inode (ext4 keeps about 60 bytes of
+// attributes there; a longer record takes a block of the disk per file).
 std::string ArchiveStamp(const THostPath& host, const struct stat& info) {
+    const THostPath normalised = host.Normalised();
+    uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (unsigned char c : normalised.Text())
+        hash = (hash ^ c) * 1099511628211ull;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return std::to_string(info.st_size) + " " + std::to_string(info.st_mtim.tv_sec) + "." +
+           std::to_string(info.st_mtim.tv_nsec) + " " + hex;
+}
+
+// The record as earlier versions wrote it, with the whole path; still read as clear.
+std::string LongArchiveStamp(const THostPath& host, const struct stat& info) {
     return std::to_string(info.st_size) + " " + std::to_string(info.st_mtim.tv_sec) + "." +
            std::to_string(info.st_mtim.tv_nsec) + " " + host.Normalised().Text();
 }
 
 bool ArchiveIsSet(const THostPath& host, const struct stat& info) {
     std::string expected = ArchiveStamp(host, info);
-    std::string recorded(expected.size() + 1, '\0');  // one more: a longer record differs
+    std::string expectedLong = LongArchiveStamp(host, info);
+    std::string recorded(expectedLong.size() + 1, '\0');  // one more: a longer record differs
     ssize_t n = ::getxattr(host.CStr(), kArchiveAttribute, recorded.data(), recorded.size());
-    return n <= 0 || recorded.compare(0, static_cast<size_t>(n), expected) != 0 ||
-           static_cast<size_t>(n) != expected.size();
+    if (n <= 0)
+        return true;
+    recorded.resize(static_cast<size_t>(n));
+    return recorded != expected && recorded != expectedLong;
 }
 
 // User attributes need write access to the file; a read-only file gets it for a moment.

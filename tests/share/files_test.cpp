@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -30,6 +31,11 @@ class Files : public testing::Test {
     void TearDown() override { UseDefaultTestDriveMap(); }
 
     std::string Host(const std::string& below) { return Dir / ("c/" + below); }
+    static TFileStamp Stamp(const std::string& path) {
+        TFileStamp stamp;
+        EXPECT_TRUE(GetFileStamp(path, stamp)) << path;
+        return stamp;
+    }
 
     std::set<std::string> List(const std::string& pattern, int mask = faAnyFile) {
         std::set<std::string> names;
@@ -78,6 +84,43 @@ TEST_F(Files, ArchiveAttributeIsSetByEveryRewrite) {
     ASSERT_TRUE(SetFileAttributes("C:\\other.txt", 0));
     fs::rename(Host("other.txt"), Host("sub/other.txt"));
     EXPECT_TRUE(GetFileAttributes("C:\\sub\\other.txt") & faArchive) << "moved";
+}
+
+// The record is kept short enough to stay inside the file's inode; records of earlier
+// versions (with the whole path) still count, so that an update backs nothing up again.
+TEST_F(Files, ArchiveRecordIsShortAndEarlierLongRecordsStillCount) {
+    WriteTextFile(Host("doc.txt"), "content");
+    ASSERT_TRUE(ClearArchiveAttribute("C:\\doc.txt", Stamp("C:\\doc.txt")));
+    char record[256];
+    ssize_t length =
+        getxattr(Host("doc.txt").c_str(), "user.vaultaire.archive", record, sizeof record);
+    ASSERT_GT(length, 0);
+    EXPECT_LE(length, 56) << std::string(record, static_cast<size_t>(length));
+
+    struct stat info {};
+    ASSERT_EQ(stat(Host("doc.txt").c_str(), &info), 0);
+    std::string longRecord = std::to_string(info.st_size) + " " +
+                             std::to_string(info.st_mtim.tv_sec) + "." +
+                             std::to_string(info.st_mtim.tv_nsec) + " " + Host("doc.txt");
+    ASSERT_EQ(setxattr(Host("doc.txt").c_str(), "user.vaultaire.archive", longRecord.data(),
+                       longRecord.size(), 0),
+              0);
+    EXPECT_FALSE(GetFileAttributes("C:\\doc.txt") & faArchive);
+    longRecord.back() = 'X';  // another path
+    ASSERT_EQ(setxattr(Host("doc.txt").c_str(), "user.vaultaire.archive", longRecord.data(),
+                       longRecord.size(), 0),
+              0);
+    EXPECT_TRUE(GetFileAttributes("C:\\doc.txt") & faArchive);
+}
+
+TEST_F(Files, ClearingTheArchiveAttributeOfAFileChangedSinceKeepsIt) {
+    WriteTextFile(Host("doc.txt"), "content");
+    TFileStamp copied = Stamp("C:\\doc.txt");
+    WriteTextFile(Host("doc.txt"), "content changed after it was copied");
+    EXPECT_FALSE(ClearArchiveAttribute("C:\\doc.txt", copied));
+    EXPECT_TRUE(GetFileAttributes("C:\\doc.txt") & faArchive);
+    EXPECT_TRUE(ClearArchiveAttribute("C:\\doc.txt", Stamp("C:\\doc.txt")));
+    EXPECT_FALSE(GetFileAttributes("C:\\doc.txt") & faArchive);
 }
 
 TEST_F(Files, ReadOnlyFileKeepsItsModeWhenTheArchiveAttributeIsCleared) {
