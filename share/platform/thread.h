@@ -31,7 +31,8 @@ class VLSHARE_EXPORT TThread {
 
   protected:
     virtual void Execute() = 0;
-    // One step below normal priority, for work the user is not waiting on.
+    // One step below normal priority, and scheduled as batch work, for work the user is
+    // not waiting on.
     void LowerPriority();
 
     int ReturnValue = 0;

@@ -143,27 +143,38 @@ void TCopyWorkers::Add(std::unique_ptr<TCopyItem> item) {
     std::unique_lock guard(Lock);
     bool copy = item->Kind == TCopyItem::ikCopy;
     if (copy) {
-        ItemFinished.wait(guard, [&] { return Unfinished < MostWaiting; });
+        // Once the workers have enough before them, the run waits until they have done
+        // half of it: it is woken once for many files, not for each.
+        if (Unfinished >= MostWaiting)
+            WaitForRun(guard, [&] { return Unfinished <= MostWaiting / 2; });
         ++Unfinished;
         ToCopy.push_back(item.get());
     } else {
         item->Finished = true;
     }
     Items.push_back(std::move(item));
+    bool wakeWorker = copy && IdleWorkers > 0;
     guard.unlock();
-    if (copy)
+    if (wakeWorker)
         WorkAdded.notify_one();
 }
 
 std::unique_ptr<TCopyItem> TCopyWorkers::TakeFirst(bool wait) {
     std::unique_lock guard(Lock);
     if (wait)
-        ItemFinished.wait(guard, [&] { return Items.empty() || Items.front()->Finished; });
+        WaitForRun(guard, [&] { return Items.empty() || Items.front()->Finished; });
     if (Items.empty() || !Items.front()->Finished)
         return nullptr;
     std::unique_ptr<TCopyItem> first = std::move(Items.front());
     Items.pop_front();
     return first;
+}
+
+template <typename TCondition>
+void TCopyWorkers::WaitForRun(std::unique_lock<std::mutex>& guard, TCondition ready) {
+    RunCondition = ready;
+    ItemFinished.wait(guard, ready);
+    RunCondition = nullptr;
 }
 
 bool TCopyWorkers::Empty() const {
@@ -185,7 +196,9 @@ void TCopyWorkers::Work() {
         TCopyItem* item = nullptr;
         {
             std::unique_lock guard(Lock);
+            ++IdleWorkers;
             WorkAdded.wait(guard, [&] { return Stopping || !ToCopy.empty(); });
+            --IdleWorkers;
             if (Stopping)
                 return;
             item = ToCopy.front();
@@ -196,11 +209,15 @@ void TCopyWorkers::Work() {
             item->Stopped = true;
         else
             CopyIntoWorkFile(*item, Settings, [this] { return ShouldStop(); });
+        bool wakeRun = false;
         {
             std::lock_guard guard(Lock);
             item->Finished = true;
             --Unfinished;
+            // Only the run waits for items, and only what it waits for wakes it.
+            wakeRun = RunCondition && RunCondition();
         }
-        ItemFinished.notify_one();  // only the run waits for it
+        if (wakeRun)
+            ItemFinished.notify_one();
     }
 }

@@ -83,6 +83,9 @@ class TCopyWorkers {
     class TWorker;
     void Work();
     bool ShouldStop() const;
+    // Waits (the run) until ready holds; the workers wake the run only then.
+    template <typename TCondition>
+    void WaitForRun(std::unique_lock<std::mutex>& guard, TCondition ready);
 
     const TCopySettings Settings;
     const std::function<bool()> StopRequested;
@@ -94,6 +97,8 @@ class TCopyWorkers {
     std::deque<std::unique_ptr<TCopyItem>> Items;  // in the order of the walk
     std::deque<TCopyItem*> ToCopy;                 // the copies no worker has begun
     size_t Unfinished = 0;
+    size_t IdleWorkers = 0;              // workers waiting for work
+    std::function<bool()> RunCondition;  // what the waiting run waits for, else empty
     bool Stopping = false;
     std::atomic<bool> Abandoned{false};  // a copy under way stops at once
     std::vector<std::unique_ptr<TWorker>> Workers;

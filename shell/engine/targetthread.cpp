@@ -335,9 +335,23 @@ void TBackupThread::PlaceSyncedBatch(bool wait) {
             }
         }
     }
-    for (const auto& item : FSyncing)
-        FinishItem(*item);
+    // The progress of the batch is told once its files are done, in one burst: the front
+    // end then wakes once for the batch, not once for each file.
+    try {
+        for (const auto& item : FSyncing)
+            FinishItem(*item);
+    } catch (...) {
+        PostProgress();
+        throw;
+    }
+    PostProgress();
     FSyncing.clear();
+}
+
+void TBackupThread::PostProgress() {
+    for (int counter : FProgress)
+        Post(WM_FILESPROCESSED, static_cast<uintptr_t>(counter), 0);
+    FProgress.clear();
 }
 
 void TBackupThread::DiscardBatch() {
@@ -372,7 +386,7 @@ void TBackupThread::FinishItem(TCopyItem& item) {
             break;
     }
     if (item.Counter > 0)
-        Post(WM_FILESPROCESSED, static_cast<uintptr_t>(item.Counter), 0);
+        FProgress.push_back(item.Counter);
 }
 
 void TBackupThread::FinishCopy(TCopyItem& item) {

@@ -132,6 +132,7 @@ class TBackupThread : public TThread {
     // Puts the batch handed on in place once its sync is done (waits for it with wait).
     void PlaceSyncedBatch(bool wait);
     void FinishItem(TCopyItem& item);
+    void PostProgress();
     void FinishCopy(TCopyItem& item);
     bool PlaceCopy(TCopyItem& item);
     // Removes the work files of the batches that will not be put in place.
@@ -165,6 +166,7 @@ class TBackupThread : public TThread {
     std::vector<std::unique_ptr<TCopyItem>> FBatch;
     std::vector<std::unique_ptr<TCopyItem>> FSyncing;  // the batch whose sync runs
     std::future<int> FSyncResult;                      // its error, 0 when it is synced
+    std::vector<int> FProgress;  // the counters of the files done, not yet told
     int64_t FBatchBytes = 0;
     uint32_t FBatchStart = 0;  // tick count when the batch's first item came
     TVersionFolder FVersionFolder;
