@@ -34,40 +34,75 @@ std::unique_ptr<uint8_t[]> AllocateBuffer(int64_t size) {
     return buffer;
 }
 
-// One zlib stream, ended however the work on it ends.
-class TZlibSession {
+// A zlib stream's state, kept by each thread for its next stream of the same kind: setting
+// one up costs a quarter of a megabyte of fresh memory, more than deflating a small file.
+class TZlibState {
   public:
-    TZlibSession(bool compress, TVZCompLevel level) : Compress(compress) {
+    TZlibState(bool compress, TVZCompLevel level) : Compress(compress), Level(level) {
         int result = compress ? deflateInit(&State, level) : inflateInit(&State);
         if (result != Z_OK)
             throw EZStreamError(result);
     }
-    ~TZlibSession() {
-        if (!Ended)
-            End();
-    }
-    TZlibSession(const TZlibSession&) = delete;
-    TZlibSession& operator=(const TZlibSession&) = delete;
-
-    int Step(bool lastInput) {
+    ~TZlibState() {
         if (Compress)
-            return deflate(&State, lastInput ? Z_FINISH : Z_NO_FLUSH);
-        return inflate(&State, Z_NO_FLUSH);
+            deflateEnd(&State);
+        else
+            inflateEnd(&State);
     }
-    void Finish() {
-        Ended = true;
-        int result = End();
+    TZlibState(const TZlibState&) = delete;
+    TZlibState& operator=(const TZlibState&) = delete;
+
+    bool Fits(bool compress, TVZCompLevel level) const {
+        return compress == Compress && (!compress || level == Level);
+    }
+    // Makes the state that of a new stream.
+    void Reset() {
+        // What an earlier stream left unread (one stopped halfway) is not this one's.
+        State.next_in = nullptr;
+        State.avail_in = 0;
+        int result = Compress ? deflateReset(&State) : inflateReset(&State);
         if (result != Z_OK)
             throw EZStreamError(result);
     }
 
     z_stream State{};
+    const bool Compress;
+    const TVZCompLevel Level;
+};
+
+// The states a thread keeps: one for deflating, one for inflating.
+thread_local std::unique_ptr<TZlibState> KeptDeflate;
+thread_local std::unique_ptr<TZlibState> KeptInflate;
+
+// One zlib stream, from a kept state when there is one that fits.
+class TZlibSession {
+  public:
+    TZlibSession(bool compress, TVZCompLevel level) : Compress(compress) {
+        std::unique_ptr<TZlibState>& kept = compress ? KeptDeflate : KeptInflate;
+        if (kept && kept->Fits(compress, level)) {
+            Owned = std::move(kept);
+            Owned->Reset();
+        } else {
+            Owned = std::make_unique<TZlibState>(compress, level);
+        }
+    }
+    ~TZlibSession() {
+        // However the stream ended, its state serves the next one after a reset.
+        (Compress ? KeptDeflate : KeptInflate) = std::move(Owned);
+    }
+    TZlibSession(const TZlibSession&) = delete;
+    TZlibSession& operator=(const TZlibSession&) = delete;
+
+    z_stream& State() { return Owned->State; }
+    int Step(bool lastInput) {
+        if (Compress)
+            return deflate(&Owned->State, lastInput ? Z_FINISH : Z_NO_FLUSH);
+        return inflate(&Owned->State, Z_NO_FLUSH);
+    }
 
   private:
-    int End() { return Compress ? deflateEnd(&State) : inflateEnd(&State); }
-
     bool Compress;
-    bool Ended = false;
+    std::unique_ptr<TZlibState> Owned;
 };
 
 // The most bytes an archive's content may inflate to. Older writers stored the size in 32
@@ -212,7 +247,7 @@ void TVZStream::Process(bool compress, TVZCompLevel level, int64_t count) {
     if (count <= 0)
         return;
     TZlibSession zlib(compress, level);
-    z_stream& state = zlib.State;
+    z_stream& state = zlib.State();
     const int64_t inSize = std::min(count, BufferSize);
     const int64_t outSize = compress ? std::min(count, BufferSize) : BufferSize;
     auto inBuffer = AllocateBuffer(inSize);
@@ -267,7 +302,6 @@ void TVZStream::Process(bool compress, TVZCompLevel level, int64_t count) {
     // Bytes after the end of the compressed data mean the archive is damaged.
     if (!compress && (state.avail_in != 0 || handedIn != count))
         throw EZStreamError(Z_DATA_ERROR);
-    zlib.Finish();
 }
 
 // ---- TVZipStream ----
