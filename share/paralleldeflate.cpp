@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -30,23 +31,50 @@ constexpr unsigned PiecesPerThread = 2;
 // Room beyond deflateBound for the empty stored block a sync flush ends with.
 constexpr int64_t SyncFlushRoom = 16;
 
+// Bytes left as they are allocated: a page of them is only mapped once it is used, so a
+// piece that compresses well touches little of its output.
+class TByteBuffer {
+  public:
+    uint8_t* Data() { return Bytes.get(); }
+    const uint8_t* Data() const { return Bytes.get(); }
+    int64_t Size() const { return FSize; }
+
+    // False when the memory is not there; the buffer then stays as it was.
+    bool Allocate(int64_t size) noexcept { return Grow(size, 0); }
+    // Moves to a buffer of size bytes, keeping the first keep bytes.
+    bool Grow(int64_t size, int64_t keep) noexcept {
+        std::unique_ptr<uint8_t[]> larger(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
+        if (!larger)
+            return false;
+        if (keep > 0)
+            std::memcpy(larger.get(), Bytes.get(), static_cast<size_t>(keep));
+        Bytes = std::move(larger);
+        FSize = size;
+        return true;
+    }
+
+  private:
+    std::unique_ptr<uint8_t[]> Bytes;
+    int64_t FSize = 0;
+};
+
 // One piece of the content: the bytes before it that prime the compressor, its own bytes,
 // and what they compress to. A piece belongs to the calling thread until it is submitted
 // and again once it is done.
 struct TPiece {
-    std::vector<uint8_t> Input;  // dictionary, then the piece's own bytes
+    TByteBuffer Input;  // dictionary, then the piece's own bytes
     int64_t DictionaryLength = 0;
     int64_t DataLength = 0;
     bool Last = false;
 
-    std::vector<uint8_t> Output;
+    TByteBuffer Output;
     int64_t OutputLength = 0;
     uint32_t Crc = 0;
     uint32_t Adler = EmptyAdler;
     int Error = Z_OK;
     bool Done = false;  // under the pool's lock
 
-    const uint8_t* Data() const { return Input.data() + DictionaryLength; }
+    const uint8_t* Data() const { return Input.Data() + DictionaryLength; }
 };
 
 template <typename TSum>
@@ -87,7 +115,7 @@ class TPieceCompressor {
     int Deflate(TPiece& piece) {
         int result = deflateReset(&State);
         if (result == Z_OK && piece.DictionaryLength > 0)
-            result = deflateSetDictionary(&State, piece.Input.data(),
+            result = deflateSetDictionary(&State, piece.Input.Data(),
                                           static_cast<uInt>(piece.DictionaryLength));
         if (result != Z_OK)
             return result;
@@ -95,8 +123,8 @@ class TPieceCompressor {
         State.next_in = const_cast<Bytef*>(piece.Data());
         State.avail_in = static_cast<uInt>(piece.DataLength);
         while (true) {
-            const int64_t room = static_cast<int64_t>(piece.Output.size()) - piece.OutputLength;
-            State.next_out = piece.Output.data() + piece.OutputLength;
+            const int64_t room = piece.Output.Size() - piece.OutputLength;
+            State.next_out = piece.Output.Data() + piece.OutputLength;
             State.avail_out = static_cast<uInt>(std::min<int64_t>(room, UINT32_MAX));
             const uInt offered = State.avail_out;
             result = deflate(&State, flush);
@@ -110,17 +138,8 @@ class TPieceCompressor {
             // zlib stalls with room for output only when it has nothing left to do.
             if (State.avail_out != 0)
                 return Z_BUF_ERROR;
-            if (!GrowOutput(piece))
+            if (!piece.Output.Grow(piece.Output.Size() * 2 + SyncFlushRoom, piece.OutputLength))
                 return Z_MEM_ERROR;
-        }
-    }
-
-    static bool GrowOutput(TPiece& piece) {
-        try {
-            piece.Output.resize(piece.Output.size() * 2 + SyncFlushRoom);
-            return true;
-        } catch (const std::bad_alloc&) {
-            return false;
         }
     }
 
@@ -233,23 +252,20 @@ void WriteBigEndian(TStream& target, uint32_t value) {
 
 // The pieces held in memory, used in turn: piece n lives in slot n % count.
 std::vector<TPiece> AllocateSlots(size_t count, int64_t largestPiece) {
-    try {
-        std::vector<TPiece> slots(count);
-        z_stream probe{};
-        if (deflateInit2(&probe, Z_DEFAULT_COMPRESSION, Z_DEFLATED, RawDeflate, MemLevel,
-                         Z_DEFAULT_STRATEGY) != Z_OK)
-            throw EZStreamError(Z_MEM_ERROR);
-        const int64_t bound =
-            static_cast<int64_t>(deflateBound(&probe, static_cast<uLong>(largestPiece)));
-        deflateEnd(&probe);
-        for (TPiece& slot : slots) {
-            slot.Input.resize(static_cast<size_t>(DictionarySize + largestPiece));
-            slot.Output.resize(static_cast<size_t>(bound + SyncFlushRoom));
-        }
-        return slots;
-    } catch (const std::bad_alloc&) {
+    z_stream probe{};
+    if (deflateInit2(&probe, Z_DEFAULT_COMPRESSION, Z_DEFLATED, RawDeflate, MemLevel,
+                     Z_DEFAULT_STRATEGY) != Z_OK)
         throw EZStreamError(Z_MEM_ERROR);
+    const int64_t bound =
+        static_cast<int64_t>(deflateBound(&probe, static_cast<uLong>(largestPiece)));
+    deflateEnd(&probe);
+    std::vector<TPiece> slots(count);
+    for (TPiece& slot : slots) {
+        if (!slot.Input.Allocate(DictionarySize + largestPiece) ||
+            !slot.Output.Allocate(bound + SyncFlushRoom))
+            throw EZStreamError(Z_MEM_ERROR);
     }
+    return slots;
 }
 
 // Puts the last DictionarySize bytes of content before a piece at the start of its input:
@@ -257,7 +273,7 @@ std::vector<TPiece> AllocateSlots(size_t count, int64_t largestPiece) {
 void PrimeFrom(const TPiece& previous, TPiece& piece) {
     const int64_t available = previous.DictionaryLength + previous.DataLength;
     const int64_t length = std::min(available, DictionarySize);
-    std::memmove(piece.Input.data(), previous.Input.data() + available - length,
+    std::memmove(piece.Input.Data(), previous.Input.Data() + available - length,
                  static_cast<size_t>(length));
     piece.DictionaryLength = length;
 }
@@ -294,7 +310,7 @@ uint32_t TParallelDeflate::Compress(TStream& source, TStream& target, int64_t co
         pool.WaitFor(piece);
         if (piece.Error != Z_OK)
             throw EZStreamError(piece.Error);
-        target.WriteBuffer(piece.Output.data(), piece.OutputLength);
+        target.WriteBuffer(piece.Output.Data(), piece.OutputLength);
         crc = static_cast<uint32_t>(crc32_combine(crc, piece.Crc, piece.DataLength));
         adler = static_cast<uint32_t>(adler32_combine(adler, piece.Adler, piece.DataLength));
         ++written;
@@ -313,7 +329,7 @@ uint32_t TParallelDeflate::Compress(TStream& source, TStream& target, int64_t co
         else
             PrimeFrom(slots[static_cast<size_t>(index - 1) % slotCount], piece);
         piece.DataLength = std::min(PieceSize, count - index * PieceSize);
-        source.ReadBuffer(piece.Input.data() + piece.DictionaryLength, piece.DataLength);
+        source.ReadBuffer(piece.Input.Data() + piece.DictionaryLength, piece.DataLength);
         piece.Last = index == pieces - 1;
         pool.Submit(piece);
         FPeakPiecesInFlight = std::max(FPeakPiecesInFlight, static_cast<int>(index + 1 - written));
