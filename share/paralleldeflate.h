@@ -22,8 +22,9 @@ class VLSHARE_EXPORT TParallelDeflate {
     static constexpr int64_t DefaultPieceSize = int64_t{1} << 20;
     static constexpr int64_t LargestPieceSize = int64_t{64} << 20;
 
-    // level: zlib's (-1 its default, 0 to 9; EZStreamError(-2) otherwise). threads: how many pieces
-    // are compressed at once; 1 compresses them on the calling thread. pieceSize: from 1 byte to
+    // level: zlib's (-1 its default, 0 to 9; EZStreamError(-2) otherwise). threads: how
+    // many pieces are compressed at once; 1 compresses them on the calling thread. At most
+    // twice as many pieces as threads are held in memory. pieceSize: from 1 byte to
     // LargestPieceSize; ERangeError otherwise.
     TParallelDeflate(int level, unsigned threads, int64_t pieceSize = DefaultPieceSize);
 
