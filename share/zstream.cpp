@@ -8,6 +8,7 @@
 #include <new>
 
 #include "interaction.h"
+#include "paralleldeflate.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/syserror.h"
@@ -306,7 +307,8 @@ void TVZStream::Process(bool compress, TVZCompLevel level, int64_t count) {
 
 // ---- TVZipStream ----
 
-TVZipStream::TVZipStream(const std::string& sourceName) : TVZStream(sourceName) {
+TVZipStream::TVZipStream(const std::string& sourceName)
+    : TVZStream(sourceName), FDeflateThreads(TParallelDeflate::DefaultThreads()) {
     SetCompLevel(-1);
     Header.OriginalPath = sourceName;
     Header.FileTime = GetFileDate();
@@ -325,6 +327,22 @@ void TVZipStream::SetMethodToUse(TVZStreamMethod method) {
         FCompLevel = method != sm_Stored ? -1 : 0;
 }
 
+void TVZipStream::SetDeflateThreads(unsigned threads) {
+    FDeflateThreads = std::max(threads, 1u);
+}
+
+void TVZipStream::Deflate(int64_t size) {
+    // Below the threshold starting threads and cutting the content into pieces would cost
+    // about as much time as the threads save, and some ratio besides.
+    if (FDeflateThreads < 2 || size < ParallelDeflateThreshold) {
+        Process(true, FCompLevel, size);
+        return;
+    }
+    TParallelDeflate deflater(FCompLevel, FDeflateThreads);
+    deflater.StopRequested = StopRequested;
+    ContentCrc = deflater.Compress(*this, *TargetStream, size);
+}
+
 void TVZipStream::operator>>(TFileStream* target) {
     TargetStream = target;
     const int64_t start = target->GetPosition();
@@ -340,7 +358,7 @@ void TVZipStream::operator>>(TFileStream* target) {
         WriteUnfinishedHeader(*target);
         ContentCrc = 0;
         const int64_t storedEnd = target->GetPosition() + size;
-        Process(true, FCompLevel, size);
+        Deflate(size);
         if (FMethodToUse == sm_BestMethod && target->GetSize() > storedEnd) {
             SetMethodToUse(sm_Stored);
             WriteStored(*target, start, size);

@@ -95,7 +95,8 @@ class VLSHARE_EXPORT TVZStream : public TFileStream {
     TVZStreamHeader Header;
     // 0 never overwrite, 1 always, 2 only when the backed-up copy is newer, 3 ask.
     uint8_t OverwriteMode = 0;
-    // Asked between the 16 KiB steps of writing or restoring a copy. When it answers true,
+    // Asked between the 16 KiB steps of writing or restoring a copy (between the 1 MiB
+    // pieces of a large file deflated on several threads). When it answers true,
     // the work stops there with EAbort and what it made is removed. The controller decides
     // what it stands for (vlctl: an interrupt from the terminal); empty: never stop.
     std::function<bool()> StopRequested;
@@ -127,6 +128,14 @@ class VLSHARE_EXPORT TVZipStream : public TVZStream {
     // Size of the target after the last archive was written.
     int64_t LastTargetSize() const { return FLastTargetSize; }
 
+    // Content of at least this size is deflated on several threads when more than one is
+    // allowed; smaller content on the calling thread alone.
+    static constexpr int64_t ParallelDeflateThreshold = int64_t{4} << 20;
+    // How many threads deflate such content: one per core unless set; 1 keeps all the work
+    // on the calling thread. 0 counts as 1.
+    unsigned DeflateThreads() const { return FDeflateThreads; }
+    void SetDeflateThreads(unsigned threads);
+
     // Writes the archive at target's position, its checksum in the header's Reserved. The
     // header is valid only once the whole archive is written.
     void operator>>(TFileStream* target) override;
@@ -144,6 +153,8 @@ class VLSHARE_EXPORT TVZipStream : public TVZStream {
 
   private:
     void WriteStored(TFileStream& target, int64_t start, int64_t size);
+    // Deflates size bytes of the source from its position into TargetStream.
+    void Deflate(int64_t size);
     // Until the content is written whole, the header carries no first magic number, so
     // that no reader takes an archive cut short (by a crash, say) for a valid one, and no
     // checksum. Both are put in once the content is complete.
@@ -153,6 +164,7 @@ class VLSHARE_EXPORT TVZipStream : public TVZStream {
     TVZCompLevel FCompLevel = 0;
     TVZStreamMethod FMethodToUse = sm_Stored;
     int64_t FLastTargetSize = 0;
+    unsigned FDeflateThreads;
 };
 
 // Reads an archive and restores the file it holds.

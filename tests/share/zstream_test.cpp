@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <fstream>
@@ -837,6 +838,97 @@ TEST_F(ZStream, WorkFilesOfEndedProcessesAreRemovedByTheNextRunInTheirFolder) {
     TVZipStream zip(source);
     zip.SaveAs("C:\\t\\a.vl", TVZipStream::efKeep);
     EXPECT_EQ(Names("t"), (std::vector<std::string>{".VLR1-abcdef", "a.txt", "a.vl"}));
+}
+
+TEST_F(ZStream, LargeContentDeflatedOnSeveralThreadsIsAnArchiveLikeAnyOther) {
+    const int64_t size = TVZipStream::ParallelDeflateThreshold + 1000;
+    const std::string text = CompressibleText(size_t(size) / 2);
+    const std::string mixed = text + RandomBytes(size_t(size) - text.size());
+    const std::string random = RandomBytes(size_t(size));
+    struct Case {
+        const char* Name;
+        const std::string& Content;
+        std::optional<TVZStreamMethod> Method;
+        int32_t ExpectedMethod;
+    };
+    const Case cases[] = {
+        {"text and random bytes", mixed, {}, 1},
+        {"random bytes, best method", random, {}, 0},
+        {"random bytes, deflated", random, sm_Deflated, 1},
+    };
+    for (const Case& c : cases) {
+        int64_t serialSize = 0;
+        for (unsigned threads : {1u, 4u}) {
+            SCOPED_TRACE(std::string(c.Name) + ", " + std::to_string(threads) + " threads");
+            const std::string source = MakeSource("big.bin", c.Content);
+            TVZipStream zip(source);
+            if (c.Method)
+                zip.SetMethodToUse(*c.Method);
+            zip.SetDeflateThreads(threads);
+            int asked = 0;
+            zip.StopRequested = [&asked] { return ++asked < 0; };
+            zip >> std::string("C:\\big.vl");
+            const TBytes archive = ReadBinaryFile(Host("big.vl"));
+            EXPECT_EQ(zip.LastTargetSize(), int64_t(archive.size()));
+            ASSERT_EQ(StoredMethod(archive, source), c.ExpectedMethod);
+
+            TVUnzipStream unzip("C:\\big.vl");
+            ASSERT_TRUE(unzip.Valid);
+            ASSERT_TRUE(unzip.Extract("C:\\out\\big.bin", nullptr));
+            EXPECT_TRUE(ReadTextFile(Host("out/big.bin")) == c.Content);
+            fs::remove(Host("out/big.bin"));
+            if (c.ExpectedMethod == 0)
+                continue;
+            // One thread deflates in steps of 16 KiB, several in pieces of 1 MiB; a stop is
+            // asked for before each.
+            const int pieces = int((size + (1 << 20) - 1) >> 20);
+            if (threads == 1)
+                EXPECT_GT(asked, 50 * pieces);
+            else
+                EXPECT_EQ(asked, pieces);
+
+            // Any zlib reader takes the content for one whole stream.
+            const size_t contentStart = HeaderSize(source);
+            uLong streamLength = uLong(archive.size() - contentStart);
+            TBytes content(c.Content.size() + 1);
+            uLongf contentLength = uLongf(content.size());
+            EXPECT_EQ(uncompress2(content.data(), &contentLength, archive.data() + contentStart,
+                                  &streamLength),
+                      Z_OK);
+            EXPECT_EQ(streamLength, archive.size() - contentStart);
+            content.resize(contentLength);
+            EXPECT_TRUE(content == TBytes(c.Content.begin(), c.Content.end()));
+            if (threads == 1)
+                serialSize = int64_t(archive.size());
+            else
+                EXPECT_LE(double(archive.size()), double(serialSize) * 1.01);
+        }
+    }
+}
+
+TEST_F(ZStream, LargeContentOnSeveralThreadsStopsAndFailsLeavingNothingBehind) {
+    const std::string content = RandomBytes(size_t(TVZipStream::ParallelDeflateThreshold) * 2);
+    const std::string source = MakeSource("big.bin", content);
+    const size_t threadsBefore = RunningThreads();
+    WriteTextFile(Host("t/old.vl"), "precious");
+    {
+        int asked = 0;
+        TVZipStream zip(source);
+        zip.SetDeflateThreads(4);
+        zip.StopRequested = [&asked] { return ++asked >= 3; };
+        EXPECT_THROW(zip.SaveAs("C:\\t\\old.vl", TVZipStream::efReplace), EAbort);
+        EXPECT_EQ(asked, 3);
+        EXPECT_EQ(RunningThreads(), threadsBefore);
+    }
+    {
+        TFileSizeLimit limit(1 << 20);
+        TVZipStream zip(source);
+        zip.SetDeflateThreads(4);
+        EXPECT_THROW(zip.SaveAs("C:\\t\\full.vl", TVZipStream::efReplace), EWriteError);
+        EXPECT_EQ(RunningThreads(), threadsBefore);
+    }
+    EXPECT_EQ(ReadTextFile(Host("t/old.vl")), "precious");
+    EXPECT_EQ(Names("t"), std::vector<std::string>{"old.vl"}) << "no work file left";
 }
 
 namespace {
