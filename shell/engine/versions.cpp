@@ -10,6 +10,8 @@
 namespace {
 
 constexpr int kHighestNumber = 999;
+// Every entry; whether a copy's archive attribute is set does not matter here.
+constexpr int kAnyFileNoArchive = faAnyFile & ~faArchive;
 
 // The version number in a name that ends in ".VL" and three digits, or 0.
 int VersionNumberOf(const std::string& name) {
@@ -41,7 +43,8 @@ std::string VersionName(const std::string& targetName, int number) {
 std::vector<TStoredVersion> ListVersions(const std::string& targetName) {
     std::vector<TStoredVersion> versions;
     std::string folder = ExtractFilePath(targetName);
-    for (TFileSearch search(targetName + ".VL???", faAnyFile); search.Found(); search.Next()) {
+    for (TFileSearch search(targetName + ".VL???", kAnyFileNoArchive); search.Found();
+         search.Next()) {
         if (search.IsDirectory())
             continue;
         int number = VersionNumberOf(search.Rec().Name);
@@ -114,7 +117,8 @@ std::vector<TStoredVersion>& TVersionFolder::VersionsOf(const std::string& targe
     std::string folder = ExtractFilePath(targetName);
     if (folder != Folder) {
         Forget();
-        for (TFileSearch search(folder + "*.VL???", faAnyFile); search.Found(); search.Next()) {
+        for (TFileSearch search(folder + "*.VL???", kAnyFileNoArchive); search.Found();
+             search.Next()) {
             const std::string& name = search.Rec().Name;
             int number = search.IsDirectory() ? 0 : VersionNumberOf(name);
             if (number > 0) {
