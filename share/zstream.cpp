@@ -344,6 +344,11 @@ void TVZipStream::Deflate(int64_t size) {
 }
 
 void TVZipStream::operator>>(TFileStream* target) {
+    WriteArchive(*target);
+}
+
+void TVZipStream::WriteArchive(TStream& targetStream) {
+    TStream* target = &targetStream;
     TargetStream = target;
     const int64_t start = target->GetPosition();
     // The header records the size the content will have: the source as it is now, even
@@ -368,14 +373,14 @@ void TVZipStream::operator>>(TFileStream* target) {
     FLastTargetSize = target->GetSize();
 }
 
-void TVZipStream::WriteUnfinishedHeader(TFileStream& target) {
+void TVZipStream::WriteUnfinishedHeader(TStream& target) {
     TVZStreamHeader unfinished = Header;
     unfinished.Magic1 = 0;
     unfinished.Reserved = static_cast<int32_t>(TVZStreamHeader::NoChecksum);
     unfinished.Write(target);
 }
 
-void TVZipStream::WriteStored(TFileStream& target, int64_t start, int64_t size) {
+void TVZipStream::WriteStored(TStream& target, int64_t start, int64_t size) {
     SetPosition(0);
     target.SetSize(start);
     target.SetPosition(start);
@@ -385,7 +390,7 @@ void TVZipStream::WriteStored(TFileStream& target, int64_t start, int64_t size) 
     CopyContent(size);
 }
 
-void TVZipStream::FinishHeader(TFileStream& target, int64_t start) {
+void TVZipStream::FinishHeader(TStream& target, int64_t start) {
     const int64_t end = target.GetPosition();
     const uint32_t checksum = TVZStreamHeader::StoredChecksum(Header.ChecksumOf(ContentCrc));
     Header.Reserved = static_cast<int32_t>(checksum);

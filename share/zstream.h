@@ -139,6 +139,8 @@ class VLSHARE_EXPORT TVZipStream : public TVZStream {
     // Writes the archive at target's position, its checksum in the header's Reserved. The
     // header is valid only once the whole archive is written.
     void operator>>(TFileStream* target) override;
+    // The same into any stream (a small archive may be made in memory and written at once).
+    void WriteArchive(TStream& target);
     // Writes the archive as the file targetName, replacing a file of that name (SaveAs).
     void operator>>(std::string targetName) override;
 
@@ -152,14 +154,14 @@ class VLSHARE_EXPORT TVZipStream : public TVZStream {
     void SaveAs(const std::string& targetName, TExistingFile existing);
 
   private:
-    void WriteStored(TFileStream& target, int64_t start, int64_t size);
+    void WriteStored(TStream& target, int64_t start, int64_t size);
     // Deflates size bytes of the source from its position into TargetStream.
     void Deflate(int64_t size);
     // Until the content is written whole, the header carries no first magic number, so
     // that no reader takes an archive cut short (by a crash, say) for a valid one, and no
     // checksum. Both are put in once the content is complete.
-    void WriteUnfinishedHeader(TFileStream& target);
-    void FinishHeader(TFileStream& target, int64_t start);
+    void WriteUnfinishedHeader(TStream& target);
+    void FinishHeader(TStream& target, int64_t start);
 
     TVZCompLevel FCompLevel = 0;
     TVZStreamMethod FMethodToUse = sm_Stored;

@@ -22,6 +22,56 @@ int ErrorOr(int fallback) {
     return error != 0 ? error : fallback;
 }
 
+// Copies up to this size are made in memory and written to their work file in one piece.
+constexpr int64_t kGatherLimit = int64_t{256} << 10;
+
+// A stream over a file that is written from its start: what is written is gathered in
+// memory and written to the file at once by Flush, unless it outgrows the limit; from then
+// on everything goes to the file as it comes. A small copy then costs one write instead
+// of one for each part of it (header, content, the header's last fields).
+class TGatheredFile : public TStream {
+  public:
+    TGatheredFile(TFileStream& file, int64_t limit) : File(file), Limit(limit) {}
+
+    int64_t Read(void*, int64_t) override {
+        throw EStreamError("A gathered file is only written.");
+    }
+    int64_t Write(const void* buffer, int64_t count) override {
+        if (!Spilled && Memory.GetPosition() + count > Limit)
+            Spill();
+        return Spilled ? File.Write(buffer, count) : Memory.Write(buffer, count);
+    }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        return Spilled ? File.Seek(offset, origin) : Memory.Seek(offset, origin);
+    }
+    void SetSize(int64_t size) override {
+        if (Spilled)
+            File.SetSize(size);
+        else
+            Memory.SetSize(size);
+    }
+    // Writes what is gathered to the file.
+    void Flush() {
+        if (!Spilled)
+            Spill();
+    }
+
+  private:
+    void Spill() {
+        int64_t position = Memory.GetPosition();
+        File.SetPosition(0);
+        File.WriteBuffer(Memory.Data.data(), static_cast<int64_t>(Memory.Data.size()));
+        File.SetPosition(position);
+        Memory.Data.clear();
+        Spilled = true;
+    }
+
+    TFileStream& File;
+    const int64_t Limit;
+    TMemoryStream Memory;
+    bool Spilled = false;
+};
+
 // Copies the source into out once; false when the source changed while it was read.
 bool CopyOnce(TCopyItem& item, const TCopySettings& settings, TFileStream& out,
               const std::function<bool()>& stopRequested) {
@@ -40,7 +90,9 @@ bool CopyOnce(TCopyItem& item, const TCopySettings& settings, TFileStream& out,
         out.SetPosition(0);
     }
     try {
-        zip >> &out;
+        TGatheredFile gathered(out, kGatherLimit);
+        zip.WriteArchive(gathered);
+        gathered.Flush();
     } catch (const EReadError&) {
         return false;  // the file grew shorter while it was read: it changed
     }
