@@ -311,8 +311,8 @@ TVZipStream::TVZipStream(const std::string& sourceName)
     : TVZStream(sourceName), FDeflateThreads(TParallelDeflate::DefaultThreads()) {
     SetCompLevel(-1);
     Header.OriginalPath = sourceName;
-    Header.FileTime = GetFileDate();
-    Header.OriginalSize = GetSize();
+    Header.FileTime = GetOpenedFileDate();
+    Header.OriginalSize = GetOpenedStamp().Size;
 }
 
 void TVZipStream::SetCompLevel(TVZCompLevel level) {

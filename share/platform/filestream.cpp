@@ -85,6 +85,10 @@ TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FileName(
         bool known = ::fstat(Handle, &info) == 0;
         if (known && S_ISREG(info.st_mode)) {
             ::fcntl(Handle, F_SETFL, ::fcntl(Handle, F_GETFL) & ~O_NONBLOCK);
+            OpenedStamp = {
+                static_cast<int64_t>(info.st_size),
+                static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+            OpenedDate = DateTimeToFileDate(UnixToLocalDateTime(info.st_mtim.tv_sec));
             if (writing)
                 MaxSize = SizeLimitOnMedium(fileName, static_cast<int64_t>(info.st_size));
             Letter = DriveLetterOf(fileName);
@@ -255,17 +259,6 @@ void TFileStream::HandOnWritten() {
     ::sync_file_range(Handle, static_cast<off_t>(HandedOn), static_cast<off_t>(Position - HandedOn),
                       SYNC_FILE_RANGE_WRITE);
     HandedOn = Position;
-}
-
-bool TFileStream::GetStamp(TFileStamp& stamp) const {
-    struct stat info;
-    if (::fstat(Handle, &info) != 0) {
-        SetLastErrorFromErrno();
-        return false;
-    }
-    stamp = {static_cast<int64_t>(info.st_size),
-             static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
-    return true;
 }
 
 void TFileStream::Flush() {

@@ -43,8 +43,10 @@ class VLSHARE_EXPORT TFileStream : public TStream {
     // without waiting for it: a later sync (Flush, SyncFileSystemOf) then finds little
     // left to do. For large files whose sync would otherwise come all at the end.
     void SetWriteBehind(bool on) { WriteBehind = on; }
-    // The size and last-write time of the open file.
-    bool GetStamp(TFileStamp& stamp) const;
+    // The size and last-write time the file had when it was opened (Size -1 for a file
+    // this stream created), and its last-write time then as a DOS packed date-time.
+    const TFileStamp& GetOpenedStamp() const { return OpenedStamp; }
+    int32_t GetOpenedFileDate() const { return OpenedDate; }
     // Forces what was written out to the medium.
     void Flush();
     // Closes the file at once, so that a failure the system reports only then (a full
@@ -61,6 +63,8 @@ class VLSHARE_EXPORT TFileStream : public TStream {
     std::string FileName;
     int Handle = -1;
     int64_t Position = 0;
+    TFileStamp OpenedStamp;
+    int32_t OpenedDate = -1;
     bool WriteBehind = false;
     int64_t HandedOn = 0;  // with WriteBehind: where the bytes not yet handed on begin
     int64_t MaxSize = -1;  // the largest the file may grow on its medium; -1: no limit

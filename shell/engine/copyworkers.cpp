@@ -75,10 +75,9 @@ class TGatheredFile : public TStream {
 // Copies the source into out once; false when the source changed while it was read.
 bool CopyOnce(TCopyItem& item, const TCopySettings& settings, TFileStream& out,
               const std::function<bool()>& stopRequested) {
-    TFileStamp before, after;
     TVZipStream zip(item.SourceName);
-    if (!zip.GetStamp(before))
-        RaiseLastOSError();
+    const TFileStamp before = zip.GetOpenedStamp();
+    TFileStamp after;
     item.SourceSize = before.Size;
     zip.SetCompLevel(settings.CompLevel);
     zip.Header.Key = settings.Key;
