@@ -7,6 +7,7 @@
 #include "backupmessages.h"
 #include "display.h"
 #include "errorcodes.h"
+#include "interaction.h"
 #include "platform/clock.h"
 #include "platform/drivemap.h"
 #include "platform/filelock.h"
@@ -757,7 +758,7 @@ void TBackupThread::SaveProfile() {
 
 intptr_t TBackupThread::Ask(uint32_t message) {
     intptr_t answer = FController->SendMessage(message, reinterpret_cast<uintptr_t>(this), 0);
-    if (answer == 2)
+    if (answer == IDCANCEL)
         throw EAbort(LoadStr(32018));
     return answer;
 }
