@@ -124,6 +124,7 @@ SOURCE_DRIVE = 'S:'
 EXIT_OK, EXIT_FAILED = 0, 1
 SHOWN_PROBLEMS = 10
 PROFILE_LINES = 20
+PROFILE_LIBRARIES = 8
 PERF_FREQUENCY = 999
 
 # The stored form of a copy: int32 magic, the original path (length in a byte, or 0xFF and
@@ -495,6 +496,8 @@ def corpus_for(kind, scale, work, pools):
     except (OSError, ValueError):
         pass
     say('Making the %s corpus at scale %g in %s ...' % (kind, scale, root))
+    if os.path.exists(stamp):
+        os.remove(stamp)  # a corpus left half made by an interrupted run is never taken
     if os.path.exists(root):
         shutil.rmtree(root)
     started = time.perf_counter()
@@ -966,14 +969,22 @@ def profile(vlctl, corpus, folder):
         run = VlctlRun(vlctl, corpus, os.path.join(folder, 'perf'))
         run.backup(['perf', 'record', '-q', '-F', str(PERF_FREQUENCY), '-o', data, '--'])
         run.remove()
-        result = subprocess.run(['perf', 'report', '-i', data, '--stdio', '--no-children',
-                                 '--fields', 'overhead,dso,sym', '--percent-limit', '0.5'],
-                                capture_output=True, text=True)
-        lines = [l.rstrip() for l in result.stdout.splitlines()
-                 if l.strip() and not l.startswith('#')]
-        say('\n'.join(lines[:PROFILE_LINES]) if lines else tail(result.stderr))
+        say('by library (a library without symbols shows only addresses below):')
+        say(perf_report(data, 'overhead,dso', PROFILE_LIBRARIES))
+        say('by function:')
+        say(perf_report(data, 'overhead,dso,sym', PROFILE_LINES))
     except (BenchError, OSError) as e:
         say('perf run failed: %s' % e)
+
+
+def perf_report(data, fields, lines):
+    """The first lines of perf's report of data by fields, or why there is none."""
+    result = subprocess.run(['perf', 'report', '-i', data, '--stdio', '--no-children',
+                             '--fields', fields, '--percent-limit', '0.5'],
+                            capture_output=True, text=True)
+    rows = [row.rstrip() for row in result.stdout.splitlines()
+            if row.strip() and not row.startswith('#')]
+    return '\n'.join(rows[:lines]) if rows else tail(result.stderr)
 
 
 # ======================================================================================
@@ -994,8 +1005,12 @@ def parse_arguments():
     for corpus in args.corpora:
         if corpus not in MAKERS:
             parser.error('unknown corpus %s (mix, small or big)' % corpus)
-    if not 0 < args.scale <= 10 or args.runs < 1:
-        parser.error('--scale takes a number above 0 up to 10, --runs one of 1 or more')
+    if not 0 < args.scale <= 10:
+        parser.error('--scale takes a number above 0 up to 10')
+    if args.runs < 1:
+        parser.error('--runs takes a number of 1 or more')
+    if not os.access(args.vlctl, os.X_OK):
+        parser.error('%s is not a program that can be run' % args.vlctl)
     args.corpora = list(dict.fromkeys(args.corpora)) or list(MAKERS)
     args.vlctl = os.path.abspath(args.vlctl)
     return args
