@@ -848,11 +848,13 @@ class Result:
         return self.fastest.seconds
 
 
-def backup_and_check(vlctl, corpus, folder, sample, cross_checked=0):
-    """A vlctl run that is checked; returns the run (its target removed) and problems."""
+def backup_and_check(vlctl, corpus, folder, sample, cross_checked=0, keep=False):
+    """A vlctl run that is checked; returns the run (its target removed unless keep) and
+    problems."""
     run = VlctlRun(vlctl, corpus, folder).backup()
     problems, run.checked = check_run(run, sample, cross_checked)
-    run.remove()
+    if not keep:
+        run.remove()
     return run, problems
 
 
@@ -893,15 +895,21 @@ class CorpusBench:
         return not self.problems
 
     def round(self, number):
+        # Each round writes into a folder of its own, and nothing of a round is deleted
+        # before the corpus's last round: deleting tens of thousands of files just before a
+        # run slows the creation of files in it (ext4 passes over inodes freed moments
+        # ago), which would count against vlctl and cp but not the one-file packers.
+        folder = os.path.join(self.folder, 'round-%d' % number)
+        os.makedirs(folder, exist_ok=True)
         run, problems = backup_and_check(self.args.vlctl, self.corpus,
-                                         os.path.join(self.folder, 'vlctl'), self.sample,
-                                         CROSS_CHECKED_COPIES if number == 1 else 0)
+                                         os.path.join(folder, 'vlctl'), self.sample,
+                                         CROSS_CHECKED_COPIES if number == 1 else 0, keep=True)
         self.vlctl.add(run.timing, run.output_bytes)
         self.peaks_kib.append(run.peak_kib)
         self.problems += ['run %d: %s' % (number, p) for p in problems]
         self.checked += run.checked
         for tool, result in zip(self.tools, self.results[1:]):
-            result.add(*tool.run(self.corpus, self.folder))
+            result.add(*tool.run(self.corpus, folder))
         say('  round %d: %s' % (number, ', '.join(
             '%s %.2f s' % (r.label, r.timings[-1].seconds) for r in self.results)))
 
