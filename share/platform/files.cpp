@@ -398,7 +398,18 @@ bool MatchesWildcard(const std::string& name, const std::string& pattern) {
     return p == pattern.size();
 }
 
-TFileSearch::TFileSearch(const std::string& pattern, int attrMask) : AttrMask(attrMask) {
+bool TFileSearch::TakeRegularFile(const std::string& name) {
+    int attr = !name.empty() && name[0] == '.' ? faHidden : 0;
+    if ((attr & ~AttrMask) != 0)
+        return false;
+    Entry = {name, 0, 0, attr, false};
+    HasEntry = true;
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+TFileSearch::TFileSearch(const std::string& pattern, int attrMask, TSearchDetail detail)
+    : AttrMask(attrMask), Detail(detail) {
     size_t nameStart = NameStartOf(pattern);
     Folder = pattern.substr(0, nameStart);
     NamePattern = pattern.substr(nameStart);
@@ -447,6 +458,8 @@ void TFileSearch::Next() {
         std::string name = entry->d_name;
         if (name == "." || name == ".." || !MatchesWildcard(name, NamePattern))
             continue;
+        if (Detail == sdKinds && entry->d_type == DT_REG && TakeRegularFile(name))
+            return;
         THostPath host = HostFolder / name;
         struct stat link, info;
         if (::lstat(host.CStr(), &link) != 0) {

@@ -124,9 +124,14 @@ struct TSearchRec {
 // Attr then lacks it, and a walk that does not need it saves a look per file.
 // A folder that cannot be listed, or whose entries cannot all be looked at, lists what it
 // can and says why in Error.
+// How much a search looks up of each entry: everything, or for a regular file only what
+// the folder's listing says (its name: Size and Time stay 0, Attr has no read-only or
+// archive flag), for walks that need no more. Other entries are looked at in full.
+enum TSearchDetail { sdFull, sdKinds };
+
 class VLSHARE_EXPORT TFileSearch {
   public:
-    TFileSearch(const std::string& pattern, int attrMask);
+    TFileSearch(const std::string& pattern, int attrMask, TSearchDetail detail = sdFull);
     ~TFileSearch();
     TFileSearch(const TFileSearch&) = delete;
     TFileSearch& operator=(const TFileSearch&) = delete;
@@ -150,12 +155,15 @@ class VLSHARE_EXPORT TFileSearch {
     THostPath HostFolder;
     std::string NamePattern;
     int AttrMask;
+    TSearchDetail Detail;
     void* Handle = nullptr;  // the open folder listing
     TSearchRec Entry;
     bool HasEntry = false;
     int FolderError = 0;
 
     void NoteError(int error);
+    // Makes name, a regular file the listing described, the entry (unless filtered out).
+    bool TakeRegularFile(const std::string& name);
 };
 
 // Does name match a wildcard pattern as TFileSearch matches it?

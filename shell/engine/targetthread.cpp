@@ -183,8 +183,9 @@ int TBackupThread::ScanFiles(bool backup) {
             // a source folder, however the folder is reached.
             if (IsInsideBackupRoot(folder))
                 continue;
-            // The walk takes every file whatever its archive attribute.
-            TFileSearch search(AppendSlash(folder) + "*.*", faAnyFile & ~faArchive);
+            // The walk takes every file whatever its archive attribute, and needs of a
+            // file only its name and whether it is a link.
+            TFileSearch search(AppendSlash(folder) + "*.*", faAnyFile & ~faArchive, sdKinds);
             for (; search.Found() && !Terminated(); search.Next()) {
                 bool usable = IsUsableName(search.Rec().Name);
                 if (search.IsDirectory()) {

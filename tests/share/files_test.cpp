@@ -11,6 +11,7 @@
 #include <fstream>
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include "exceptions.h"
 #include "platform/filestream.h"
@@ -156,6 +157,31 @@ TEST_F(Files, SearchListsFilesAndFoldersButNoLinksToFoldersDevicesOrOtherDrives)
     EXPECT_EQ(search.FullName(), "C:\\a.txt");
     EXPECT_FALSE(search.IsDirectory());
     EXPECT_EQ(search.Rec().Time, FileAge("C:\\a.txt"));
+}
+
+// A walk that needs only names and kinds lists the same entries, kinds and links, without
+// looking at each file.
+TEST_F(Files, SearchOfKindsListsWhatAFullSearchLists) {
+    WriteTextFile(Host("a.txt"), "a");
+    WriteTextFile(Host(".hidden"), "h");
+    WriteTextFile(Host("sub/b.txt"), "b");
+    fs::create_symlink(Host("a.txt"), Host("link-to-file"));
+    fs::create_directory_symlink(Host("sub"), Host("link-to-folder"));
+    fs::create_symlink(Host("nowhere"), Host("dangling"));
+    ASSERT_EQ(mkfifo(Host("pipe").c_str(), 0600), 0);
+    auto listing = [](int attrMask, TSearchDetail detail) {
+        std::set<std::tuple<std::string, bool, bool, bool>> entries;
+        for (TFileSearch search("C:\\*.*", attrMask, detail); search.Found(); search.Next()) {
+            entries.emplace(search.Rec().Name, search.IsDirectory(), search.Rec().Link,
+                            (search.Rec().Attr & faHidden) != 0);
+        }
+        return entries;
+    };
+    for (int attrMask : {int{faAnyFile}, faAnyFile & ~faHidden}) {
+        auto kinds = listing(attrMask, sdKinds);
+        EXPECT_EQ(kinds, listing(attrMask, sdFull)) << attrMask;
+        EXPECT_EQ(kinds.count({"link-to-file", false, true, false}), 1u);
+    }
 }
 
 TEST_F(Files, SearchForVersionsMatchesOnlyTheirNames) {
