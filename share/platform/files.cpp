@@ -344,9 +344,7 @@ bool CreateUniqueFile(const std::string& folder, const std::string& prefix, std:
         !hostfs::CreateWorkFile(hostFolder, prefix, host, fd))
         return false;
     ::close(fd);
-    std::string separator(1, SeparatorOf(folder));
-    bool endsWithSeparator = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
-    name = folder + (endsWithSeparator ? "" : separator) + host.Name();
+    name = PathInFolder(folder, host.Name());
     return true;
 }
 

@@ -131,10 +131,7 @@ std::unique_ptr<TFileStream> TFileStream::CreateUnique(const std::string& folder
         throw EFCreateError(GetLastError(), "Cannot create a file in \"" + folder + "\". " +
                                                 SysErrorMessage(GetLastError()));
     }
-    bool endsWithSeparator = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
-    std::string name =
-        folder + (endsWithSeparator ? "" : std::string(1, SeparatorOf(folder))) + host.Name();
-    return std::unique_ptr<TFileStream>(new TFileStream(name, handle));
+    return std::unique_ptr<TFileStream>(new TFileStream(PathInFolder(folder, host.Name()), handle));
 }
 
 TFileStream::~TFileStream() {

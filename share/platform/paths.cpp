@@ -79,6 +79,11 @@ char SeparatorOf(const std::string& path) {
     return IsHostPath(path) ? '/' : '\\';
 }
 
+std::string PathInFolder(const std::string& folder, const std::string& name) {
+    bool endsWithSeparator = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
+    return endsWithSeparator ? folder + name : folder + SeparatorOf(folder) + name;
+}
+
 size_t NameStartOf(const std::string& path) {
     size_t separator = path.find_last_of(IsHostPath(path) ? "/" : "\\/");
     if (separator != std::string::npos)

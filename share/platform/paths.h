@@ -56,6 +56,10 @@ VLSHARE_EXPORT std::string PathIdentity(const std::string& path);
 // The separator path uses: "/" for host paths, "\" otherwise.
 VLSHARE_EXPORT char SeparatorOf(const std::string& path);
 
+// The path of name in folder, in folder's form: joined with folder's separator unless
+// folder already ends in one.
+VLSHARE_EXPORT std::string PathInFolder(const std::string& folder, const std::string& name);
+
 // Where the last name of path begins: just after its last separator ("/" in a host path,
 // "\" or "/" otherwise) or, with none, after the drive's own colon ("C:name"); 0 when
 // there is neither. Only the colon of a drive ("C:", the second character) separates: a

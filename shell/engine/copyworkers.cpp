@@ -147,6 +147,14 @@ void CopyIntoWorkFile(TCopyItem& item, const TCopySettings& settings,
     }
 }
 
+bool TCopyItem::DropWorkFile() {
+    if (WorkFile.empty())
+        return false;
+    DeleteFile(WorkFile);
+    WorkFile.clear();
+    return true;
+}
+
 // ---- TCopyWorkers ----
 
 class TCopyWorkers::TWorker : public TThread {
@@ -180,10 +188,8 @@ TCopyWorkers::~TCopyWorkers() {
     }
     WorkAdded.notify_all();
     Workers.clear();  // each waits for its thread
-    for (const auto& item : Items) {
-        if (!item->WorkFile.empty())
-            DeleteFile(item->WorkFile);
-    }
+    for (const auto& item : Items)
+        item->DropWorkFile();
 }
 
 int TCopyWorkers::DefaultThreads() {

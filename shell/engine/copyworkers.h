@@ -37,6 +37,10 @@ struct TCopyItem {
     TFileStamp CopiedStamp;  // the source's size and time as it was copied
     bool Stopped = false;    // the run was stopped while this file was copied
     bool Vanished = false;   // the file went away before it could be opened
+
+    // Deletes the work file of a copy that will not be put in place; false when there is
+    // none.
+    bool DropWorkFile();
 };
 
 // How a worker copies a file: where the work files go and how the copy is written.

@@ -330,11 +330,8 @@ void TBackupThread::PlaceSyncedBatch(bool wait) {
         return;
     if (int error = FSyncResult.get(); error != 0) {
         for (const auto& item : FSyncing) {
-            if (!item->WorkFile.empty()) {
-                DeleteFile(item->WorkFile);
-                item->WorkFile.clear();
+            if (item->DropWorkFile())
                 item->Error = error;
-            }
         }
     }
     // The progress of the batch is told once its files are done, in one burst: the front
@@ -360,10 +357,8 @@ void TBackupThread::DiscardBatch() {
     if (FSyncResult.valid())
         FSyncResult.wait();
     for (auto* batch : {&FSyncing, &FBatch}) {
-        for (const auto& item : *batch) {
-            if (!item->WorkFile.empty())
-                DeleteFile(item->WorkFile);
-        }
+        for (const auto& item : *batch)
+            item->DropWorkFile();
         batch->clear();
     }
     FBatchBytes = 0;
@@ -403,11 +398,7 @@ void TBackupThread::FinishCopy(TCopyItem& item) {
     }
     if (FErrorCode == 0 && PlaceCopy(item))
         ClearArchiveBit();
-    if (FErrorCode != 0)
-        ++FFailedFiles;
-    WriteLog(lcSaveFile, false);
-    FileDone();
-    FErrorCode = 0;
+    EndFile();
 }
 
 bool TBackupThread::PlaceCopy(TCopyItem& item) {
@@ -420,8 +411,7 @@ bool TBackupThread::PlaceCopy(TCopyItem& item) {
     if (!PlaceNewVersion(item.WorkFile, FTargetName, FProfile.Header.NumVersions,
                          FVersionFolder.VersionsOf(FTargetName))) {
         FErrorCode = ErrorOr(kPlacementFailed);
-        DeleteFile(item.WorkFile);
-        item.WorkFile.clear();
+        item.DropWorkFile();
         // What the folder holds now is not known: it is looked at again.
         FVersionFolder.Forget();
         FMadeFolder.clear();
@@ -470,17 +460,21 @@ bool TBackupThread::AcceptFile() {
     return FProfile.DoesFileNameMatch(FSourceName);
 }
 
+void TBackupThread::EndFile() {
+    if (FErrorCode != 0)
+        ++FFailedFiles;
+    WriteLog(lcSaveFile, false);
+    FileDone();
+    FErrorCode = 0;
+}
+
 void TBackupThread::BackupFile() {
     if (!AcceptFile())
         return;
     try {
         if (CompressFile() && CheckTargetSpace() && CopyToTarget())
             ClearArchiveBit();
-        if (FErrorCode != 0)
-            ++FFailedFiles;
-        WriteLog(lcSaveFile, false);
-        FileDone();
-        FErrorCode = 0;
+        EndFile();
     } catch (...) {
         EmptyTemporaryFile();
         throw;

@@ -134,6 +134,8 @@ class TBackupThread : public TThread {
     void FinishItem(TCopyItem& item);
     void PostProgress();
     void FinishCopy(TCopyItem& item);
+    // Counts, logs and reports the file FSourceName once it is saved or has failed.
+    void EndFile();
     bool PlaceCopy(TCopyItem& item);
     // Removes the work files of the batches that will not be put in place.
     void DiscardBatch();

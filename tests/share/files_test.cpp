@@ -32,6 +32,17 @@ class Files : public testing::Test {
     void TearDown() override { UseDefaultTestDriveMap(); }
 
     std::string Host(const std::string& below) { return Dir / ("c/" + below); }
+    // In C:\ a file, a hidden file, a folder with a file, links to a file, to a folder and
+    // to nothing, and a pipe.
+    void MakeEntriesOfEveryKind() {
+        WriteTextFile(Host("a.txt"), "a");
+        WriteTextFile(Host(".hidden"), "h");
+        WriteTextFile(Host("sub/b.txt"), "b");
+        fs::create_symlink(Host("a.txt"), Host("link-to-file"));
+        fs::create_directory_symlink(Host("sub"), Host("link-to-folder"));
+        fs::create_symlink(Host("nowhere"), Host("dangling"));
+        ASSERT_EQ(mkfifo(Host("pipe").c_str(), 0600), 0);
+    }
     static TFileStamp Stamp(const std::string& path) {
         TFileStamp stamp;
         EXPECT_TRUE(GetFileStamp(path, stamp)) << path;
@@ -138,13 +149,7 @@ TEST_F(Files, ReadOnlyFileKeepsItsModeWhenTheArchiveAttributeIsCleared) {
 }
 
 TEST_F(Files, SearchListsFilesAndFoldersButNoLinksToFoldersDevicesOrOtherDrives) {
-    WriteTextFile(Host("a.txt"), "a");
-    WriteTextFile(Host(".hidden"), "h");
-    WriteTextFile(Host("sub/b.txt"), "b");
-    fs::create_symlink(Host("a.txt"), Host("link-to-file"));
-    fs::create_directory_symlink(Host("sub"), Host("link-to-folder"));
-    fs::create_symlink(Host("nowhere"), Host("dangling"));
-    ASSERT_EQ(mkfifo(Host("pipe").c_str(), 0600), 0);
+    ASSERT_NO_FATAL_FAILURE(MakeEntriesOfEveryKind());
 
     EXPECT_EQ(List("C:\\*.*"), (std::set<std::string>{"a.txt", ".hidden", "sub", "link-to-file"}))
         << "d is another drive's root";
@@ -162,13 +167,7 @@ TEST_F(Files, SearchListsFilesAndFoldersButNoLinksToFoldersDevicesOrOtherDrives)
 // A walk that needs only names and kinds lists the same entries, kinds and links, without
 // looking at each file.
 TEST_F(Files, SearchOfKindsListsWhatAFullSearchLists) {
-    WriteTextFile(Host("a.txt"), "a");
-    WriteTextFile(Host(".hidden"), "h");
-    WriteTextFile(Host("sub/b.txt"), "b");
-    fs::create_symlink(Host("a.txt"), Host("link-to-file"));
-    fs::create_directory_symlink(Host("sub"), Host("link-to-folder"));
-    fs::create_symlink(Host("nowhere"), Host("dangling"));
-    ASSERT_EQ(mkfifo(Host("pipe").c_str(), 0600), 0);
+    ASSERT_NO_FATAL_FAILURE(MakeEntriesOfEveryKind());
     auto listing = [](int attrMask, TSearchDetail detail) {
         std::set<std::tuple<std::string, bool, bool, bool>> entries;
         for (TFileSearch search("C:\\*.*", attrMask, detail); search.Found(); search.Next()) {
