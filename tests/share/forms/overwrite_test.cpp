@@ -16,35 +16,13 @@
 #include "datetime.h"
 #include "interaction.h"
 #include "platform/files.h"
+#include "qtenvironment.h"
 #include "qtinteraction.h"
 #include "testenv.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// One application object for every form test of the program, removed when all have run.
-class TQtEnvironment : public testing::Environment {
-  public:
-    static QApplication& App() {
-        if (!Instance) {
-            static int argc = 1;
-            static char name[] = "vlforms_tests";
-            static char* argv[] = {name, nullptr};
-            Instance = new QApplication(argc, argv);
-        }
-        return *Instance;
-    }
-    void TearDown() override {
-        delete Instance;
-        Instance = nullptr;
-    }
-
-  private:
-    static inline QApplication* Instance = nullptr;
-};
-
-const auto* const QtEnvironment = testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
 // 5 December 2026, 23:20:58, as a DOS date-time.
 constexpr int32_t kCopyTime =

@@ -1,0 +1,3 @@
+#include "packageform.h"
+
+TPackageForm::TPackageForm(QWidget* owner) : QDialog(owner) {}
