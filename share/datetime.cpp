@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/ascii.h"
+
 namespace {
 
 // Days from 0001-01-01 (proleptic Gregorian) to 1899-12-30.
@@ -50,7 +52,7 @@ std::string Pad(int value, int width) {
 
 bool StartsWithNoCase(const std::string& s, size_t pos, const char* word) {
     for (size_t i = 0; word[i]; ++i) {
-        if (pos + i >= s.size() || std::tolower(s[pos + i]) != std::tolower(word[i]))
+        if (pos + i >= s.size() || AsciiLower(s[pos + i]) != AsciiLower(word[i]))
             return false;
     }
     return true;
@@ -58,7 +60,7 @@ bool StartsWithNoCase(const std::string& s, size_t pos, const char* word) {
 
 size_t RunLength(const std::string& s, size_t pos) {
     size_t n = 1;
-    while (pos + n < s.size() && std::tolower(s[pos + n]) == std::tolower(s[pos]))
+    while (pos + n < s.size() && AsciiLower(s[pos + n]) == AsciiLower(s[pos]))
         ++n;
     return n;
 }
@@ -146,7 +148,7 @@ std::string FormatDateTime(const std::string& pattern, TDateTime value) {
     bool lastWasHour = false;
     for (size_t i = 0; i < pattern.size();) {
         char c = pattern[i];
-        char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        char lower = AsciiLower(c);
         if (c == '\'' || c == '"') {
             size_t end = pattern.find(c, i + 1);
             if (end == std::string::npos)

@@ -6,6 +6,7 @@
 
 #include "commatext.h"
 #include "crypt.h"
+#include "platform/ascii.h"
 #include "platform/clock.h"
 #include "platform/realpath.h"
 #include "profilemgr.h"
@@ -231,9 +232,9 @@ std::vector<std::string> TProfile::GetSourceFolders() const {
 std::string TProfile::GetSourceDrives() const {
     std::string drives(26, 'x');
     for (const std::string& folder : GetSourceFolders()) {
-        if (folder.empty() || !std::isalpha(static_cast<unsigned char>(folder[0])))
+        if (folder.empty() || !IsAsciiLetter(folder[0]))
             continue;
-        drives[std::toupper(static_cast<unsigned char>(folder[0])) - 'A'] = 'a';
+        drives[AsciiUpper(folder[0]) - 'A'] = 'a';
     }
     return drives;
 }
@@ -248,8 +249,7 @@ bool TProfile::DoesFileNameMatch(const std::string& fileName) const {
     if (folder.size() == 3) {
         for (const std::string& source : folders) {
             if (!source.empty() && !fileName.empty() &&
-                std::toupper(static_cast<unsigned char>(source[0])) ==
-                    std::toupper(static_cast<unsigned char>(fileName[0]))) {
+                AsciiUpper(source[0]) == AsciiUpper(fileName[0])) {
                 return Masks.DoesFileNameMatch(fileName);
             }
         }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "datetime.h"
+#include "platform/ascii.h"
 #include "strtable.h"
 
 namespace {
@@ -16,7 +17,7 @@ std::string Trimmed(std::string s) {
     while (start < s.size() && std::isspace(static_cast<unsigned char>(s[start])))
         ++start;
     for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        c = AsciiLower(c);
     return s.substr(start);
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "exceptions.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
@@ -76,7 +77,7 @@ std::string AppendSlash(const std::string& path) {
         return path;
     if (IsHostPath(path) && path.back() == '/')
         return path;
-    if (path.size() == 1 && std::isalpha(static_cast<unsigned char>(path[0])))
+    if (path.size() == 1 && IsAsciiLetter(path[0]))
         return path + ":\\";
     return path + SeparatorOf(path);
 }
@@ -112,7 +113,7 @@ std::string NormalisePath(const std::string& path) {
             parts.push_back(part);
         start = end + 1;
     }
-    std::string result(1, static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
+    std::string result(1, AsciiUpper(path[0]));
     result += ":";
     for (const std::string& part : parts)
         result += "\\" + part;
@@ -151,7 +152,7 @@ std::string GetDisplayName(const std::string& path) {
                                : DefaultDriveName(full[0]);
         if (name.empty())
             return {};
-        return name + " (" + static_cast<char>(std::toupper(full[0])) + ":)";
+        return name + " (" + AsciiUpper(full[0]) + ":)";
     }
     return PathExists(path) ? LastName(path) : std::string();
 }

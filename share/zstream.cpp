@@ -9,6 +9,7 @@
 
 #include "interaction.h"
 #include "paralleldeflate.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/syserror.h"
@@ -150,11 +151,9 @@ void CheckRestoreTarget(const std::string& targetName, TEntryKind existing) {
                      "A pipe, device or socket of that name is in its place.");
     }
     if (LeavesItsDrive(targetName)) {
-        RefuseTarget(
-            targetName, ERROR_ACCESS_DENIED,
-            std::string("Its folder leads out of drive ") +
-                static_cast<char>(std::toupper(static_cast<unsigned char>(targetName[0]))) +
-                ": through a symbolic link.");
+        RefuseTarget(targetName, ERROR_ACCESS_DENIED,
+                     std::string("Its folder leads out of drive ") + AsciiUpper(targetName[0]) +
+                         ": through a symbolic link.");
     }
 }
 

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "ascii.h"
 #include "platform/filelock.h"
 #include "platform/folders.h"
 #include "platform/hostfs.h"
@@ -116,10 +117,10 @@ std::string ExpandHome(const std::string& folder) {
 // Reads "X: type [folder] [options]" into entry; returns an error text or "".
 std::string ParseEntry(const std::vector<std::string>& words, TDriveEntry& entry) {
     const std::string& head = words[0];
-    if (head.size() != 2 || head[1] != ':' || !std::isalpha(static_cast<unsigned char>(head[0]))) {
+    if (head.size() != 2 || head[1] != ':' || !IsAsciiLetter(head[0])) {
         return "\"" + head + "\" is not a drive letter followed by a colon";
     }
-    entry.Letter = static_cast<char>(std::toupper(static_cast<unsigned char>(head[0])));
+    entry.Letter = AsciiUpper(head[0]);
     if (words.size() < 2)
         return "the drive type is missing";
     entry.Type = TypeFromName(words[1]);
@@ -355,7 +356,7 @@ void WithoutLettersOf(const std::string& text, TDriveMap& map) {
         std::vector<std::string> words;
         SplitWords(line, words);
         if (!words.empty() && words[0].size() == 2 && words[0][1] == ':')
-            map.Remove(static_cast<char>(std::toupper(static_cast<unsigned char>(words[0][0]))));
+            map.Remove(AsciiUpper(words[0][0]));
     }
     map.DetectMedia = false;
 }
@@ -397,7 +398,7 @@ TLoadedMap LoadDriveMap() {
 }  // namespace
 
 const TDriveEntry* TDriveMap::Find(char letter) const {
-    char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    char upper = AsciiUpper(letter);
     for (const TDriveEntry& entry : Drives) {
         if (entry.Letter == upper)
             return &entry;
@@ -456,8 +457,8 @@ bool ParseDriveMap(const std::string& text, TDriveMap& map, TDriveMapError& erro
             continue;
         }
         if (words.size() == 2 && words[1] == "none" && words[0].size() == 2 && words[0][1] == ':' &&
-            std::isalpha(static_cast<unsigned char>(words[0][0]))) {
-            result.Remove(static_cast<char>(std::toupper(static_cast<unsigned char>(words[0][0]))));
+            IsAsciiLetter(words[0][0])) {
+            result.Remove(AsciiUpper(words[0][0]));
             continue;
         }
         TDriveEntry entry;

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "ascii.h"
+
 namespace {
 
 int64_t NumberFromEnvironment(const char* name, const char** rest = nullptr) {
@@ -14,7 +16,7 @@ int64_t NumberFromEnvironment(const char* name, const char** rest = nullptr) {
     if (!value)
         return -1;
     if (rest) {
-        if (!std::isalpha(static_cast<unsigned char>(value[0])) || value[1] != ':')
+        if (!IsAsciiLetter(value[0]) || value[1] != ':')
             return -1;
         *rest = value;
         value += 2;
@@ -29,7 +31,7 @@ struct TDiskFullSwitch {
         const char* text = nullptr;
         Limit = NumberFromEnvironment("VAULTAIRE_DISK_FULL_AFTER", &text);
         if (Limit >= 0)
-            Letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+            Letter = AsciiUpper(text[0]);
     }
     char Letter = 0;
     int64_t Limit = -1;
@@ -52,7 +54,7 @@ void BeforeFileSystemChange() {
 
 int64_t InjectedRoomOnDrive(char letter) {
     TDiskFullSwitch& s = DiskFull();
-    if (s.Limit < 0 || std::toupper(static_cast<unsigned char>(letter)) != s.Letter)
+    if (s.Limit < 0 || AsciiUpper(letter) != s.Letter)
         return -1;
     int64_t room = s.Limit - s.Written.load();
     return room > 0 ? room : 0;
@@ -60,7 +62,7 @@ int64_t InjectedRoomOnDrive(char letter) {
 
 void CountBytesWritten(char letter, int64_t count) {
     TDiskFullSwitch& s = DiskFull();
-    if (s.Limit >= 0 && std::toupper(static_cast<unsigned char>(letter)) == s.Letter) {
+    if (s.Limit >= 0 && AsciiUpper(letter) == s.Letter) {
         s.Written += count;
     }
 }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <vector>
 
+#include "ascii.h"
 #include "platform/drivemap.h"
 #include "platform/faults.h"
 #include "platform/hostfs.h"
@@ -72,7 +73,7 @@ bool IsHostPath(const std::string& path) {
 }
 
 bool IsDrivePath(const std::string& path) {
-    return path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
+    return path.size() >= 2 && path[1] == ':' && IsAsciiLetter(path[0]);
 }
 
 char SeparatorOf(const std::string& path) {
@@ -97,7 +98,7 @@ std::string PathIdentity(const std::string& path) {
     if (!IsDrivePath(path))
         return path;
     std::string identity = path;
-    identity[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+    identity[0] = AsciiUpper(path[0]);
     return identity;
 }
 

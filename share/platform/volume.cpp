@@ -13,6 +13,7 @@
 #include <sstream>
 #include <vector>
 
+#include "ascii.h"
 #include "platform/drivemap.h"
 #include "platform/folders.h"
 #include "platform/hostfs.h"
@@ -33,7 +34,7 @@ uint32_t SerialFromText(const std::string& text) {
         if (!std::isxdigit(static_cast<unsigned char>(c)))
             continue;
         int value =
-            std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(c) - 'a' + 10;
+            std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : AsciiLower(c) - 'a' + 10;
         serial = serial << 4 | static_cast<uint32_t>(value);
         if (++digits == 8)
             break;

@@ -226,6 +226,10 @@ TEST(Coverage, SourceDrivesAndFileNames) {
     TProfile profile;
     profile.Source = "C:\\Work,d:\\Data,\\\\server\\share";
     EXPECT_EQ(profile.GetSourceDrives(), "xxaaxxxxxxxxxxxxxxxxxxxxxx");
+    // A damaged profiles file may hold anything before the colon: only ASCII letters are
+    // drives, whatever the locale says of a byte above 127.
+    profile.Source = "\xE9:\\x,\xC9:\\y,1:\\z,[:\\w,z:\\v";
+    EXPECT_EQ(profile.GetSourceDrives(), "xxxxxxxxxxxxxxxxxxxxxxxxxa");
 
     profile.Source = "C:\\Work,D:\\Data";
     struct Case {
