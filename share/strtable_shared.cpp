@@ -119,6 +119,12 @@ static constexpr TStringEntry kSharedStrings[] = {
     {903, "The file changed while it was being saved; it will be saved at its next change."},
     {921, "Error reading folder: "},
     {922, "Another backup to this target is running; this backup did not start."},
+    {951, "There is no help for this item (help context %d)."},
+    {952, "The help cannot be found, because the folder of Vaultaire 2000 is not known."},
+    {953, "The help page \"%s\" is missing. Please reinstall Vaultaire 2000."},
+    {954,
+     "The help page \"%s\" could not be opened: this desktop has no program set to show web "
+     "pages."},
     {32000, "Please insert a diskette in drive \"%c\""},
     {32001, "Please insert a blank diskette in drive \"%c\""},
     {32002, "Please insert disk # %d in drive \"%c\""},

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "platform/helplayout.h"
 #include "platform/hostfs.h"
 
 namespace {
@@ -51,6 +52,16 @@ THostPath DataFolderHost() {
 THostPath TempFolderHost() {
     THostPath folder = FromEnvironment("TMPDIR");
     return !folder.IsEmpty() && hostfs::IsDirectory(folder) ? folder : THostPath("/tmp");
+}
+
+THostPath HelpFolderFor(const THostPath& programFolder) {
+    if (programFolder.IsEmpty())
+        return {};
+    return (programFolder / VL_HELP_FROM_PROGRAM).Normalised();
+}
+
+THostPath HelpFolderHost() {
+    return HelpFolderFor(ExeFolderHost());
 }
 
 THostPath AutostartFolderHost() {

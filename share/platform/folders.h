@@ -16,6 +16,13 @@ VLSHARE_EXPORT THostPath HomeFolderHost();
 VLSHARE_EXPORT THostPath DataFolderHost();
 // $TMPDIR when set and a folder, else /tmp.
 VLSHARE_EXPORT THostPath TempFolderHost();
+// The folder of the help pages for a program in programFolder: beside the programs' folder,
+// in share/vaultaire/help, alike in the build tree (build/bin, build/share/vaultaire/help)
+// and when installed (PREFIX/bin, PREFIX/share/vaultaire/help). Empty for an empty folder.
+VLSHARE_EXPORT THostPath HelpFolderFor(const THostPath& programFolder);
+// HelpFolderFor the running program's folder; empty when the system cannot say where the
+// program is.
+VLSHARE_EXPORT THostPath HelpFolderHost();
 // $XDG_CONFIG_HOME/autostart, or ~/.config/autostart.
 VLSHARE_EXPORT THostPath AutostartFolderHost();
 // The host folder of a special folder number (0 desktop, 2 programs menu, 7 startup), or
