@@ -1,6 +1,7 @@
 #include "logmodel.h"
 
 #include <QApplication>
+#include <QPixmap>
 #include <QStyle>
 
 namespace {
@@ -28,7 +29,13 @@ QString KindName(TLogEntryKind kind) {
 
 TLogModel::TLogModel(QObject* parent)
     : QAbstractTableModel(parent),
-      ErrorIcon(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning)) {}
+      ErrorIcon(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning)) {
+    // The other kinds get an empty picture of the same size, so that every kind's name
+    // begins at the same place.
+    QPixmap blank(ErrorIcon.availableSizes().value(0, QSize(16, 16)));
+    blank.fill(Qt::transparent);
+    NoIcon = QIcon(blank);
+}
 
 int TLogModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(Rows.size());
@@ -50,8 +57,8 @@ QVariant TLogModel::data(const QModelIndex& index, int role) const {
                 return KindName(row.Kind);
             return row.Text;
         case Qt::DecorationRole:
-            if (index.column() == colKind && row.Kind == lkError)
-                return ErrorIcon;
+            if (index.column() == colKind)
+                return row.Kind == lkError ? ErrorIcon : NoIcon;
             return {};
         case Qt::ToolTipRole:
             return ToolTip(row, index.column());

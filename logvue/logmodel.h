@@ -57,6 +57,7 @@ class TLogModel : public QAbstractTableModel {
 
     std::vector<TRow> Rows;
     QIcon ErrorIcon;
+    QIcon NoIcon;
 };
 
 // The entries of one kind, or of every kind, whose time or text holds a search text.

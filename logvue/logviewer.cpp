@@ -45,7 +45,10 @@ TLogViewer::TLogViewer(std::unique_ptr<TLogReader> reader, QWidget* parent)
     setWindowTitle(QString::fromStdString(LoadStr(StrProductName)) + QStringLiteral(" Log"));
     CountLabel = new QLabel(this);
     CountLabel->setObjectName(QStringLiteral("CountLabel"));
-    FileLabel = new QLabel(QString::fromStdString(Reader->LogName()), this);
+    FileLabel = new QLabel(
+        QStringLiteral("Log file: %1").arg(QString::fromStdString(Reader->LogName())), this);
+    FileLabel->setToolTip(QStringLiteral("The log file; the log before it is in \"%1\".")
+                              .arg(QString::fromStdString(Reader->BackupName())));
     FileLabel->setObjectName(QStringLiteral("FileLabel"));
     FileLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Ui->StatusBar->addWidget(CountLabel);

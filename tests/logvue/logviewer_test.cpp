@@ -91,7 +91,8 @@ TEST_F(LogViewer, ShowsTheNewestEntriesFirstWithTheirKinds) {
     EXPECT_EQ(Column(viewer, colText).first(), "Vaultaire 2000 closing");
     EXPECT_EQ(Count(viewer), "5 entries");
     EXPECT_TRUE(Child<QLabel>(viewer, "MessageLabel")->isHidden());
-    EXPECT_EQ(Child<QLabel>(viewer, "FileLabel")->text().toStdString(), LogFileName());
+    EXPECT_EQ(Child<QLabel>(viewer, "FileLabel")->text().toStdString(),
+              "Log file: " + LogFileName());
     EXPECT_EQ(viewer.windowTitle(), "Vaultaire 2000 Log");
 }
 
