@@ -79,12 +79,30 @@ bool IsControlCharacter(unsigned char c) {
     return c < 0x20 || c == 0x7F;
 }
 
+// How many bytes at position at of text encode a character that would change how the rest
+// of the line shows: a control character of the range U+0080 to U+009F, or one that
+// embeds, overrides or isolates the writing direction (U+202A to U+202E, U+2066 to U+2069),
+// with which a file name could show as another. 0 for any other character.
+size_t HiddenControlLength(std::string_view text, size_t at) {
+    auto byte = [&](size_t i) {
+        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
+    };
+    unsigned first = byte(at), second = byte(at + 1), third = byte(at + 2);
+    if (first == 0xC2 && second >= 0x80 && second <= 0x9F)
+        return 2;
+    if (first == 0xE2 && second == 0x80 && third >= 0xAA && third <= 0xAE)
+        return 3;
+    if (first == 0xE2 && second == 0x81 && third >= 0xA6 && third <= 0xA9)
+        return 3;
+    return 0;
+}
+
 // Whether byte is the first byte of a UTF-8 sequence (or a character of its own).
 bool BeginsCharacter(unsigned char byte) {
     return (byte & 0xC0) != 0x80;
 }
 
-// At most kMaxEntryText bytes of text, cut before a character, control characters as "?".
+// At most kMaxEntryText bytes of text, cut before a character; control characters as "?".
 std::string ShownText(std::string_view text, bool& shortened) {
     shortened = text.size() > kMaxEntryText;
     if (shortened) {
@@ -93,10 +111,17 @@ std::string ShownText(std::string_view text, bool& shortened) {
             --end;
         text = text.substr(0, end);
     }
-    std::string shown(text);
-    for (char& c : shown) {
-        if (IsControlCharacter(static_cast<unsigned char>(c)))
-            c = '?';
+    std::string shown;
+    shown.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (size_t length = HiddenControlLength(text, i)) {
+            shown += '?';
+            i += length - 1;
+        } else if (IsControlCharacter(static_cast<unsigned char>(text[i]))) {
+            shown += '?';
+        } else {
+            shown += text[i];
+        }
     }
     return shown;
 }

@@ -68,6 +68,17 @@ TEST(LogEntry, TakesLinesApart) {
         // Control characters (a damaged file, a name written by hand) show as "?".
         {kTime + ". Saving file: C:\\a\x1b[2Jb\tc", lkSaved, kTime, "Saving file: C:\\a?[2Jb?c"},
         {std::string("\0\x01\x02zip", 6), lkOther, "", "???zip"},
+        // So do those that turn the writing direction, with which a name could pose as
+        // another, and the C1 controls; other characters stay as they are.
+        {kTime + ". Saving file: C:\\\xE2\x80\xAE"
+                 "cod.exe",
+         lkSaved, kTime, "Saving file: C:\\?cod.exe"},
+        {kTime + ". Saving file: C:\\a\xE2\x81\xA6"
+                 "b\xC2\x9B"
+                 "1m",
+         lkSaved, kTime, "Saving file: C:\\a?b?1m"},
+        {kTime + ". Saving file: C:\\Caf\xC3\xA9 \xE2\x80\x94 \xD7\xA9\xD7\x9C", lkSaved, kTime,
+         "Saving file: C:\\Caf\xC3\xA9 \xE2\x80\x94 \xD7\xA9\xD7\x9C"},
     };
     for (const TLineCase& c : cases) {
         TLogEntry entry = ParseLogLine(c.Line);
