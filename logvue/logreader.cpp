@@ -51,8 +51,14 @@ TLogChange TLogReader::Refresh() {
         // still read: a move to the backup file caught midway shows twice only until the
         // next refresh.
         TFileLock lock(LogLockName(), TFileLock::lwTry);
-        if (!lock.Locked() && GetLastError() == ERROR_SHARING_VIOLATION)
-            return lgUnchanged;  // a writer is at work: the next refresh looks again
+        if (!lock.Locked() && GetLastError() == ERROR_SHARING_VIOLATION) {
+            // A writer is at work, for a moment: the next refresh looks again. A writer
+            // that holds the lock for longer (stuck on a slow disk) keeps the files from
+            // being shown no longer.
+            if (++BusyRefreshes <= kMaxBusyRefreshes)
+                return lgUnchanged;
+        }
+        BusyRefreshes = 0;
         backup = ReadFile(Backup.Name);
         log = ReadFile(Log.Name);
     }

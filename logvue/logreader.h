@@ -21,6 +21,9 @@ enum TLogChange {
 class TLogReader {
   public:
     static constexpr int64_t kDefaultMaxBytes = int64_t{16} << 20;
+    // How many refreshes in a row wait for the writers' lock before the files are read
+    // without it.
+    static constexpr int kMaxBusyRefreshes = 3;
 
     TLogReader(std::string logName, std::string backupName, int64_t maxBytes = kDefaultMaxBytes);
 
@@ -63,6 +66,7 @@ class TLogReader {
     int64_t MaxBytes;
     TFileRead Log, Backup;
     bool ReadOnce = false;
+    int BusyRefreshes = 0;
     std::vector<TLogEntry> AllEntries;
     size_t AppendedCount = 0;
     size_t DamagedCount = 0;

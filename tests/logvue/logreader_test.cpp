@@ -150,6 +150,26 @@ TEST_F(LogReader, WaitsWhileAWriterRewritesTheLog) {
     EXPECT_EQ(TextsOf(reader), (Texts{"Vaultaire enabled.", "Vaultaire disabled."}));
 }
 
+TEST_F(LogReader, ReadsWithoutTheLockWhenItCannotBeHad) {
+    WriteTextFile(LogPath(), Joined({Line("Vaultaire enabled.")}));
+    TLogReader reader = MakeReader();
+    {
+        // A writer that keeps the lock: the reader waits a few refreshes, then reads.
+        TFileLock writer(LogLockName());
+        ASSERT_TRUE(writer.Locked());
+        for (int i = 0; i < TLogReader::kMaxBusyRefreshes; ++i)
+            EXPECT_EQ(reader.Refresh(), lgUnchanged) << i;
+        EXPECT_EQ(reader.Refresh(), lgReplaced);
+        EXPECT_EQ(TextsOf(reader), (Texts{"Vaultaire enabled."}));
+    }
+    // A data folder where no lock file can be made.
+    fs::remove_all(Dir.Path() / "locks");
+    WriteTextFile(Dir.Path() / "locks", "not a folder");
+    WriteTextFile(LogPath(), Joined({Line("Vaultaire enabled."), Line("Vaultaire disabled.")}));
+    EXPECT_EQ(reader.Refresh(), lgAppended);
+    EXPECT_EQ(TextsOf(reader), (Texts{"Vaultaire enabled.", "Vaultaire disabled."}));
+}
+
 TEST_F(LogReader, ShowsWhatItCanOfFilesItCannotRead) {
     for (const TSpecialFile& special : SpecialFiles()) {
         if (special.Kind == TSpecialKind::Oversized)
