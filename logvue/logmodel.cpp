@@ -27,6 +27,11 @@ QString KindName(TLogEntryKind kind) {
     return QStringLiteral("Other");
 }
 
+QString AsRichText(const QString& text) {
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
 TLogModel::TLogModel(QObject* parent)
     : QAbstractTableModel(parent),
       ErrorIcon(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning)) {
@@ -82,7 +87,7 @@ QVariant TLogModel::ToolTip(const TRow& row, int column) const {
     QString tip = row.Text.size() > kToolTipChars ? row.Text.left(kToolTipChars) + u'…' : row.Text;
     if (row.Shortened)
         tip += QStringLiteral("\n(Only the beginning of this very long line is shown.)");
-    return tip;
+    return AsRichText(tip);
 }
 
 QVariant TLogModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -14,6 +14,10 @@ enum TLogColumn : int { colTime, colKind, colText, kLogColumns };
 // What the list calls each kind of entry ("Saved", "Error", ...).
 QString KindName(TLogEntryKind kind);
 
+// text for a tool tip, which would take a text that looks like markup for markup: a file
+// name such as "<img src=...>" shows as it is written.
+QString AsRichText(const QString& text);
+
 // The entries of the log, newest first.
 class TLogModel : public QAbstractTableModel {
     Q_OBJECT

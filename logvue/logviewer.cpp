@@ -7,6 +7,7 @@
 #include <QItemSelectionModel>
 #include <QScrollBar>
 #include <QStringList>
+#include <QStyle>
 #include <algorithm>
 
 #include "logfile.h"
@@ -45,11 +46,13 @@ TLogViewer::TLogViewer(std::unique_ptr<TLogReader> reader, QWidget* parent)
     setWindowTitle(QString::fromStdString(LoadStr(StrProductName)) + QStringLiteral(" Log"));
     CountLabel = new QLabel(this);
     CountLabel->setObjectName(QStringLiteral("CountLabel"));
+    CountLabel->setTextFormat(Qt::PlainText);
     FileLabel = new QLabel(
         QStringLiteral("Log file: %1").arg(QString::fromStdString(Reader->LogName())), this);
-    FileLabel->setToolTip(QStringLiteral("The log file; the log before it is in \"%1\".")
-                              .arg(QString::fromStdString(Reader->BackupName())));
+    FileLabel->setToolTip(AsRichText(QStringLiteral("The log file; the log before it is in \"%1\".")
+                                         .arg(QString::fromStdString(Reader->BackupName()))));
     FileLabel->setObjectName(QStringLiteral("FileLabel"));
+    FileLabel->setTextFormat(Qt::PlainText);
     FileLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Ui->StatusBar->addWidget(CountLabel);
     Ui->StatusBar->addPermanentWidget(FileLabel);
@@ -90,13 +93,14 @@ void TLogViewer::SetUpList() {
         kindWidth = std::max(kindWidth,
                              metrics.horizontalAdvance(KindName(static_cast<TLogEntryKind>(kind))));
     }
-    kindWidth += list->iconSize().isValid() ? list->iconSize().width() : metrics.height();
+    kindWidth += list->iconSize().isValid() ? list->iconSize().width()
+                                            : list->style()->pixelMetric(QStyle::PM_SmallIconSize);
     QHeaderView* header = list->header();
     header->setStretchLastSection(true);
     header->setSectionsMovable(false);
     header->resizeSection(
         colTime, metrics.horizontalAdvance(QString::fromLatin1(kWidestTime)) + kColumnPadding);
-    header->resizeSection(colKind, kindWidth + kColumnPadding + metrics.height());
+    header->resizeSection(colKind, kindWidth + kColumnPadding);
 
     Ui->CopyAction->setShortcut(QKeySequence::Copy);
     Ui->CopyAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);

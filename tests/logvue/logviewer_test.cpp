@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QTreeView>
 
 #include "logfile.h"
@@ -193,6 +194,17 @@ TEST_F(LogViewer, SaysWhenThereIsNoLogAndShowsItWhenItComes) {
     WriteTextFile(LogPath(), Joined({Line("Starting Vaultaire 2000")}));
     viewer.RefreshNow();
     EXPECT_TRUE(message->isHidden());
+}
+
+TEST_F(LogViewer, ShowsNamesThatLookLikeMarkupAsTheyAreWritten) {
+    const QString name = "C:\\<b>bold</b> <img src=\"x.png\">.doc";
+    WriteTextFile(LogPath(), Joined({Line("Saving file: " + name.toStdString())}));
+    TLogViewer viewer;
+    QModelIndex text = Child<QTreeView>(viewer, "EntryList")->model()->index(0, colText);
+    EXPECT_EQ(text.data().toString(), "Saving file: " + name);
+    QString tip = text.data(Qt::ToolTipRole).toString();
+    EXPECT_EQ(QTextDocumentFragment::fromHtml(tip).toPlainText(), "Saving file: " + name)
+        << tip.toStdString();
 }
 
 TEST_F(LogViewer, CopiesTheSelectedEntriesAsTheLogWritesThem) {
