@@ -34,9 +34,6 @@ std::string TimeStamp() {
     return FormatDateTime("dd/mm/yyyy hh:mm:ss am/pm'. '", Now());
 }
 
-// Name of the lock every process holds while it rewrites the log.
-const char* const kLogLockName = "log";
-
 bool IsControlCharacter(unsigned char c) {
     return c < 0x20 || c == 0x7F;
 }
@@ -113,11 +110,20 @@ struct TEmptiedOnExit {
 
 }  // namespace
 
+std::string LogFileName() {
+    return GetDataDir(true) + LoadStr(StrProductName) + LoadStr(StrLogExtension);
+}
+
+std::string LogBackupFileName() {
+    return LogFileName() + LoadStr(StrBackupExtension);
+}
+
+const char* LogLockName() {
+    return "log";
+}
+
 TLogFile::TLogFile(int maxEntries, TLogType type, bool enabled)
-    : FileName(GetDataDir(true) + LoadStr(StrProductName) + LoadStr(StrLogExtension)),
-      MaxEntries(maxEntries),
-      LogType(type),
-      Enabled(enabled) {
+    : FileName(LogFileName()), MaxEntries(maxEntries), LogType(type), Enabled(enabled) {
     if (Enabled)
         Start();
 }
@@ -157,7 +163,7 @@ void TLogFile::AddEntry(const std::string& entry) {
     Pending.push_back(PlainLine(entry));
     if (static_cast<int>(Pending.size()) + FileCount < MaxEntries)
         return;
-    TFileLock lock(kLogLockName);
+    TFileLock lock(LogLockName());
     RequireLock(lock);
     TEmptiedOnExit work{Lines};
     LoadLines();
@@ -177,7 +183,7 @@ void TLogFile::AddEntry(const std::string& entry) {
 void TLogFile::Flush() {
     if (Pending.empty())
         return;
-    TFileLock lock(kLogLockName);
+    TFileLock lock(LogLockName());
     RequireLock(lock);
     TEmptiedOnExit work{Lines};
     LoadLines();

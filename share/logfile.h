@@ -32,6 +32,14 @@ enum TLogCode : uint8_t {
     lcReadFolder = 11,
 };
 
+// Where the log lives: in the data folder, named after the product ("Vaultaire 2000.log"),
+// and its predecessor, the backup file that receives the full log.
+VLSHARE_EXPORT std::string LogFileName();
+VLSHARE_EXPORT std::string LogBackupFileName();
+// The lock (filelock.h) every process holds while it rewrites the log or moves it to the
+// backup file. A reader that holds it sees the two files in one state.
+VLSHARE_EXPORT const char* LogLockName();
+
 // The program's log: a text file in the data folder, one time-stamped line per entry.
 // Entries wait in Pending until the log is flushed. When the file would reach MaxEntries
 // lines, all of it moves to the backup file and a new log begins.
