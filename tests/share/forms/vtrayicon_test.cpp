@@ -26,7 +26,7 @@ bool ServeEventsUntil(const std::function<bool()>& done, std::chrono::millisecon
 }
 
 // On the offscreen platform there is no tray: the stand-in window shows the icon.
-class TrayIcon : public testing::Test {
+class TrayIconTest : public testing::Test {
   protected:
     void SetUp() override {
         TQtEnvironment::App();
@@ -56,7 +56,7 @@ class TrayIcon : public testing::Test {
     QAction* Exit = nullptr;
 };
 
-TEST_F(TrayIcon, NothingShowsUntilThereIsAPicture) {
+TEST_F(TrayIconTest, NothingShowsUntilThereIsAPicture) {
     TVTrayIcon icon;
     EXPECT_TRUE(icon.Active());
     EXPECT_FALSE(icon.Shown());
@@ -78,7 +78,7 @@ struct THintCase {
     QString Shown;
 };
 
-class TrayHint : public TrayIcon, public testing::WithParamInterface<THintCase> {};
+class TrayHint : public TrayIconTest, public testing::WithParamInterface<THintCase> {};
 
 TEST_P(TrayHint, ShowsTheShortPartOfTheHint) {
     TVTrayIcon icon;
@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
                     THintCase{"Empty", "", ""}),
     [](const testing::TestParamInfo<THintCase>& info) { return info.param.Name; });
 
-TEST_F(TrayIcon, AnEmptyPictureRemovesTheIconAndANewOneBringsItBack) {
+TEST_F(TrayIconTest, AnEmptyPictureRemovesTheIconAndANewOneBringsItBack) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
     ASSERT_TRUE(icon.Shown());
@@ -115,7 +115,7 @@ TEST_F(TrayIcon, AnEmptyPictureRemovesTheIconAndANewOneBringsItBack) {
     EXPECT_TRUE(window->isVisible());
 }
 
-TEST_F(TrayIcon, HideAndShowTakeTheIconAwayAndBack) {
+TEST_F(TrayIconTest, HideAndShowTakeTheIconAwayAndBack) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
     icon.Hide();
@@ -127,7 +127,7 @@ TEST_F(TrayIcon, HideAndShowTakeTheIconAwayAndBack) {
     EXPECT_EQ(StandInHint(icon), "changed while hidden");
 }
 
-TEST_F(TrayIcon, ARightClickOpensTheMenuWhenItMayAndIsNoClickThen) {
+TEST_F(TrayIconTest, ARightClickOpensTheMenuWhenItMayAndIsNoClickThen) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
     icon.SetPopupMenu(&Menu);
@@ -139,7 +139,7 @@ TEST_F(TrayIcon, ARightClickOpensTheMenuWhenItMayAndIsNoClickThen) {
     EXPECT_EQ(clicks.count(), 0);
 }
 
-TEST_F(TrayIcon, ARightClickWhileTheAutomaticPopUpIsOffIsOnlyAClick) {
+TEST_F(TrayIconTest, ARightClickWhileTheAutomaticPopUpIsOffIsOnlyAClick) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
     icon.SetPopupMenu(&Menu);
@@ -160,7 +160,7 @@ TEST_F(TrayIcon, ARightClickWhileTheAutomaticPopUpIsOffIsOnlyAClick) {
     EXPECT_TRUE(button->isEnabled());
 }
 
-TEST_F(TrayIcon, TheStandInsButtonOpensTheSameMenu) {
+TEST_F(TrayIconTest, TheStandInsButtonOpensTheSameMenu) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
     icon.SetPopupMenu(&Menu);
@@ -173,7 +173,7 @@ TEST_F(TrayIcon, TheStandInsButtonOpensTheSameMenu) {
     EXPECT_TRUE(aboutToShow) << "the menu's enabling rules did not run";
 }
 
-TEST_F(TrayIcon, ADestroyedMenuLeavesNoMenuBehind) {
+TEST_F(TrayIconTest, ADestroyedMenuLeavesNoMenuBehind) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
     auto* menu = new QMenu;
@@ -188,7 +188,7 @@ TEST_F(TrayIcon, ADestroyedMenuLeavesNoMenuBehind) {
     EXPECT_EQ(clicks.count(), 1);
 }
 
-TEST_F(TrayIcon, ClicksAndDoubleClicksOnTheStandIn) {
+TEST_F(TrayIconTest, ClicksAndDoubleClicksOnTheStandIn) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
     icon.SetPopupMenu(&Menu);
@@ -215,7 +215,7 @@ TEST_F(TrayIcon, ClicksAndDoubleClicksOnTheStandIn) {
     EXPECT_EQ(doubleClicks.count(), 2);
 }
 
-TEST_F(TrayIcon, ClosingTheStandInKeepsItWithinReach) {
+TEST_F(TrayIconTest, ClosingTheStandInKeepsItWithinReach) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
     QWidget* window = icon.StandIn();
@@ -226,7 +226,7 @@ TEST_F(TrayIcon, ClosingTheStandInKeepsItWithinReach) {
 }
 
 // A tray that appears later takes the icon over; when it goes away the stand-in returns.
-TEST_F(TrayIcon, ATrayThatAppearsLaterTakesOver) {
+TEST_F(TrayIconTest, ATrayThatAppearsLaterTakesOver) {
     TVTrayIcon icon;
     icon.SetTrayPollInterval(20ms);
     icon.SetIcon(TrayIcon(true));
