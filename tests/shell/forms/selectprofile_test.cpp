@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 #include "formtest.h"
 #include "profile.h"
