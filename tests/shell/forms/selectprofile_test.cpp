@@ -90,6 +90,15 @@ TEST_F(SelectProfileForm, OkAfterPickingAnotherTitleNamesIt) {
     EXPECT_EQ(form.SelectedTitle(), "Photos");
 }
 
+TEST_F(SelectProfileForm, WithoutACurrentProfileNothingIsSelected) {
+    auto manager = ManagerWith({"Letters", "Photos"}, -1);
+    TSelectProfileForm form(nullptr, *manager);
+
+    EXPECT_EQ(form.InitialIndex(), -1);
+    EXPECT_EQ(Child<QComboBox>(form, "Titles")->currentIndex(), -1);
+    EXPECT_FALSE(form.SelectionChanged());
+}
+
 TEST_F(SelectProfileForm, SitsInTheCornerOfTheAvailableArea) {
     auto manager = ManagerWith({"Letters", "Photos"}, 0);
     TSelectProfileForm form(nullptr, *manager);
