@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <chrono>
+#include <memory>
 
 #include "pictures.h"
 #include "qtenvironment.h"
@@ -31,11 +32,14 @@ class TrayIconTest : public testing::Test {
     void SetUp() override {
         TQtEnvironment::App();
         TVTrayIcon::SetTrayProbe([this] { return TrayThere; });
-        Menu.addAction("&About...");
-        Exit = Menu.addAction("E&xit");
+        // Widgets only once the application exists: a test may be the first of its process.
+        MenuOwner = std::make_unique<QMenu>();
+        Menu = MenuOwner.get();
+        Menu->addAction("&About...");
+        Exit = Menu->addAction("E&xit");
     }
     void TearDown() override {
-        Menu.hide();
+        MenuOwner.reset();
         TVTrayIcon::SetTrayProbe(nullptr);
     }
 
@@ -52,7 +56,8 @@ class TrayIconTest : public testing::Test {
     }
 
     bool TrayThere = false;
-    QMenu Menu;
+    std::unique_ptr<QMenu> MenuOwner;
+    QMenu* Menu = nullptr;
     QAction* Exit = nullptr;
 };
 
@@ -130,26 +135,26 @@ TEST_F(TrayIconTest, HideAndShowTakeTheIconAwayAndBack) {
 TEST_F(TrayIconTest, ARightClickOpensTheMenuWhenItMayAndIsNoClickThen) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
-    icon.SetPopupMenu(&Menu);
+    icon.SetPopupMenu(Menu);
     QSignalSpy clicks(&icon, &TVTrayIcon::OnClick);
 
     RightClick(icon);
 
-    EXPECT_TRUE(ServeEventsUntil([&] { return Menu.isVisible(); }));
+    EXPECT_TRUE(ServeEventsUntil([&] { return Menu->isVisible(); }));
     EXPECT_EQ(clicks.count(), 0);
 }
 
 TEST_F(TrayIconTest, ARightClickWhileTheAutomaticPopUpIsOffIsOnlyAClick) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
-    icon.SetPopupMenu(&Menu);
+    icon.SetPopupMenu(Menu);
     icon.SetAutoPopup(false);
     QSignalSpy clicks(&icon, &TVTrayIcon::OnClick);
 
     RightClick(icon);
 
     ServeEventsUntil([] { return false; }, 100ms);
-    EXPECT_FALSE(Menu.isVisible());
+    EXPECT_FALSE(Menu->isVisible());
     ASSERT_EQ(clicks.count(), 1);
     EXPECT_EQ(clicks[0][0].value<Qt::MouseButton>(), Qt::RightButton);
     auto* button = icon.StandIn()->findChild<QPushButton*>("StandInMenuButton");
@@ -163,13 +168,13 @@ TEST_F(TrayIconTest, ARightClickWhileTheAutomaticPopUpIsOffIsOnlyAClick) {
 TEST_F(TrayIconTest, TheStandInsButtonOpensTheSameMenu) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
-    icon.SetPopupMenu(&Menu);
+    icon.SetPopupMenu(Menu);
     bool aboutToShow = false;
-    QObject::connect(&Menu, &QMenu::aboutToShow, [&] { aboutToShow = true; });
+    QObject::connect(Menu, &QMenu::aboutToShow, [&] { aboutToShow = true; });
 
     icon.StandIn()->findChild<QPushButton*>("StandInMenuButton")->click();
 
-    EXPECT_TRUE(ServeEventsUntil([&] { return Menu.isVisible(); }));
+    EXPECT_TRUE(ServeEventsUntil([&] { return Menu->isVisible(); }));
     EXPECT_TRUE(aboutToShow) << "the menu's enabling rules did not run";
 }
 
@@ -191,7 +196,7 @@ TEST_F(TrayIconTest, ADestroyedMenuLeavesNoMenuBehind) {
 TEST_F(TrayIconTest, ClicksAndDoubleClicksOnTheStandIn) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
-    icon.SetPopupMenu(&Menu);
+    icon.SetPopupMenu(Menu);
     QSignalSpy clicks(&icon, &TVTrayIcon::OnClick);
     QSignalSpy doubleClicks(&icon, &TVTrayIcon::OnDblClick);
     QSignalSpy exits(Exit, &QAction::triggered);
@@ -205,7 +210,7 @@ TEST_F(TrayIconTest, ClicksAndDoubleClicksOnTheStandIn) {
     EXPECT_EQ(doubleClicks.count(), 1);
 
     // An enabled default item is clicked instead; a disabled one is not.
-    Menu.setDefaultAction(Exit);
+    Menu->setDefaultAction(Exit);
     icon.DblClick();
     EXPECT_EQ(exits.count(), 1);
     EXPECT_EQ(doubleClicks.count(), 1);
