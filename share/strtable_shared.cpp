@@ -119,6 +119,11 @@ static constexpr TStringEntry kSharedStrings[] = {
     {903, "The file changed while it was being saved; it will be saved at its next change."},
     {921, "Error reading folder: "},
     {922, "Another backup to this target is running; this backup did not start."},
+    {923,
+     "The folder you chose lies on none of the program's drives, so it cannot be used. "
+     "Choose a folder on one of the listed drives, or give its drive a letter in the drive "
+     "map."},
+    {924, "The log viewer could not be started: "},
     {32000, "Please insert a diskette in drive \"%c\""},
     {32001, "Please insert a blank diskette in drive \"%c\""},
     {32002, "Please insert disk # %d in drive \"%c\""},
