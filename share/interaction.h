@@ -61,6 +61,11 @@ class VLSHARE_EXPORT TInteraction {
     // 1 restart the numbering at 1, 2 make this diskette number labelNumber, 3 skip to
     // labelNumber + 1), or IDCANCEL.
     virtual int AskDiskette(int labelNumber, int& choice) = 0;
+
+    // The password of a password-protected backed-up copy. On entry password holds what
+    // was typed the last time (a dialog shows it again); returns IDOK with the text typed
+    // in password, or IDCANCEL.
+    virtual int AskPassword(std::string& password) = 0;
 };
 
 // The interaction in use. SetInteraction does not take ownership and returns the one

@@ -23,7 +23,7 @@ constexpr int64_t BufferSize = 16384;
 // Work files: a copy being restored beside its target, an archive being written beside
 // its name. Hidden, and named by their process so that a later run can tell those of a
 // process that was killed.
-constexpr const char* RestoreWorkPrefix = ".VLR";
+constexpr const char* RestoreWorkPrefix = TVUnzipStream::WorkFilePrefix;
 constexpr const char* ArchiveWorkPrefix = ".VLA";
 // The stored header's last four fields, Reserved first: Reserved, Method, Key, Magic2.
 constexpr int64_t ReservedToHeaderEnd = 16;
@@ -441,8 +441,14 @@ TVUnzipStream::TVUnzipStream(const std::string& archiveName) : TVZStream(archive
 }
 
 void TVUnzipStream::operator>>(TFileStream* target) {
+    ReadContent(*target);
+    target->SetFileDate(Header.FileTime);
+}
+
+void TVUnzipStream::ReadContent(TStream& targetStream) {
     if (!Valid)
         throw EZStreamError(Z_DATA_ERROR);
+    TStream* target = &targetStream;
     TargetStream = target;
     SetPosition(ContentStart);
     const int64_t start = target->GetPosition();
@@ -461,7 +467,6 @@ void TVUnzipStream::operator>>(TFileStream* target) {
         throw EZStreamError(Z_DATA_ERROR);
     if (!Header.ChecksumFits(ContentCrc))
         throw EZStreamError(Z_DATA_ERROR);
-    target->SetFileDate(Header.FileTime);
 }
 
 bool TVUnzipStream::IsOriginalSize(int64_t size) const {
@@ -514,7 +519,8 @@ bool TVUnzipStream::Extract(std::string targetName, int* answer) {
 
 void TVUnzipStream::ExtractThroughTemporaryFile(const std::string& fileName, bool replacing) {
     const std::string folder = ExtractFilePath(fileName);
-    RemoveStaleWorkFiles(folder, RestoreWorkPrefix);
+    if (RemoveStaleWorkFilesFirst)
+        RemoveStaleWorkFiles(folder, RestoreWorkPrefix);
     std::string workName;
     if (!CreateUniqueFile(folder, RestoreWorkPrefix, workName))
         RaiseCannotCreate(fileName);

@@ -1,0 +1,239 @@
+#include "r_tree.h"
+
+#include <cstdio>
+#include <unordered_map>
+
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "vstack.h"
+
+namespace {
+
+constexpr size_t kSuffixLength = 6;
+constexpr int kDriveLetters = 26;
+
+std::string VersionStem(const std::string& path) {
+    return path.size() > kSuffixLength ? path.substr(0, path.size() - kSuffixLength)
+                                       : std::string();
+}
+
+// AddVersion over a list that may grow long, with the copies' times known: each file is
+// found by its stem in an index instead of by a walk over the list and looks on disk.
+class TVersionMerger {
+  public:
+    explicit TVersionMerger(std::vector<std::string>& files) : Files(files) {}
+
+    bool Add(const std::string& path, int32_t time, bool keepNewest) {
+        auto [entry, added] = Index.try_emplace(VersionStem(path), TListed{Files.size(), time});
+        if (added) {
+            Files.push_back(path);
+            return true;
+        }
+        if (!keepNewest || entry->second.Time >= time)
+            return false;
+        Files[entry->second.Position] = path;
+        entry->second.Time = time;
+        return true;
+    }
+
+  private:
+    struct TListed {
+        size_t Position;
+        int32_t Time;
+    };
+    std::vector<std::string>& Files;
+    std::unordered_map<std::string, TListed> Index;
+};
+
+bool IsCopyEntry(const TFileSearch& search) {
+    return !search.IsDirectory() && !IsWorkFileName(search.Rec().Name);
+}
+
+}  // namespace
+
+// ---- Versions ----
+
+int FindVersion(const std::string& path, const std::vector<std::string>& list) {
+    const std::string stem = VersionStem(path);
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (VersionStem(list[i]) == stem)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool IsNewer(const std::string& path, const std::string& other) {
+    return FileAge(other) < FileAge(path);
+}
+
+bool AddVersion(const std::string& path, std::vector<std::string>& list, bool keepNewest) {
+    int listed = FindVersion(path, list);
+    if (listed < 0) {
+        list.push_back(path);
+        return true;
+    }
+    if (keepNewest && IsNewer(path, list[static_cast<size_t>(listed)])) {
+        list[static_cast<size_t>(listed)] = path;
+        return true;
+    }
+    return false;
+}
+
+// ---- TRestoreTree ----
+
+TRestoreTree::~TRestoreTree() = default;
+
+std::string TRestoreTree::RootPath() const {
+    return RootNode ? RootNode->Name : std::string();
+}
+
+void TRestoreTree::SetLocation(const std::string& path) {
+    RootNode.reset();
+    RootNode = std::make_unique<TRestoreRootNode>(path);
+    RootNode->CheckState = csUnchecked;
+    ScanDrives();
+}
+
+void TRestoreTree::ScanDrives() {
+    if (!RootNode)
+        return;
+    for (int i = 0; i < kDriveLetters; ++i) {
+        const std::string letter(1, static_cast<char>('A' + i));
+        TEntryKind kind = EntryKindOf(PathInFolder(RootNode->Name, letter));
+        if (kind == ekFolder || kind == ekFile) {
+            auto* drive = new TRestoreDriveNode(letter, RootNode.get());
+            drive->CheckState = csUnchecked;
+        }
+    }
+}
+
+bool TRestoreTree::LoadChildren(TRestoreNode* node) {
+    if (!node || !node->IsFolderKind())
+        return false;
+    // The root's children are its drives, found by ScanDrives; nothing else there counts.
+    if (node->FirstChild || node->GetKind() == nkRoot)
+        return node->FirstChild != nullptr;
+    const uint8_t state = node->CheckState == csChecked ? csChecked : csUnchecked;
+    const std::string folder = node->GetPath();
+    for (TFileSearch search(PathInFolder(folder, "*.*"), faAnyFile); search.Found();
+         search.Next()) {
+        const TSearchRec& entry = search.Rec();
+        TRestoreNode* child = nullptr;
+        if (search.IsDirectory()) {
+            if (search.IsDotDirectory())
+                continue;
+            child = new TRestoreFolderNode(entry.Name, node);
+            child->Attributes = entry.Attr;
+            child->Time = entry.Time;
+        } else if (IsCopyEntry(search)) {
+            child =
+                new TRestoreFileNode(entry.Name, node, search.FullName(), entry.Attr, entry.Time);
+        } else {
+            continue;
+        }
+        child->CheckState = state;
+    }
+    return node->FirstChild != nullptr;
+}
+
+bool TRestoreTree::NodeExists(const TRestoreNode* node) const {
+    return node && EntryKindOf(node->GetPath()) != ekNone;
+}
+
+bool TRestoreTree::RemoveNode(TRestoreNode* node) {
+    if (!node || node->GetKind() != nkFolder)
+        return false;
+    delete node;
+    return true;
+}
+
+bool TRestoreTree::PassesFilter(const std::string& copyName) const {
+    return VersionFilter == 0 || VersionNumberOf(copyName) == VersionFilter;
+}
+
+int TRestoreTree::ScanFolder(const std::string& folder, std::vector<std::string>& files,
+                             TDirStack* folders, bool keepNewest) const {
+    TVersionMerger merger(files);
+    int added = 0;
+    // Only the newest of several versions needs their times.
+    const TSearchDetail detail = keepNewest ? sdFull : sdKinds;
+    for (TFileSearch search(PathInFolder(folder, "*.*"), faAnyFile, detail); search.Found();
+         search.Next()) {
+        if (search.IsDirectory()) {
+            if (!search.IsDotDirectory() && folders)
+                folders->Push(search.FullName());
+            continue;
+        }
+        if (!IsCopyEntry(search) || !PassesFilter(search.Rec().Name))
+            continue;
+        if (merger.Add(search.FullName(), search.Rec().Time, keepNewest))
+            ++added;
+    }
+    return added;
+}
+
+int TRestoreTree::CountFolderFiles(const TRestoreNode* node) const {
+    if (!node)
+        return 0;
+    TDirStack queue;
+    queue.Push(node->GetPath());
+    int count = 0;
+    std::vector<std::string> working;
+    while (!queue.Empty()) {
+        working.clear();
+        count += ScanFolder(queue.Pop(), working, &queue, false);
+    }
+    return count;
+}
+
+int TRestoreTree::CountSelected() const {
+    if (!RootNode)
+        return 0;
+    int count = 0;
+    TVStack<TRestoreNode> walk;
+    walk.Add(RootNode.get());
+    std::vector<std::string> working;
+    while (TRestoreNode* node = walk.Pop()) {
+        working.clear();
+        TVersionMerger merger(working);
+        for (TRestoreNode* child = node->FirstChild; child; child = child->NextSibling) {
+            if (child->CheckState == csPartial) {
+                walk.Add(child);
+            } else if (child->CheckState == csChecked) {
+                if (child->IsFolderKind())
+                    count += CountFolderFiles(child);
+                else if (merger.Add(child->GetPath(), child->Time, false))
+                    ++count;
+            }
+        }
+    }
+    return count;
+}
+
+void TRestoreTree::GetNextFiles(std::vector<std::string>& files, TDirStack& folders, bool first) {
+    if (!RootNode)
+        return;
+    files.clear();
+    if (first) {
+        folders.Clear();
+        TVersionMerger merger(files);
+        TVStack<TRestoreNode> walk;
+        walk.Add(RootNode.get());
+        while (TRestoreNode* node = walk.Pop()) {
+            for (TRestoreNode* child = node->FirstChild; child; child = child->NextSibling) {
+                if (child->CheckState == csPartial) {
+                    walk.Add(child);
+                } else if (child->CheckState == csChecked) {
+                    if (child->IsFolderKind())
+                        folders.Push(child->GetPath());
+                    else
+                        merger.Add(child->GetPath(), child->Time, true);
+                }
+            }
+        }
+        if (!files.empty())
+            return;
+    }
+    while (!folders.Empty() && files.empty())
+        ScanFolder(folders.Pop(), files, &folders, true);
+}
