@@ -49,8 +49,9 @@ fs::path TRestoreFixture::Host(const std::string& drivePath) const {
 fs::path TRestoreFixture::Backup(const std::string& drivePath, const std::string& content,
                                  int version, int32_t key, int32_t dosTime) {
     WriteTextFile(Host(drivePath), content);
-    if (dosTime != 0)
+    if (dosTime != 0) {
         EXPECT_TRUE(FileSetDate(drivePath, dosTime));
+    }
     char suffix[8];
     std::snprintf(suffix, sizeof suffix, ".VL%03d", version);
     const std::string copy =
@@ -62,8 +63,9 @@ fs::path TRestoreFixture::Backup(const std::string& drivePath, const std::string
     zip.Header.Key = key;
     zip.SaveAs(copy, TVZipStream::efReplace);
     // The catalogue tells versions apart by the copies' own times.
-    if (dosTime != 0)
+    if (dosTime != 0) {
         EXPECT_TRUE(FileSetDate(copy, dosTime));
+    }
     return Host(copy);
 }
 

@@ -249,7 +249,14 @@ TEST_F(Wizard_, CancelDuringTheRunCountsTheRestAsSkipped) {
     CheckDriveC();
     Click("NextButton");
     // The click reaches the run while it lets the window work after showing the first file.
-    QTimer::singleShot(0, Child<QPushButton>("CancelButton"), &QPushButton::click);
+    QTimer clicker;
+    QObject::connect(&clicker, &QTimer::timeout, &clicker, [&] {
+        if (LabelText("CurrentFile").isEmpty())
+            return;
+        clicker.stop();
+        Child<QPushButton>("CancelButton")->click();
+    });
+    clicker.start(0);
     Script.Expect(StrConfirmCancel, IDYES);
     Finish();
     EXPECT_EQ(LabelText("RestoredTotalSummary"), "1");
