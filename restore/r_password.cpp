@@ -31,6 +31,9 @@ TRPasswordDlg::TRPasswordDlg(QWidget* owner)
     auto* style = new TStarEchoStyle;
     style->setParent(Form->Password);
     Form->Password->setStyle(style);
+    constexpr int VisibleCharacters = 32;  // the longest password the profile dialogs take
+    Form->Password->setMinimumWidth(
+        Form->Password->fontMetrics().horizontalAdvance(QLatin1Char('*')) * VisibleCharacters);
     connect(Form->OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(Form->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }

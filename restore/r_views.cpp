@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QSvgRenderer>
 #include <algorithm>
 #include <cctype>
@@ -540,15 +541,22 @@ void TCheckedRestoreListView::RefreshStateImages() {
 }
 
 void TCheckedRestoreListView::ResizeColumns() {
+    // At least the widths of old (name 6/10 of the width, size 60, modified 120 pixels)
+    // where the desktop's font fits them; size and time take what their longest texts
+    // need, and the name the rest, so that all three stay in view.
     const int width = viewport()->width();
-    const int nameMinimum = width / 2;
-    const int sizeMinimum = width / 4;
-    const int modifiedMinimum = width / 4;
+    const QFontMetrics metrics(font());
+    const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 12;
     constexpr int SizeWidth = 60;
     constexpr int ModifiedWidth = 120;
-    setColumnWidth(0, std::max(width * 6 / 10, nameMinimum));
-    setColumnWidth(1, std::max(SizeWidth, sizeMinimum));
-    setColumnWidth(2, std::max(ModifiedWidth, modifiedMinimum));
+    const int sizeWidth =
+        std::max(SizeWidth, metrics.horizontalAdvance(QStringLiteral("99,999,999KB")) + padding);
+    const int modifiedWidth = std::max(
+        ModifiedWidth, metrics.horizontalAdvance(QStringLiteral("12/31/26 12:59 PM")) + padding);
+    const int nameWidth = std::max(width - sizeWidth - modifiedWidth, width * 3 / 10);
+    setColumnWidth(0, nameWidth);
+    setColumnWidth(1, sizeWidth);
+    setColumnWidth(2, modifiedWidth);
 }
 
 void TCheckedRestoreListView::SetAutoSizeColumns(bool value) {

@@ -83,9 +83,12 @@ constexpr const char* HelpContextProperty = "HelpContext";
 // The share of the file-selection panel's width that the tree takes, in percent.
 constexpr int TreeWidthPercent = 35;
 
-// The least size of the wizard's client area.
+// The wizard's client area in the font it was laid out for, whose average character is
+// DesignCharWidth pixels wide and DesignLineHeight high; it grows with the desktop's font.
 constexpr int ClientWidth = 600;
 constexpr int ClientHeight = 368;
+constexpr int DesignCharWidth = 6;
+constexpr int DesignLineHeight = 13;
 
 QString Text(int id) {
     return QString::fromStdString(LoadStr(id));
@@ -286,8 +289,21 @@ void TRestoreWizard::showEvent(QShowEvent* e) {
     if (!Sized) {
         Sized = true;
         layout()->activate();
-        setFixedSize(sizeHint().expandedTo(QSize(ClientWidth, ClientHeight)));
+        setFixedSize(sizeHint().expandedTo(ClientSizeForFont()));
     }
+}
+
+QSize TRestoreWizard::ClientSizeForFont() const {
+    const QFontMetrics metrics(font());
+    // The average width of the letters, as dialog units measure it.
+    const int charWidth = (metrics.horizontalAdvance(QStringLiteral(
+                               "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                               26 +
+                           1) /
+                          2;
+    const QSize scaled(ClientWidth * charWidth / DesignCharWidth,
+                       ClientHeight * metrics.height() / DesignLineHeight);
+    return scaled.expandedTo(QSize(ClientWidth, ClientHeight));
 }
 
 void TRestoreWizard::FormActivate() {

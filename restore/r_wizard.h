@@ -101,6 +101,7 @@ class TRestoreWizard : public TPackageForm {
     void SetNextButton(int captionId, int helpContext);
     void ShowCount(class QLabel* label, int count);
     void LetWindowRun();
+    QSize ClientSizeForFont() const;
     void OpenHelpTopic(int context);
     TRestoreOptions RunOptions();
     void WriteFailureEntry(const std::string& target);
