@@ -17,6 +17,19 @@ std::string VersionStem(const std::string& path) {
                                        : std::string();
 }
 
+// Whether a copy written at time with the version number version is newer than one written
+// at otherTime with otherVersion. Copies made within the two seconds that a time can tell
+// apart are told apart by their numbers, which the backup gives newest first (".VL001").
+bool IsNewerCopy(int32_t time, int version, int32_t otherTime, int otherVersion) {
+    if (time != otherTime)
+        return otherTime < time;
+    return version != 0 && otherVersion != 0 && version < otherVersion;
+}
+
+int VersionOfPath(const std::string& path) {
+    return VersionNumberOf(path.substr(NameStartOf(path)));
+}
+
 // AddVersion over a list that may grow long, with the copies' times known: each file is
 // found by its stem in an index instead of by a walk over the list and looks on disk.
 class TVersionMerger {
@@ -24,15 +37,19 @@ class TVersionMerger {
     explicit TVersionMerger(std::vector<std::string>& files) : Files(files) {}
 
     bool Add(const std::string& path, int32_t time, bool keepNewest) {
-        auto [entry, added] = Index.try_emplace(VersionStem(path), TListed{Files.size(), time});
+        const int version = VersionOfPath(path);
+        auto [entry, added] =
+            Index.try_emplace(VersionStem(path), TListed{Files.size(), time, version});
         if (added) {
             Files.push_back(path);
             return true;
         }
-        if (!keepNewest || entry->second.Time >= time)
+        TListed& listed = entry->second;
+        if (!keepNewest || !IsNewerCopy(time, version, listed.Time, listed.Version))
             return false;
-        Files[entry->second.Position] = path;
-        entry->second.Time = time;
+        Files[listed.Position] = path;
+        listed.Time = time;
+        listed.Version = version;
         return true;
     }
 
@@ -40,6 +57,7 @@ class TVersionMerger {
     struct TListed {
         size_t Position;
         int32_t Time;
+        int Version;
     };
     std::vector<std::string>& Files;
     std::unordered_map<std::string, TListed> Index;
@@ -63,7 +81,7 @@ int FindVersion(const std::string& path, const std::vector<std::string>& list) {
 }
 
 bool IsNewer(const std::string& path, const std::string& other) {
-    return FileAge(other) < FileAge(path);
+    return IsNewerCopy(FileAge(path), VersionOfPath(path), FileAge(other), VersionOfPath(other));
 }
 
 bool AddVersion(const std::string& path, std::vector<std::string>& list, bool keepNewest) {

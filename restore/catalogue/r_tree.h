@@ -73,9 +73,11 @@ class TRestoreTree {
 // paths less their last six characters are equal (letter case counts).
 // The index of the first entry of list that is a version of the same file as path, or -1.
 int FindVersion(const std::string& path, const std::vector<std::string>& list);
-// Whether the copy other was written earlier than the copy path (their times on disk).
+// Whether the copy other was written earlier than the copy path (their times on disk; of two
+// copies with one time, the lower version number is the newer).
 bool IsNewer(const std::string& path, const std::string& other);
 // Appends path when list holds no version of its file and returns true; when it does and
 // keepNewest is true and path is newer, path takes that entry's place (true); otherwise
-// the list stays as it is (false). Ties keep the entry already listed.
+// the list stays as it is (false). Ties (one time, no version numbers to tell them apart)
+// keep the entry already listed.
 bool AddVersion(const std::string& path, std::vector<std::string>& list, bool keepNewest);

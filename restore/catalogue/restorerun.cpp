@@ -402,6 +402,12 @@ void TRestoreRun::Report(TItem& item) {
             if (Log)
                 Log->WriteEntry(lcRestoreFile, outcome.Target, 0, false);
             break;
+        case srExists:
+            ++Result.Kept;
+            break;
+        case srPassword:
+            ++Result.Locked;
+            break;
         case srDamaged:
             ++Result.Damaged;
             break;

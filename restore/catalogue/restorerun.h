@@ -57,10 +57,14 @@ struct TRestoreResult {
     int Total = 0;  // files the check marks selected when the run began
     int Restored = 0;
     int Skipped = 0;  // every file not restored, the damaged and refused ones too
+    int Kept = 0;     // skipped as the overwrite rule (or an answer) kept the existing file
+    int Locked = 0;   // skipped for want of the password that opens it
     int Damaged = 0;
     int Refused = 0;
     int Failed = 0;
     bool Cancelled = false;
+    // Whether files were left out for another reason than the overwrite rule.
+    bool HasProblems() const { return Skipped - Kept > 0; }
 };
 
 // Answers of AskPassword besides IDOK and IDCANCEL: leave the copies of this key alone.
