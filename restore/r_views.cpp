@@ -325,8 +325,11 @@ void TCheckedRestoreTreeView::RemoveVanished(QTreeWidgetItem* item) {
     TRestoreNode* node = NodeOf(item);
     if (!node || node->GetKind() != nkFolder)
         return;
-    // The list may show files of the folder that goes: it lets go of them first.
-    const bool shown = currentItem() == item;
+    // The list may show files of the folder that goes, or of one below it: it lets go of
+    // them first.
+    bool shown = false;
+    for (QTreeWidgetItem* at = currentItem(); at && !shown; at = at->parent())
+        shown = at == item;
     if (List && shown)
         List->clear();
     Adjusting = true;
@@ -350,7 +353,7 @@ bool TCheckedRestoreTreeView::CanExpand(QTreeWidgetItem* item) {
         ExpandTree(item);
         return true;
     }
-    RemoveVanished(item);
+    RemoveVanishedLater(node);
     return false;
 }
 
@@ -358,7 +361,7 @@ bool TCheckedRestoreTreeView::CanCollapse(QTreeWidgetItem* item) {
     if (item == RootTreeItem)
         return true;
     if (!StillExists(item)) {
-        RemoveVanished(item);
+        RemoveVanishedLater(NodeOf(item));
         return false;
     }
     const bool currentBelow = [&] {
@@ -420,10 +423,16 @@ void TCheckedRestoreTreeView::CurrentItemChanged(QTreeWidgetItem* current,
     Adjusting = true;
     setCurrentItem(previous);
     Adjusting = false;
+    RemoveVanishedLater(vanished);
+}
+
+void TCheckedRestoreTreeView::RemoveVanishedLater(const TRestoreNode* node) {
+    // Qt is still busy with the item in the handler that found it gone. By the time the
+    // removal runs, the item may have gone another way: it is looked up again.
     QMetaObject::invokeMethod(
         this,
-        [this, vanished] {
-            if (QTreeWidgetItem* item = ItemOf(vanished))
+        [this, node] {
+            if (QTreeWidgetItem* item = ItemOf(node))
                 CanChange(item);
         },
         Qt::QueuedConnection);

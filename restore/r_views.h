@@ -100,6 +100,7 @@ class TCheckedRestoreTreeView : public QTreeWidget {
     void CurrentItemChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     bool StillExists(QTreeWidgetItem* item) const;
     void RemoveVanished(QTreeWidgetItem* item);
+    void RemoveVanishedLater(const TRestoreNode* node);
     void SortChildren(QTreeWidgetItem* item);
     void ListDestroyed(QObject* list);
 

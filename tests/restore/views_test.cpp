@@ -133,6 +133,7 @@ TEST_F(Views_, SwapFilesShowNoCheckBoxAfterAChange) {
 TEST_F(Views_, AFolderThatVanishedLeavesTheTreeAndTheSelectionStays) {
     Backup("C:\\Keep\\a.txt", "a", 1);
     Backup("C:\\Gone\\b.txt", "b", 1);
+    Backup("C:\\Keep\\Sub\\c.txt", "c", 1);
     OpenFilesPage();
     Expand(Find(Tree(), "(C)"));
     Select("Keep");
@@ -142,6 +143,17 @@ TEST_F(Views_, AFolderThatVanishedLeavesTheTreeAndTheSelectionStays) {
     ASSERT_NE(Tree()->currentItem(), nullptr);
     EXPECT_EQ(Tree()->currentItem()->text(0), "Keep");
     EXPECT_EQ(ListColumn(0), std::vector<std::string>{"a.txt"});
+
+    // A folder that goes while its files are listed, opened again: it leaves the tree, and
+    // the list lets go of its files.
+    Expand(Find(Tree(), "Keep"));
+    Select("Sub");
+    ASSERT_EQ(ListColumn(0), std::vector<std::string>{"c.txt"});
+    Find(Tree(), "Keep")->setExpanded(false);
+    fs::remove_all(Dir.Path() / "d/Vaultaire/C/Keep");
+    Expand(Find(Tree(), "Keep"));
+    EXPECT_TRUE(ServeEventsUntil([&] { return Find(Tree(), "Keep") == nullptr; }));
+    EXPECT_TRUE(ListColumn(0).empty()) << ListColumn(0).front();
 }
 
 }  // namespace

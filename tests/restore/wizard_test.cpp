@@ -20,6 +20,7 @@ constexpr int StrNoBackupsFound = 707;
 constexpr int StrNoFilesSelected = 708;
 constexpr int StrConfirmCancel = 709;
 constexpr int StrRestoreCancelled = 710;
+constexpr int StrRestoreFailed = 711;
 
 class Wizard_ : public TRestoreFixture {
   protected:
@@ -282,6 +283,30 @@ TEST_F(Wizard_, AFileOnAMissingDriveIsSkippedWithoutAQuestion) {
     Finish();
     EXPECT_EQ(LabelText("RestoredTotalSummary"), "1");
     EXPECT_EQ(LabelText("SkippedTotalSummary"), "1");
+}
+
+TEST_F(Wizard_, AnErrorEndsTheRunIsLoggedAndClosesTheWizard) {
+    Backup("C:\\Data\\a.txt", "a", 1);
+    fs::remove(Host("C:\\Data\\a.txt"));
+    fs::create_directories(Dir.Path() / "c/Elsewhere");
+    OpenFilesPage();
+    CheckDriveC();
+    Click("NextButton");
+    TFolderDialog previous = SetFolderDialog([&](QWidget*, const std::string&) {
+        return std::optional((Dir.Path() / "c/Elsewhere").string());
+    });
+    Click("TargetBrowseButton");
+    SetFolderDialog(previous);
+    // The chosen folder became a file meanwhile: the destination cannot be made.
+    fs::remove(Dir.Path() / "c/Elsewhere");
+    WriteTextFile(Dir.Path() / "c/Elsewhere", "in the way");
+    Script.Expect(StrRestoreFailed, IDOK);
+    Click("NextButton");
+    EXPECT_TRUE(ServeEventsUntil([&] { return Wizard.isNull(); })) << "the wizard closes";
+    EXPECT_FALSE(fs::exists(Host("C:\\Data\\a.txt")));
+    const std::string log = ReadTextFile(Log->FileName);
+    EXPECT_NE(log.find("Error restoring file: "), std::string::npos) << log;
+    EXPECT_NE(log.find("Restore operation ended."), std::string::npos) << log;
 }
 
 TEST_F(Wizard_, DetailsFlushesTheLogAndStartsTheViewerWithItsToken) {
