@@ -206,8 +206,13 @@ class VLSHARE_EXPORT TVUnzipStream : public TVZStream {
     // itself (RemoveStaleWorkFiles with WorkFilePrefix) instead of listing the folder for
     // every file.
     bool RemoveStaleWorkFilesFirst = true;
+    // Set by a caller that has made sure that the target's folder does not lead out of its
+    // drive through a symbolic link (for many files of one folder, once), so that Extract
+    // need not look again.
+    bool TargetFolderChecked = false;
 
   private:
+    void ReadHeader();
     bool IsOriginalSize(int64_t size) const;
     bool MayOverwrite(const std::string& targetName, int* answer);
     void ExtractThroughTemporaryFile(const std::string& fileName, bool replacing);

@@ -163,8 +163,8 @@ bool TRestoreNode::HasSubFolders() const {
     }
     if (!IsFolderKind())
         return false;
-    for (TFileSearch search(PathInFolder(GetPath(), "*.*"), faAnyFile, sdKinds); search.Found();
-         search.Next()) {
+    for (TFileSearch search(PathInFolder(GetPath(), "*.*"), faAnyFile & ~faArchive, sdKinds);
+         search.Found(); search.Next()) {
         if (search.IsDirectory() && !search.IsDotDirectory())
             return true;
     }

@@ -11,6 +11,8 @@ namespace {
 
 constexpr size_t kSuffixLength = 6;
 constexpr int kDriveLetters = 26;
+// Every kind of entry; the archive attribute of a copy is never needed (and costs a look).
+constexpr int kAnyEntry = faAnyFile & ~faArchive;
 
 std::string VersionStem(const std::string& path) {
     return path.size() > kSuffixLength ? path.substr(0, path.size() - kSuffixLength)
@@ -133,7 +135,7 @@ bool TRestoreTree::LoadChildren(TRestoreNode* node) {
         return node->FirstChild != nullptr;
     const uint8_t state = node->CheckState == csChecked ? csChecked : csUnchecked;
     const std::string folder = node->GetPath();
-    for (TFileSearch search(PathInFolder(folder, "*.*"), faAnyFile); search.Found();
+    for (TFileSearch search(PathInFolder(folder, "*.*"), kAnyEntry); search.Found();
          search.Next()) {
         const TSearchRec& entry = search.Rec();
         TRestoreNode* child = nullptr;
@@ -175,7 +177,7 @@ int TRestoreTree::ScanFolder(const std::string& folder, std::vector<std::string>
     int added = 0;
     // Only the newest of several versions needs their times.
     const TSearchDetail detail = keepNewest ? sdFull : sdKinds;
-    for (TFileSearch search(PathInFolder(folder, "*.*"), faAnyFile, detail); search.Found();
+    for (TFileSearch search(PathInFolder(folder, "*.*"), kAnyEntry, detail); search.Found();
          search.Next()) {
         if (search.IsDirectory()) {
             if (!search.IsDotDirectory() && folders)

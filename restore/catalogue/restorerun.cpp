@@ -1,6 +1,7 @@
 #include "restorerun.h"
 
 #include <algorithm>
+#include <cctype>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "platform/paths.h"
 #include "platform/realpath.h"
 #include "platform/syserror.h"
+#include "platform/volume.h"
 #include "storedpath.h"
 #include "strtable.h"
 #include "vdrive.h"
@@ -193,6 +195,12 @@ struct TRestoreRun::TRunState {
     std::string Password;
     std::unordered_set<std::string> SweptFolders;
     THostPath DestinationReal;
+    // The folder last checked for a link out of the destination, and why it failed (empty
+    // when it passed): the files of one folder come one after another.
+    std::string CheckedFolder;
+    std::string FolderFault;
+    // The drive that took the last file (its checks passed), 0 for none.
+    char ReadyLetter = 0;
 };
 
 TRestoreRun::~TRestoreRun() = default;
@@ -296,17 +304,34 @@ std::unique_ptr<TRestoreRun::TItem> TRestoreRun::Prepare(const std::string& copy
 
 bool TRestoreRun::CheckDestination(TItem& item) {
     const std::string& target = item.Outcome.Target;
-    if (Options.Destination.empty())
-        return true;  // the stored path is checked; Extract keeps it on its drive
+    const std::string folder = ExtractFilePath(target);
+    if (folder != State->CheckedFolder) {
+        State->CheckedFolder = folder;
+        State->FolderFault = FolderFault(target);
+    }
+    if (!State->FolderFault.empty()) {
+        item.Error = ERROR_ACCESS_DENIED;
+        item.Skip(srRefusedPath, State->FolderFault);
+        return false;
+    }
+    item.Copy->TargetFolderChecked = true;
+    return true;
+}
+
+std::string TRestoreRun::FolderFault(const std::string& target) const {
+    if (Options.Destination.empty()) {
+        // The stored path is checked; what remains is a link on the way out of its drive.
+        if (LeavesItsDrive(target)) {
+            return "Its folder leads out of drive " + DriveOf(target) + " through a symbolic link.";
+        }
+        return {};
+    }
     THostPath real;
     if (!RealHostPath(ExtractFilePath(target), real) ||
         !IsRealPathInside(real, State->DestinationReal)) {
-        item.Error = ERROR_ACCESS_DENIED;
-        item.Skip(srRefusedPath,
-                  "Its folder leads out of " + Options.Destination + " through a symbolic link.");
-        return false;
+        return "Its folder leads out of " + Options.Destination + " through a symbolic link.";
     }
-    return true;
+    return {};
 }
 
 bool TRestoreRun::CheckDrive(TItem& item) {
@@ -315,6 +340,10 @@ bool TRestoreRun::CheckDrive(TItem& item) {
         if (!IsDrivePath(target))
             return true;  // a folder under no drive: nothing to ask a drive
         TVDrive& drive = State->Drive;
+        const int64_t size = item.Copy->Header.OriginalSize;
+        if (DriveStillReady(target[0], size))
+            return true;
+        State->ReadyLetter = 0;
         drive.SetLetter(target[0]);
         TMediaResults results;
         drive.IsMediaValid(results);
@@ -324,8 +353,10 @@ bool TRestoreRun::CheckDrive(TItem& item) {
             return false;
         }
         // Raises EAbort when the user cancels one of the drive's questions.
-        if (drive.PrepareForWrite(item.Copy->Header.OriginalSize))
+        if (drive.PrepareForWrite(size)) {
+            State->ReadyLetter = drive.GetLetter();
             return true;
+        }
         std::string folder;
         if (!Observer.ChooseOtherDestination(folder)) {
             item.Error = ERROR_DISK_FULL;
@@ -334,8 +365,24 @@ bool TRestoreRun::CheckDrive(TItem& item) {
         }
         Options.Destination = folder;
         RealHostPath(folder, State->DestinationReal);
+        State->CheckedFolder.clear();
         item.Outcome.Target = RestoreTargetOf(item.Copy->Header.OriginalPath, folder);
     }
+}
+
+bool TRestoreRun::DriveStillReady(char letter, int64_t size) {
+    // A fixed or network drive that took the last file keeps its medium and its write
+    // protection: only its room is looked at again. A removable medium may have been
+    // swapped, so it is checked in full for every file.
+    TVDrive& drive = State->Drive;
+    if (State->ReadyLetter == 0 || std::toupper(static_cast<unsigned char>(letter)) !=
+                                       static_cast<unsigned char>(State->ReadyLetter)) {
+        return false;
+    }
+    if (drive.IsRemovable())
+        return false;
+    int64_t total = 0, available = 0;
+    return GetDiskFreeSpace(drive.RootPath(), total, available) && available >= size;
 }
 
 bool TRestoreRun::CheckPassword(TItem& item) {

@@ -124,7 +124,10 @@ class TRestoreRun {
     struct TRunState;
     std::unique_ptr<TItem> Prepare(const std::string& copyPath);
     bool CheckDestination(TItem& item);
+    // Why files may not go into the folder of target, or empty when they may.
+    std::string FolderFault(const std::string& target) const;
     bool CheckDrive(TItem& item);
+    bool DriveStillReady(char letter, int64_t size);
     bool CheckPassword(TItem& item);
     bool DecideOverwrite(TItem& item);
     void Report(TItem& item);

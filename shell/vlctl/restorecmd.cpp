@@ -382,8 +382,8 @@ void ForEachCopy(const std::string& root, TSearchDetail detail, TVisit visit) {
         folders.Push(drive->GetPath());
     while (!folders.Empty()) {
         const std::string folder = folders.Pop();
-        for (TFileSearch search(PathInFolder(folder, "*.*"), faAnyFile, detail); search.Found();
-             search.Next()) {
+        for (TFileSearch search(PathInFolder(folder, "*.*"), faAnyFile & ~faArchive, detail);
+             search.Found(); search.Next()) {
             if (search.IsDirectory()) {
                 if (!search.IsDotDirectory())
                     folders.Push(search.FullName());
