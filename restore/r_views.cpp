@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
@@ -456,6 +457,15 @@ void TCheckedRestoreTreeView::mousePressEvent(QMouseEvent* e) {
     QTreeWidget::mousePressEvent(e);
 }
 
+void TCheckedRestoreTreeView::keyPressEvent(QKeyEvent* e) {
+    // The space bar ticks the selected entry, for those who work without a mouse.
+    if (e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier && NodeOf(currentItem())) {
+        CheckNode(currentItem(), ctToggle);
+        return;
+    }
+    QTreeWidget::keyPressEvent(e);
+}
+
 // ---- list ----
 
 TCheckedRestoreListView::TCheckedRestoreListView(QWidget* parent) : QTreeWidget(parent) {
@@ -596,17 +606,30 @@ void TCheckedRestoreListView::resizeEvent(QResizeEvent* e) {
         ResizeColumns();
 }
 
+void TCheckedRestoreListView::ToggleItem(QTreeWidgetItem* item) {
+    TRestoreNode* node = TCheckedRestoreTreeView::NodeOf(item);
+    if (!node)
+        return;
+    node->SetCheck(ctToggle);
+    item->setData(0, StateImageRole, static_cast<int>(node->CheckState));
+    if (Tree)
+        Tree->RefreshStateImages();
+}
+
 void TCheckedRestoreListView::mousePressEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton) {
         const QPoint at = e->position().toPoint();
         QTreeWidgetItem* item = itemAt(at);
-        TRestoreNode* node = TCheckedRestoreTreeView::NodeOf(item);
-        if (node && TStateImageDelegate::StateRect(visualItemRect(item)).contains(at)) {
-            node->SetCheck(ctToggle);
-            item->setData(0, StateImageRole, static_cast<int>(node->CheckState));
-            if (Tree)
-                Tree->RefreshStateImages();
-        }
+        if (item && TStateImageDelegate::StateRect(visualItemRect(item)).contains(at))
+            ToggleItem(item);
     }
     QTreeWidget::mousePressEvent(e);
+}
+
+void TCheckedRestoreListView::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier && currentItem()) {
+        ToggleItem(currentItem());
+        return;
+    }
+    QTreeWidget::keyPressEvent(e);
 }

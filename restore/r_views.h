@@ -89,6 +89,7 @@ class TCheckedRestoreTreeView : public QTreeWidget {
 
   protected:
     void mousePressEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
   private:
     bool CanExpand(QTreeWidgetItem* item);
@@ -143,9 +144,11 @@ class TCheckedRestoreListView : public QTreeWidget {
     void showEvent(QShowEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
   private:
     void AddFileItem(TRestoreNode* node);
+    void ToggleItem(QTreeWidgetItem* item);
 
     TCheckedRestoreTreeView* Tree = nullptr;
     const TRestoreImages* ImagesForDelegate = nullptr;
