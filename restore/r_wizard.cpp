@@ -491,14 +491,6 @@ void TRestoreWizard::AllVersionsClick() {
     List->SetShowDuplicates(Form->AllVersions->isChecked());
 }
 
-std::string TRestoreWizard::GetTargetPath(const std::string& sourceFilePath) const {
-    if (Form->TargetPath->currentIndex() <= 0)
-        return sourceFilePath;
-    constexpr size_t DrivePartLength = 3;  // "C:\"
-    const std::string folder = AppendSlash(Form->TargetPath->currentText().toStdString());
-    return folder + sourceFilePath.substr(std::min(DrivePartLength, sourceFilePath.size()));
-}
-
 int TRestoreWizard::OverwriteMode() const {
     return std::max(OverwriteGroup->checkedId(), 0);
 }

@@ -55,8 +55,6 @@ class TRestoreWizard : public TPackageForm {
     std::string GetSourcePath() const;
     void InitProgressPage();
     void RestoreFiles();
-    // Where the copy of sourceFilePath (a header's OriginalPath) is restored to.
-    std::string GetTargetPath(const std::string& sourceFilePath) const;
 
     TCheckedRestoreTreeView* TreeView() const { return Tree; }
     TCheckedRestoreListView* FileListView() const { return List; }
