@@ -385,11 +385,10 @@ int TRestoreWizard::ValidateSource() {
     if (Form->SourcePaths->currentIndex() < 0)
         return StrNoSourceSelected;
     const std::string root = GetSourcePath();
-    // The probe lets the drive's own prompts speak of a missing medium; its answer is not
-    // needed. A path without a drive letter raises here.
+    // A path without a drive letter raises here.
     TVDrive drive(root.empty() ? '\0' : root[0]);
     drive.FCaption = LoadStr(StrProductName);
-    drive.IsWriteProtected();
+    WaitForMedium(drive);
     if (!DirectoryExists(root))
         return StrNoBackupsFound;
     if (root != LastSourcePath) {
@@ -404,6 +403,16 @@ int TRestoreWizard::ValidateSource() {
         Form->SearchLabel->hide();
     }
     return 0;
+}
+
+void TRestoreWizard::WaitForMedium(TVDrive& drive) {
+    // The drive's own question speaks of a missing medium. The location is only read, so
+    // nothing is written to find out: a medium that refuses writing (a read-only share, a
+    // write-protected diskette) is as good a source as any.
+    while (drive.IsRemovable() && drive.GetSerialNumber() == TVDrive::NoSerial) {
+        if (drive.Prompt(ptNotReady) == IDCANCEL)
+            throw EAbort("Operation cancelled");
+    }
 }
 
 std::string TRestoreWizard::GetSourcePath() const {

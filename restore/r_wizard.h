@@ -17,6 +17,7 @@ class TCheckedRestoreListView;
 class TCheckedRestoreTreeView;
 class TLogFile;
 class TRPasswordDlg;
+class TVDrive;
 struct TRestoreOptions;
 
 // The pages of the wizard's notebook, in order.
@@ -99,6 +100,9 @@ class TRestoreWizard : public TPackageForm {
     void SetNextButton(int captionId, int helpContext);
     void ShowCount(class QLabel* label, int count);
     void LetWindowRun();
+    // Asks for the medium of a removable drive until there is one; EAbort when the user
+    // cancels.
+    static void WaitForMedium(TVDrive& drive);
     QSize ClientSizeForFont() const;
     void OpenHelpTopic(int context);
     TRestoreOptions RunOptions();

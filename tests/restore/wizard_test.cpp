@@ -21,6 +21,7 @@ constexpr int StrNoFilesSelected = 708;
 constexpr int StrConfirmCancel = 709;
 constexpr int StrRestoreCancelled = 710;
 constexpr int StrRestoreFailed = 711;
+constexpr int StrDriveNotReady = 32005;
 
 class Wizard_ : public TRestoreFixture {
   protected:
@@ -38,6 +39,8 @@ class Wizard_ : public TRestoreFixture {
         Click("NextButton");
         ASSERT_EQ(Page(), 5);
     }
+    // The source list as Restart makes it, with the drives of the map now in use.
+    void BuildDriveListAgain() { BuildDriveList(Child<QComboBox>("SourcePaths"), nullptr, true); }
     std::string LogText() const {
         Log->Flush();
         return ReadTextFile(Log->FileName);
@@ -81,6 +84,18 @@ TEST_F(Wizard_, PagesMoveOnOnlyWithWhatTheyNeed) {
     EXPECT_EQ(Child<QPushButton>("NextButton")->text(), "&Next >");
     Click("BackButton");
     ASSERT_EQ(Page(), 1);
+}
+
+TEST_F(Wizard_, ASourceDriveWithoutAMediumIsAskedForAndCancelStaysSilently) {
+    UseDriveMap("detect off\nA: removable " + Dir / "floppy" + " simulated\nC: fixed " + Dir / "c" +
+                "\nD: fixed " + Dir / "d" + "\n");
+    Click("NextButton");
+    BuildDriveListAgain();
+    SelectSource('A');
+    Script.Expect(StrDriveNotReady, IDRETRY);
+    Script.Expect(StrDriveNotReady, IDCANCEL);
+    Click("NextButton");
+    EXPECT_EQ(Page(), 1) << "no message of its own after the drive's question";
 }
 
 TEST_F(Wizard_, TheSameSourceKeepsItsCheckMarksAnotherRebuildsTheTree) {
