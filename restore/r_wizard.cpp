@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QSplitter>
 #include <QSvgRenderer>
 #include <QThread>
+#include <QWhatsThis>
 #include <algorithm>
 #include <cctype>
 
@@ -279,8 +281,30 @@ void TRestoreWizard::OpenHelpTopic(int context) {
 }
 
 bool TRestoreWizard::event(QEvent* e) {
-    if (e->type() == QEvent::WindowActivate || e->type() == QEvent::Show)
-        FormActivate();
+    switch (e->type()) {
+        case QEvent::WindowActivate:
+        case QEvent::Show:
+            FormActivate();
+            break;
+        case QEvent::QueryWhatsThis:
+        case QEvent::WhatsThis: {
+            // The title bar's help button, then a click on a control: the control's topic.
+            // The controls have no texts of their own, so the question comes up to here.
+            const auto* help = static_cast<QHelpEvent*>(e);
+            QWidget* control = childAt(mapFromGlobal(help->globalPos()));
+            const int context = HelpContextOf(control);
+            if (context == 0)
+                break;
+            if (e->type() == QEvent::WhatsThis) {
+                QWhatsThis::leaveWhatsThisMode();
+                OpenHelpTopic(context);
+            }
+            e->accept();
+            return true;
+        }
+        default:
+            break;
+    }
     return TPackageForm::event(e);
 }
 

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "crypt.h"
@@ -346,6 +349,28 @@ TEST_F(Wizard_, DetailsFlushesTheLogAndStartsTheViewerWithItsToken) {
 
     Click("QuitButton");
     EXPECT_TRUE(ServeEventsUntil([&] { return Wizard.isNull(); })) << "the wizard frees itself";
+}
+
+TEST_F(Wizard_, HelpIsAskedForByPageAndByControl) {
+    // The signal by which the wizard asks for a help topic.
+    const QMetaObject* meta = Wizard->metaObject();
+    const int signal = meta->indexOfSignal("HelpRequested(int)");
+    ASSERT_GE(signal, 0);
+    QSignalSpy asked(Wizard.data(), meta->method(signal));
+    auto lastContext = [&] { return asked.isEmpty() ? -1 : asked.takeLast().at(0).toInt(); };
+
+    Click("HelpButton");
+    EXPECT_EQ(lastContext(), 520) << "the first page's topic";
+    Click("NextButton");
+    Child<QComboBox>("SourcePaths")->setFocus();
+    QTest::keyClick(Child<QComboBox>("SourcePaths"), Qt::Key_F1);
+    EXPECT_EQ(lastContext(), 5690) << "F1 on the source list";
+
+    auto* browse = Child<QWidget>("SourceBrowseButton");
+    const QPoint at = browse->rect().center();
+    QHelpEvent whatsThis(QEvent::WhatsThis, at, browse->mapToGlobal(at));
+    QApplication::sendEvent(browse, &whatsThis);
+    EXPECT_EQ(lastContext(), 5240) << "the title bar's help button, then the control";
 }
 
 TEST_F(Wizard_, ControlsCarryTheirHelpContexts) {
