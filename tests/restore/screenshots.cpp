@@ -2,6 +2,7 @@
 // $VL_SCREENSHOT_DIR, for looking at the layout under a real X server.
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QRadioButton>
@@ -16,6 +17,14 @@ namespace {
 
 class Screenshots : public TRestoreFixture {
   protected:
+    void SetUp() override {
+        // The test sandbox asks for the offscreen platform; the pictures are taken on the
+        // X server there is, as the user would see the windows.
+        if (std::getenv("DISPLAY"))
+            setenv("QT_QPA_PLATFORM", "xcb", 1);
+        TRestoreFixture::SetUp();
+        ASSERT_EQ(QGuiApplication::platformName(), std::getenv("DISPLAY") ? "xcb" : "offscreen");
+    }
     void Grab(QWidget* widget, const char* name) {
         const char* folder = std::getenv("VL_SCREENSHOT_DIR");
         ASSERT_NE(folder, nullptr) << "VL_SCREENSHOT_DIR names the folder for the pictures";
