@@ -52,7 +52,7 @@ QPixmap RenderPicture(const char* file, int size, qreal ratio, bool& ok) {
     return pixmap;
 }
 
-// Files are listed so long as they wait for the hourglass.
+// The hourglass, for as long as the disk is read.
 class TWaitCursor {
   public:
     TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -310,8 +310,10 @@ void TCheckedRestoreTreeView::SortChildren(QTreeWidgetItem* item) {
     QList<QTreeWidgetItem*> children = item->takeChildren();
     std::stable_sort(children.begin(), children.end(),
                      [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
-                         const TRestoreNode* node = NodeOf(a);
-                         if (!node || !IsFolderKind(node->GetKind()))
+                         const TRestoreNode* first = NodeOf(a);
+                         const TRestoreNode* second = NodeOf(b);
+                         if (!first || !second || !IsFolderKind(first->GetKind()) ||
+                             !IsFolderKind(second->GetKind()))
                              return false;
                          return CaseFolded(a->text(0)) < CaseFolded(b->text(0));
                      });
