@@ -56,6 +56,19 @@ TEST_F(Views_, FoldersAreReadWhenOpenedAndShowButtonsOnlyWithSubFolders) {
     EXPECT_EQ(Find(Tree(), "a.txt"), nullptr) << "files are listed, not put in the tree";
 }
 
+TEST_F(Views_, FoldersAreInAlphabeticalOrderWithoutRegardToCase) {
+    for (const char* name : {"cherry", "Banana", "apple", "Date"})
+        Backup(std::string("C:\\Fruit\\") + name + "\\f.txt", "f", 1);
+    OpenFilesPage();
+    Expand(Find(Tree(), "(C)"));
+    QTreeWidgetItem* fruit = Find(Tree(), "Fruit");
+    Expand(fruit);
+    std::vector<std::string> order;
+    for (int i = 0; i < fruit->childCount(); ++i)
+        order.push_back(fruit->child(i)->text(0).toStdString());
+    EXPECT_EQ(order, (std::vector<std::string>{"apple", "Banana", "cherry", "Date"}));
+}
+
 TEST_F(Views_, CheckMarksPropagateBothWaysAndSurviveCollapsing) {
     for (const char* name : {"a.txt", "b.txt", "c.txt"})
         Backup(std::string("C:\\Data\\") + name, name, 1);
