@@ -177,6 +177,10 @@ void TRestoreRun::TWorkers::Extract(TItem& item) {
     } catch (const std::bad_alloc&) {
         item.Error = ERROR_NOT_ENOUGH_MEMORY;
         item.Skip(srFailed, SysErrorMessage(item.Error));
+    } catch (const std::exception& e) {
+        // Nothing may leave a worker thread: the file fails, the run goes on.
+        item.Error = ERROR_GEN_FAILURE;
+        item.Skip(srFailed, e.what());
     }
     item.Copy.reset();
 }
