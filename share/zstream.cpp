@@ -541,10 +541,38 @@ bool TVUnzipStream::Extract(std::string targetName, int* answer) {
     return true;
 }
 
+bool TVUnzipStream::ExtractThroughUnnamedFile(const std::string& folder,
+                                              const std::string& fileName) {
+    std::unique_ptr<TFileStream> work;
+    try {
+        work = TFileStream::CreateUnnamed(folder);
+    } catch (const EFCreateError&) {
+        RaiseCannotCreate(fileName);
+    }
+    if (!work)
+        return false;
+    *this >> work.get();
+    // Named while it is open (it is reached through its descriptor); a file of that name
+    // that came meanwhile stays as it is.
+    if (!work->LinkAs(fileName))
+        RaiseCannotCreate(fileName);
+    try {
+        work->Close();
+    } catch (...) {
+        DeleteFile(fileName);
+        throw;
+    }
+    return true;
+}
+
 void TVUnzipStream::ExtractThroughTemporaryFile(const std::string& fileName, bool replacing) {
     const std::string folder = ExtractFilePath(fileName);
     if (RemoveStaleWorkFilesFirst)
         RemoveStaleWorkFiles(folder, RestoreWorkPrefix);
+    // A new file is best written without a name and named once complete: one step in the
+    // folder instead of three, and nothing left behind by a crash.
+    if (!replacing && ExtractThroughUnnamedFile(folder, fileName))
+        return;
     std::unique_ptr<TFileStream> work;
     try {
         work = TFileStream::CreateUnique(folder, RestoreWorkPrefix);

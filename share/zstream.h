@@ -216,6 +216,8 @@ class VLSHARE_EXPORT TVUnzipStream : public TVZStream {
     bool IsOriginalSize(int64_t size) const;
     bool MayOverwrite(const std::string& targetName, int* answer);
     void ExtractThroughTemporaryFile(const std::string& fileName, bool replacing);
+    // False when the folder's file system cannot make a file without a name.
+    bool ExtractThroughUnnamedFile(const std::string& folder, const std::string& fileName);
 
     int64_t ContentStart = 0;
 };

@@ -199,14 +199,15 @@ TRestoreRootNode::TRestoreRootNode(std::string rootPath)
 }
 
 TRestoreFileNode::TRestoreFileNode(std::string name, TRestoreNode* parent, const std::string& path,
-                                   int attributes, int32_t time)
+                                   int attributes)
     : TRestoreNode(std::move(name), parent) {
     ImageIndex = niDocument;
     SelectedIndex = niDocument;
     Attributes = attributes;
-    Time = time;
+    Time = FileAge(path);  // in case it cannot be opened
     try {
         TVUnzipStream copy(path);
+        Time = copy.GetOpenedFileDate();
         Damaged = !copy.Valid;
         if (copy.Valid) {
             Size = copy.Header.OriginalSize;

@@ -110,10 +110,10 @@ class TRestoreRootNode : public TRestoreFolderNode {
 // suffix (".VL001"); the rest comes from the copy's header, read once when the node is made.
 class TRestoreFileNode : public TRestoreNode {
   public:
-    // A node for the copy whose folder entry is given; reads the header of the copy at
-    // path. A copy whose header cannot be read is marked Damaged, with size 0.
+    // A node for the copy named name at path; reads its header, and its time from the open
+    // file. A copy whose header cannot be read is marked Damaged, with size 0.
     TRestoreFileNode(std::string name, TRestoreNode* parent, const std::string& path,
-                     int attributes, int32_t time);
+                     int attributes);
     // The name less its last six characters (empty for a name of six or fewer).
     std::string GetText() const override;
     TNodeKind GetKind() const override { return nkFile; }

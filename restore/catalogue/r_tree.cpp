@@ -1,5 +1,7 @@
 #include "r_tree.h"
 
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <unordered_map>
 
@@ -32,13 +34,17 @@ int VersionOfPath(const std::string& path) {
     return VersionNumberOf(path.substr(NameStartOf(path)));
 }
 
-// AddVersion over a list that may grow long, with the copies' times known: each file is
-// found by its stem in an index instead of by a walk over the list and looks on disk.
+// A copy's time not looked up yet: a folder's copies are listed without their times, which
+// are needed only where one file has several copies.
+constexpr int64_t kTimeUnknown = INT64_MIN;
+
+// AddVersion over a list that may grow long: each file is found by its stem in an index
+// instead of by a walk over the list, and times are looked up only for files met twice.
 class TVersionMerger {
   public:
     explicit TVersionMerger(std::vector<std::string>& files) : Files(files) {}
 
-    bool Add(const std::string& path, int32_t time, bool keepNewest) {
+    bool Add(const std::string& path, int64_t time, bool keepNewest) {
         const int version = VersionOfPath(path);
         auto [entry, added] =
             Index.try_emplace(VersionStem(path), TListed{Files.size(), time, version});
@@ -47,8 +53,16 @@ class TVersionMerger {
             return true;
         }
         TListed& listed = entry->second;
-        if (!keepNewest || !IsNewerCopy(time, version, listed.Time, listed.Version))
+        if (!keepNewest)
             return false;
+        if (listed.Time == kTimeUnknown)
+            listed.Time = FileAge(Files[listed.Position]);
+        if (time == kTimeUnknown)
+            time = FileAge(path);
+        if (!IsNewerCopy(static_cast<int32_t>(time), version, static_cast<int32_t>(listed.Time),
+                         listed.Version)) {
+            return false;
+        }
         Files[listed.Position] = path;
         listed.Time = time;
         listed.Version = version;
@@ -58,7 +72,7 @@ class TVersionMerger {
   private:
     struct TListed {
         size_t Position;
-        int32_t Time;
+        int64_t Time;
         int Version;
     };
     std::vector<std::string>& Files;
@@ -135,7 +149,8 @@ bool TRestoreTree::LoadChildren(TRestoreNode* node) {
         return node->FirstChild != nullptr;
     const uint8_t state = node->CheckState == csChecked ? csChecked : csUnchecked;
     const std::string folder = node->GetPath();
-    for (TFileSearch search(PathInFolder(folder, "*.*"), kAnyEntry); search.Found();
+    // The copies' own details come from their open files: the search need not look at them.
+    for (TFileSearch search(PathInFolder(folder, "*.*"), kAnyEntry, sdKinds); search.Found();
          search.Next()) {
         const TSearchRec& entry = search.Rec();
         TRestoreNode* child = nullptr;
@@ -146,8 +161,7 @@ bool TRestoreTree::LoadChildren(TRestoreNode* node) {
             child->Attributes = entry.Attr;
             child->Time = entry.Time;
         } else if (IsCopyEntry(search)) {
-            child =
-                new TRestoreFileNode(entry.Name, node, search.FullName(), entry.Attr, entry.Time);
+            child = new TRestoreFileNode(entry.Name, node, search.FullName(), entry.Attr);
         } else {
             continue;
         }
@@ -175,9 +189,7 @@ int TRestoreTree::ScanFolder(const std::string& folder, std::vector<std::string>
                              TDirStack* folders, bool keepNewest) const {
     TVersionMerger merger(files);
     int added = 0;
-    // Only the newest of several versions needs their times.
-    const TSearchDetail detail = keepNewest ? sdFull : sdKinds;
-    for (TFileSearch search(PathInFolder(folder, "*.*"), kAnyEntry, detail); search.Found();
+    for (TFileSearch search(PathInFolder(folder, "*.*"), kAnyEntry, sdKinds); search.Found();
          search.Next()) {
         if (search.IsDirectory()) {
             if (!search.IsDotDirectory() && folders)
@@ -186,7 +198,7 @@ int TRestoreTree::ScanFolder(const std::string& folder, std::vector<std::string>
         }
         if (!IsCopyEntry(search) || !PassesFilter(search.Rec().Name))
             continue;
-        if (merger.Add(search.FullName(), search.Rec().Time, keepNewest))
+        if (merger.Add(search.FullName(), kTimeUnknown, keepNewest))
             ++added;
     }
     return added;

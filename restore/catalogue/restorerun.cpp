@@ -29,9 +29,12 @@ namespace {
 
 constexpr int StrProductName = 101;
 constexpr int StrErrorRestoringFile = 416;
-// Files handed to the workers but not yet reported, per worker: enough that no worker waits
+// Files handed to the workers but not yet begun, per worker: enough that no worker waits
 // for the run, few enough that a run holds little (each holds its copy open).
 constexpr size_t kWaitingPerWorker = 16;
+// Files finished behind an unfinished one (a large file) before the run waits for it: the
+// other workers go on meanwhile, and a finished file holds nothing open.
+constexpr size_t kMostFinishedItems = 4096;
 
 int DefaultThreads() {
     return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
@@ -98,11 +101,15 @@ class TRestoreRun::TWorkers {
         std::unique_lock guard(Lock);
         if (wait)
             ItemFinished.wait(guard, [this] { return Items.empty() || Items.front()->Finished; });
-        if (Items.empty() || !Items.front()->Finished)
-            return nullptr;
-        std::unique_ptr<TItem> item = std::move(Items.front());
-        Items.pop_front();
-        return item;
+        return TakeFinishedFirst();
+    }
+    // Waits until there is room for another file or the first one is finished; returns
+    // the first one when it is.
+    std::unique_ptr<TItem> TakeFirstOrWaitForRoom() {
+        std::unique_lock guard(Lock);
+        ItemFinished.wait(
+            guard, [this] { return !IsFull() || (!Items.empty() && Items.front()->Finished); });
+        return TakeFinishedFirst();
     }
     bool Empty() const {
         std::lock_guard guard(Lock);
@@ -110,10 +117,19 @@ class TRestoreRun::TWorkers {
     }
     bool Full() const {
         std::lock_guard guard(Lock);
-        return Items.size() >= MostWaiting;
+        return IsFull();
     }
 
   private:
+    bool IsFull() const { return ToDo.size() >= MostWaiting || Items.size() >= kMostFinishedItems; }
+    std::unique_ptr<TItem> TakeFinishedFirst() {
+        if (Items.empty() || !Items.front()->Finished)
+            return nullptr;
+        std::unique_ptr<TItem> item = std::move(Items.front());
+        Items.pop_front();
+        return item;
+    }
+
     void Work() {
         for (;;) {
             TItem* item;
@@ -177,6 +193,10 @@ void TRestoreRun::TWorkers::Extract(TItem& item) {
     } catch (const std::bad_alloc&) {
         item.Error = ERROR_NOT_ENOUGH_MEMORY;
         item.Skip(srFailed, SysErrorMessage(item.Error));
+    } catch (const std::exception& e) {
+        // Nothing may leave a worker thread: the file fails, the run goes on.
+        item.Error = ERROR_GEN_FAILURE;
+        item.Skip(srFailed, e.what());
     }
     item.Copy.reset();
 }
@@ -241,8 +261,10 @@ TRestoreResult TRestoreRun::Run(TRestoreOptions options) {
                         break;
                     }
                     std::unique_ptr<TItem> item = Prepare(copyPath);
-                    while (workers.Full())
-                        Report(*workers.TakeFirst(true));
+                    while (workers.Full()) {
+                        if (std::unique_ptr<TItem> done = workers.TakeFirstOrWaitForRoom())
+                            Report(*done);
+                    }
                     workers.Add(std::move(item));
                     while (std::unique_ptr<TItem> done = workers.TakeFirst(false))
                         Report(*done);

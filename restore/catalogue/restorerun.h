@@ -96,7 +96,9 @@ struct TRestoreOptions {
     // A folder (drive form, or a host path under no drive) that takes the files below it in
     // their source folders; empty: every file goes back to its original place.
     std::string Destination;
-    // Asked between files and while a file is written; true stops the run (cancelled).
+    // Asked between files, and by the worker threads while a file is written (so it must be
+    // safe to call from any thread); true stops the run (cancelled). A file being written
+    // then is removed again, never left half-written.
     std::function<bool()> StopRequested;
     // Threads that inflate copies; 0: one per core.
     int Threads = 0;

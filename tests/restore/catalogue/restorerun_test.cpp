@@ -1,5 +1,7 @@
 #include "restorerun.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <iostream>
 #include <random>
@@ -200,6 +202,12 @@ TEST_F(TRestoreRunTest, RestoresToAnotherFolderWithTheSourceFolders) {
     const fs::path restored = HostOf("F:\\Old\\Data\\Sub\\a.txt");
     EXPECT_EQ(ReadTextFile(restored), "aaa");
     EXPECT_EQ(fs::last_write_time(restored), time);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(static_cast<mode_t>(fs::status(restored).permissions()), 0666 & ~mask)
+        << "a new file gets the permissions of any new file";
+    EXPECT_EQ(FilesBelow(HostOf("F:\\Old")), std::set<std::string>{restored.string()})
+        << "no work file is left";
     Log.Flush();
     std::string log = ReadTextFile(Log.FileName);
     EXPECT_NE(log.find("Restore operation started."), std::string::npos) << log;
