@@ -299,3 +299,21 @@ TEST_F(VlctlRestore, ACrashAtAnyStepLeavesEveryFileWholeOrAsItWas) {
     for (const auto& entry : fs::directory_iterator(Source("")))
         EXPECT_NE(entry.path().filename().string().rfind(".VLR", 0), 0u) << "work file left";
 }
+
+TEST_F(VlctlRestore, AFullDiskLeavesNoHalfFile) {
+    AddProfile();
+    WriteSource("big.bin", std::string(300000, 'b'), 60);
+    WriteSource("old.txt", std::string(100000, 'o'), 60);
+    BackUp();
+    fs::remove(Source("big.bin"));
+    WriteSource("old.txt", "kept when the disk is full", 0);
+    setenv("VAULTAIRE_DISK_FULL_AFTER", "C:50000", 1);
+    TRunResult full = Vlctl({"restore", "--overwrite", "always"});
+    unsetenv("VAULTAIRE_DISK_FULL_AFTER");
+    EXPECT_EQ(full.ExitCode, 1) << full.Out << full.Err;
+    EXPECT_TRUE(Contains(full.Err, "not enough space")) << full.Err;
+    EXPECT_FALSE(fs::exists(Source("big.bin")));
+    EXPECT_EQ(ReadTextFile(Source("old.txt")), "kept when the disk is full");
+    for (const auto& entry : fs::directory_iterator(Source("")))
+        EXPECT_NE(entry.path().filename().string().rfind(".VLR", 0), 0u) << "work file left";
+}
