@@ -1,5 +1,7 @@
 #include "r_tree.h"
 
+#include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -7,12 +9,15 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "strtable.h"
+#include "vfileutil.h"
 #include "vstack.h"
 
 namespace {
 
 constexpr size_t kSuffixLength = 6;
 constexpr int kDriveLetters = 26;
+constexpr int StrBackupRootName = 109;  // "Vaultaire"
 // Every kind of entry; the archive attribute of a copy is never needed (and costs a look).
 constexpr int kAnyEntry = faAnyFile & ~faArchive;
 
@@ -84,6 +89,22 @@ bool IsCopyEntry(const TFileSearch& search) {
 }
 
 }  // namespace
+
+// ---- Locations ----
+
+std::string BackupRootOfLocation(const std::string& location) {
+    const std::string rootName = LoadStr(StrBackupRootName);
+    const std::string path = RemoveSlash(location);
+    if (path.size() == 2 && path[1] == ':')
+        return path + "\\" + rootName;
+    const std::string name = ExtractFileName(path);
+    const bool named = name.size() == rootName.size() &&
+                       std::equal(name.begin(), name.end(), rootName.begin(), [](char a, char b) {
+                           return std::tolower(static_cast<unsigned char>(a)) ==
+                                  std::tolower(static_cast<unsigned char>(b));
+                       });
+    return named ? path : PathInFolder(path, rootName);
+}
 
 // ---- Versions ----
 

@@ -69,6 +69,10 @@ class TRestoreTree {
     int VersionFilter = 0;
 };
 
+// The backup root of a location the user names: a folder named "Vaultaire" (in any case)
+// as it is, else the "Vaultaire" folder inside it ("D:" and "D:\" give "D:\Vaultaire").
+std::string BackupRootOfLocation(const std::string& location);
+
 // Versions of one file: two copies are versions of the same source file when their full
 // paths less their last six characters are equal (letter case counts).
 // The index of the first entry of list that is a version of the same file as path, or -1.

@@ -33,24 +33,6 @@ std::string FormatFileTime(int32_t fileTime) {
     return value == 0 ? "(no time)" : FormatDateTime("dd/mm/yyyy hh:nn:ss", value);
 }
 
-bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-// The backup root of a location: a folder named "Vaultaire" (in any case) as it is, else
-// the "Vaultaire" folder inside it (a drive's root for a bare letter).
-std::string BackupRootOf(const std::string& location) {
-    std::string path = RemoveSlash(location);
-    if (path.size() == 2 && path[1] == ':')
-        return path + "\\" + LoadStr(StrBackupRootName);
-    if (SameTextIgnoringCase(ExtractFileName(path), LoadStr(StrBackupRootName)))
-        return path;
-    return PathInFolder(path, LoadStr(StrBackupRootName));
-}
-
 std::string ProgramLocationOf(const std::string& argument) {
     if (argument.size() == 2 && std::isalpha(static_cast<unsigned char>(argument[0])) &&
         argument[1] == ':') {
@@ -76,7 +58,7 @@ std::string ProfileBackupRoot() {
 std::string ChooseBackupRoot(const TArgs& args, size_t& pathsFrom) {
     pathsFrom = 0;
     if (!args.Positional().empty()) {
-        std::string root = BackupRootOf(ProgramLocationOf(args.Positional()[0]));
+        std::string root = BackupRootOfLocation(ProgramLocationOf(args.Positional()[0]));
         if (DirectoryExists(root)) {
             pathsFrom = 1;
             return root;

@@ -313,3 +313,18 @@ TEST(TDirStackTest, IsFirstInFirstOut) {
     EXPECT_TRUE(stack.Empty());
     EXPECT_EQ(stack.Pop(), "");
 }
+
+TEST(BackupRootOfLocationTest, FindsTheVaultaireFolderOfALocation) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"D:", "D:\\Vaultaire"},
+        {"D:\\", "D:\\Vaultaire"},
+        {"E:\\Backup", "E:\\Backup\\Vaultaire"},
+        {"E:\\Backup\\", "E:\\Backup\\Vaultaire"},
+        {"E:\\Backup\\vaultaire", "E:\\Backup\\vaultaire"},
+        {"E:\\Vaultaires", "E:\\Vaultaires\\Vaultaire"},
+        {"/mnt/stick", "/mnt/stick/Vaultaire"},
+        {"/mnt/stick/VAULTAIRE", "/mnt/stick/VAULTAIRE"},
+    };
+    for (const auto& [location, root] : cases)
+        EXPECT_EQ(BackupRootOfLocation(location), root) << location;
+}

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iostream>
 #include <thread>
 
 #include "runprogram.h"
@@ -251,4 +252,68 @@ TEST_F(VlctlRestore, PathsThatNameNothingAreRefused) {
     EXPECT_EQ(badVersion.ExitCode, 1);
     TRunResult noBackup = Vlctl({"list", (Drives.Path() / "c").string(), "C:\\Data"});
     EXPECT_EQ(noBackup.ExitCode, 1) << "C: holds no backup: both are paths, one too many";
+}
+
+// A restore ended at every change it makes to the file system, as a crash would end it:
+// each file is either as it was or whole, and the next restore finishes the work.
+TEST_F(VlctlRestore, ACrashAtAnyStepLeavesEveryFileWholeOrAsItWas) {
+    AddProfile();
+    const std::string big = std::string(300000, 'b') + "end";
+    WriteSource("new.txt", "new file", 60);
+    WriteSource("big.bin", big, 60);
+    WriteSource("replaced.txt", "backed up", 60);
+    BackUp();
+    fs::remove(Source("new.txt"));
+    fs::remove(Source("big.bin"));
+    WriteSource("replaced.txt", "edited", 0);
+
+    int crashed = 0;
+    for (int step = 1; step < 200; ++step) {
+        SCOPED_TRACE(step);
+        setenv("VAULTAIRE_CRASH_AFTER_STEPS", std::to_string(step).c_str(), 1);
+        TRunResult run = Vlctl({"restore", "--overwrite", "always"});
+        unsetenv("VAULTAIRE_CRASH_AFTER_STEPS");
+        for (const auto& [name, content] : std::vector<std::pair<std::string, std::string>>{
+                 {"new.txt", "new file"}, {"big.bin", big}}) {
+            if (fs::exists(Source(name))) {
+                EXPECT_EQ(ReadTextFile(Source(name)), content) << name;
+            }
+        }
+        const std::string replaced = ReadTextFile(Source("replaced.txt"));
+        EXPECT_TRUE(replaced == "edited" || replaced == "backed up") << replaced;
+        if (run.ExitCode != 86) {
+            EXPECT_EQ(run.ExitCode, 0) << run.Err;
+            break;
+        }
+        ++crashed;
+        fs::remove(Source("new.txt"));
+        fs::remove(Source("big.bin"));
+        WriteSource("replaced.txt", "edited", 0);
+    }
+    std::cout << "[ figures  ] restore ended by a crash at " << crashed
+              << " steps: every file whole or as it was\n";
+    EXPECT_GT(crashed, 3) << "the crash came at several steps";
+    TRunResult finish = Vlctl({"restore", "--overwrite", "always"});
+    EXPECT_EQ(finish.ExitCode, 0) << finish.Err;
+    EXPECT_EQ(ReadTextFile(Source("replaced.txt")), "backed up");
+    for (const auto& entry : fs::directory_iterator(Source("")))
+        EXPECT_NE(entry.path().filename().string().rfind(".VLR", 0), 0u) << "work file left";
+}
+
+TEST_F(VlctlRestore, AFullDiskLeavesNoHalfFile) {
+    AddProfile();
+    WriteSource("big.bin", std::string(300000, 'b'), 60);
+    WriteSource("old.txt", std::string(100000, 'o'), 60);
+    BackUp();
+    fs::remove(Source("big.bin"));
+    WriteSource("old.txt", "kept when the disk is full", 0);
+    setenv("VAULTAIRE_DISK_FULL_AFTER", "C:50000", 1);
+    TRunResult full = Vlctl({"restore", "--overwrite", "always"});
+    unsetenv("VAULTAIRE_DISK_FULL_AFTER");
+    EXPECT_EQ(full.ExitCode, 1) << full.Out << full.Err;
+    EXPECT_TRUE(Contains(full.Err, "not enough space")) << full.Err;
+    EXPECT_FALSE(fs::exists(Source("big.bin")));
+    EXPECT_EQ(ReadTextFile(Source("old.txt")), "kept when the disk is full");
+    for (const auto& entry : fs::directory_iterator(Source("")))
+        EXPECT_NE(entry.path().filename().string().rfind(".VLR", 0), 0u) << "work file left";
 }
