@@ -16,9 +16,11 @@
 #include "display.h"
 #include "exceptions.h"
 #include "formregistry.h"
+#include "help.h"
 #include "interaction.h"
 #include "logfile.h"
 #include "pickers.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -81,6 +83,7 @@ constexpr int HelpFinishButton = 5715;
 constexpr int PageHelpTopics[] = {520, 530, 540, 550, 560, 570};
 
 constexpr const char* HelpContextProperty = "HelpContext";
+constexpr const char* KeepsHelpClosedProperty = "KeepsHelpClosed";
 
 // The share of the file-selection panel's width that the tree takes, in percent.
 constexpr int TreeWidthPercent = 35;
@@ -94,13 +97,6 @@ constexpr int DesignLineHeight = 13;
 
 QString Text(int id) {
     return QString::fromStdString(LoadStr(id));
-}
-
-bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::toupper(static_cast<unsigned char>(x)) ==
-               std::toupper(static_cast<unsigned char>(y));
-    });
 }
 
 }  // namespace
@@ -275,9 +271,10 @@ int TRestoreWizard::HelpContextOf(const QWidget* widget) {
 }
 
 void TRestoreWizard::OpenHelpTopic(int context) {
-    // The windows library's help opener (ShowHelp of help.h) is called here once the
-    // library has it; until then the request is announced for whoever opens help pages.
     Q_EMIT HelpRequested(context);
+    // Tests that only watch which topic is asked for keep the browser closed.
+    if (!property(KeepsHelpClosedProperty).toBool())
+        OpenHelp(context);
 }
 
 bool TRestoreWizard::event(QEvent* e) {
@@ -444,10 +441,7 @@ std::string TRestoreWizard::GetSourcePath() const {
     const std::string rootName = LoadStr(StrBackupRootName);
     if (const char letter = AttachedDriveLetter(box, box->currentIndex()))
         return std::string(1, letter) + ":\\" + rootName;
-    const std::string text = box->currentText().toStdString();
-    if (SameTextIgnoringCase(text.substr(NameStartOf(text)), rootName))
-        return text;
-    return PathInFolder(text, rootName);
+    return BackupRootOfLocation(box->currentText().toStdString());
 }
 
 void TRestoreWizard::SetNextButton(int captionId, int helpContext) {
@@ -620,8 +614,7 @@ void TRestoreWizard::ReportButtonClick() {
         ShowException(e);
     }
     std::string program = LoadStr(StrLogViewer);
-    std::transform(program.begin(), program.end(), program.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(program.begin(), program.end(), program.begin(), AsciiLower);
     std::string error;
     if (!StartDetachedProgram(ProgramBesideThis(program), {std::to_string(LogViewerToken)},
                               error)) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "exceptions.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "vstack.h"
@@ -188,7 +189,7 @@ TRestoreDriveNode::TRestoreDriveNode(std::string name, TRestoreNode* parent)
 std::string TRestoreDriveNode::GetText() const {
     std::string upper = Name;
     for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        c = AsciiUpper(c);
     return "(" + upper + ")";
 }
 

@@ -12,6 +12,7 @@
 #include "strtable.h"
 #include "vfileutil.h"
 #include "vstack.h"
+#include "vstringutil.h"
 
 namespace {
 
@@ -98,12 +99,7 @@ std::string BackupRootOfLocation(const std::string& location) {
     if (path.size() == 2 && path[1] == ':')
         return path + "\\" + rootName;
     const std::string name = ExtractFileName(path);
-    const bool named = name.size() == rootName.size() &&
-                       std::equal(name.begin(), name.end(), rootName.begin(), [](char a, char b) {
-                           return std::tolower(static_cast<unsigned char>(a)) ==
-                                  std::tolower(static_cast<unsigned char>(b));
-                       });
-    return named ? path : PathInFolder(path, rootName);
+    return SameText(name, rootName) ? path : PathInFolder(path, rootName);
 }
 
 // ---- Versions ----

@@ -14,6 +14,7 @@
 #include "errorcodes.h"
 #include "interaction.h"
 #include "logfile.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/realpath.h"
@@ -397,8 +398,7 @@ bool TRestoreRun::DriveStillReady(char letter, int64_t size) {
     // protection: only its room is looked at again. A removable medium may have been
     // swapped, so it is checked in full for every file.
     TVDrive& drive = State->Drive;
-    if (State->ReadyLetter == 0 || std::toupper(static_cast<unsigned char>(letter)) !=
-                                       static_cast<unsigned char>(State->ReadyLetter)) {
+    if (State->ReadyLetter == 0 || AsciiUpper(letter) != State->ReadyLetter) {
         return false;
     }
     if (drive.IsRemovable())

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/paths.h"
 #include "r_nodes.h"
 
@@ -36,8 +37,8 @@ bool HasControlCharacter(const std::string& text) {
 }
 
 bool IsDriveRootForm(const std::string& path) {
-    return path.size() > kDriveRootLength && std::isalpha(static_cast<unsigned char>(path[0])) &&
-           path[1] == ':' && path[2] == kDriveSeparator;
+    return path.size() > kDriveRootLength && IsAsciiLetter(path[0]) && path[1] == ':' &&
+           path[2] == kDriveSeparator;
 }
 
 bool IsDriveFolderName(const std::string& name) {

@@ -7,6 +7,7 @@
 
 #include "display.h"
 #include "interaction.h"
+#include "platform/ascii.h"
 #include "platform/drivemap.h"
 #include "platform/hostpath.h"
 #include "platform/paths.h"
@@ -84,7 +85,7 @@ char AttachedDriveLetter(const QComboBox* box, int index) {
 int BuildDriveList(QComboBox* box, const TProfile* profile, bool allowNetwork) {
     box->clear();
     const std::string target = profile ? profile->Target : std::string();
-    const char targetLetter = target.empty() ? 0 : static_cast<char>(std::toupper(target[0]));
+    const char targetLetter = target.empty() ? 0 : AsciiUpper(target[0]);
     int targetIndex = -1;
     const uint32_t drives = GetLogicalDrives();
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
@@ -129,7 +130,7 @@ bool BrowseForFolder(QComboBox* box, const std::string& caption, bool allowNetwo
     if (!folder || !IsAcceptableDrive(*folder, allowNetwork))
         return false;
     if (folder->size() == DriveRootLength) {
-        int index = FindLetter(box, static_cast<char>(std::toupper((*folder)[0])));
+        int index = FindLetter(box, AsciiUpper((*folder)[0]));
         if (index >= 0)
             box->setCurrentIndex(index);
         return true;

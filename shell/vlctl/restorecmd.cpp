@@ -11,6 +11,7 @@
 #include "datetime.h"
 #include "interaction.h"
 #include "logfile.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/interrupts.h"
 #include "platform/paths.h"
@@ -34,8 +35,7 @@ std::string FormatFileTime(int32_t fileTime) {
 }
 
 std::string ProgramLocationOf(const std::string& argument) {
-    if (argument.size() == 2 && std::isalpha(static_cast<unsigned char>(argument[0])) &&
-        argument[1] == ':') {
+    if (argument.size() == 2 && IsAsciiLetter(argument[0]) && argument[1] == ':') {
         return argument;
     }
     return ProgramPathOf(argument);
@@ -127,8 +127,7 @@ struct TFound {
 
 TFound Find(TRestoreTree& tree, const std::string& drivePath) {
     TFound found;
-    const std::string letter(
-        1, static_cast<char>(std::toupper(static_cast<unsigned char>(drivePath[0]))));
+    const std::string letter(1, AsciiUpper(drivePath[0]));
     TRestoreNode* node = FolderChild(tree.Root(), letter);
     std::vector<std::string> steps = StepsOf(drivePath);
     for (size_t i = 0; node && i < steps.size(); ++i) {

@@ -22,6 +22,8 @@ void TRestoreFixture::SetUp() {
     TPackageForm* form = LoadForm(Module, "TRestoreWizard", "vlrstore");
     ASSERT_NE(form, nullptr) << LastLoadFormError();
     Wizard = form;
+    // Help requests are watched through the wizard's signal; no browser is started.
+    Wizard->setProperty("KeepsHelpClosed", true);
     Wizard->Tag = Log.get();
     Wizard->show();
     ASSERT_TRUE(ServeEventsUntil([&] { return Wizard->isVisible(); }));
