@@ -8,7 +8,8 @@ packages=(
     zlib1g-dev
     libgtest-dev libgmock-dev
     shared-mime-info
-    xvfb xauth
+    xvfb xauth trayer
+    qt6-svg-dev
     clang-format
 )
 

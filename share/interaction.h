@@ -33,6 +33,14 @@ enum : int {
     IDYESTOALL = 10,
 };
 
+// The diskette request's choices.
+enum TGetDiskChoice : int {
+    gdInsert = 0,    // insert the expected diskette; nothing to do
+    gdRestart = 1,   // erase this diskette and start the series again at 1
+    gdRenumber = 2,  // erase this diskette and make it the current number
+    gdSkip = 3,      // erase this diskette and label it with the next number
+};
+
 // One question put to the user. Id is the string id of the text when it came from a
 // string table, 0 otherwise.
 struct TMessageRequest {
@@ -57,9 +65,7 @@ class VLSHARE_EXPORT TInteraction {
     virtual int AskOverwrite(const std::string& fileName, int32_t copyFileTime) = 0;
 
     // The diskette request: the series expects diskette labelNumber, but another is in the
-    // drive. Returns IDOK with the chosen action in choice (0 insert the expected diskette,
-    // 1 restart the numbering at 1, 2 make this diskette number labelNumber, 3 skip to
-    // labelNumber + 1), or IDCANCEL.
+    // drive. Returns IDOK with the chosen action in choice (a TGetDiskChoice), or IDCANCEL.
     virtual int AskDiskette(int labelNumber, int& choice) = 0;
 };
 

@@ -1,13 +1,12 @@
 #include "qtinteraction.h"
 
 #include <QApplication>
-#include <QInputDialog>
 #include <QMessageBox>
 #include <QThread>
 #include <functional>
 
+#include "getdisk.h"
 #include "overwrite.h"
-#include "strtable.h"
 
 namespace {
 
@@ -121,30 +120,9 @@ int TQtInteraction::ShowOverwriteForm(const std::string& fileName, int32_t copyF
 }
 
 int TQtInteraction::ShowDisketteRequest(int labelNumber, int& choice) {
-    auto numbered = [](int id, int a, int b = 0) {
-        char buffer[512];
-        std::snprintf(buffer, sizeof buffer, LoadStr(id).c_str(), a, b);
-        return QString::fromUtf8(buffer);
-    };
-    // The items and the action each stands for; the restart item only once the series
-    // has passed its first diskette.
-    QStringList items{numbered(653, labelNumber)};
-    std::vector<int> actions{0};
-    if (labelNumber > 1) {
-        items << QString::fromStdString(LoadStr(654));
-        actions.push_back(1);
-    }
-    items << numbered(655, labelNumber) << numbered(656, labelNumber, labelNumber + 1);
-    actions.push_back(2);
-    actions.push_back(3);
-    QString label = QString::fromStdString(LoadStr(651)) + QString(" %1.").arg(labelNumber) + "\n" +
-                    QString::fromStdString(LoadStr(652)) + "\n\n" +
-                    QString::fromStdString(LoadStr(657) + " " + LoadStr(658)) + " (2-4)";
-    bool ok = false;
-    QString picked = QInputDialog::getItem(Owner(), QString::fromStdString(LoadStr(101)), label,
-                                           items, 0, false, &ok);
-    if (!ok)
+    TGetDiskForm form(Owner(), labelNumber);
+    if (form.exec() != IDOK)
         return IDCANCEL;
-    choice = actions[static_cast<size_t>(items.indexOf(picked))];
+    choice = form.Choice();
     return IDOK;
 }

@@ -2,15 +2,9 @@
 
 #include <cstdint>
 
-class TBackupThread;
+#include "interaction.h"
 
-// The diskette request's choices.
-enum TGetDiskChoice : int {
-    gdInsert = 0,    // insert the expected diskette; nothing to do
-    gdRestart = 1,   // erase this diskette and start the series again at 1
-    gdRenumber = 2,  // erase this diskette and make it the current number
-    gdSkip = 3,      // erase this diskette and label it with the next number
-};
+class TBackupThread;
 
 // What a controller answers to a question sent by a backup thread (WM_DRIVEFULL ...
 // WM_INVALIDVOLUME): asks the user through the interaction interface and carries the

@@ -20,13 +20,16 @@ fs::path MakeSandbox() {
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("cannot make the test sandbox");
     fs::path root = fs::canonical(pattern);
-    for (const char* sub : {"home", "data", "config", "tmp"})
+    for (const char* sub : {"home", "data", "config", "tmp", "runtime"})
         fs::create_directories(root / sub);
+    // The runtime folder holds the single-instance locks; like the user's, only they reach it.
+    fs::permissions(root / "runtime", fs::perms::owner_all, fs::perm_options::replace);
     setenv("HOME", (root / "home").c_str(), 1);
     setenv("VAULTAIRE_HOME", (root / "data").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
     setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
     setenv("TMPDIR", (root / "tmp").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     return root;
 }
