@@ -12,6 +12,7 @@
 #include "platform/interrupts.h"
 #include "qtinteraction.h"
 #include "strtable.h"
+#include "terminalinteraction.h"
 #include "vutil.h"
 
 namespace {
@@ -23,12 +24,24 @@ enum : int {
 
 constexpr unsigned kStop = MB_OK | MB_ICONSTOP;
 
+// Set to 1, questions are put on standard error and answered on standard input instead of
+// in message boxes (for scripts and the program's own end-to-end tests).
+constexpr const char* kAskOnTerminalVariable = "VAULTAIRE_ASK_ON_TERMINAL";
+
+bool AskOnTerminal() {
+    return qEnvironmentVariableIntValue(kAskOnTerminalVariable) == 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     TQtInteraction interaction;
-    SetInteraction(&interaction);
+    TTerminalInteraction terminal;
+    if (AskOnTerminal())
+        SetInteraction(&terminal);
+    else
+        SetInteraction(&interaction);
     const std::string product = LoadStr(StrProductName);
 
     // The running copy is left as it is; this one only says so.

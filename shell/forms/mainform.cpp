@@ -174,8 +174,8 @@ TMainForm::TMainForm(QWidget* parent)
     MenuGuard = std::make_unique<TMenuGuardInteraction>(*this);
 
     FState = IsFirstStart() ? asFirstStart : asIdle;
-    ActiveIcon = TrayIcon(true);
-    DisabledIcon = TrayIcon(false);
+    ActiveIcon = ::TrayIcon(true);
+    DisabledIcon = ::TrayIcon(false);
     BuildTrayMenu();
     FTrayIcon = new TVTrayIcon(this);
     FTrayIcon->SetPopupMenu(FTrayMenu);
@@ -317,8 +317,10 @@ void TMainForm::DisableAutoBackup(bool wait) {
 void TMainForm::MonitorError(int error) {
     MonitorErrorTold = true;
     FLastError = error;
+    if (AutoBackup->Monitoring())
+        AutoBackup->Disable(false);
     if (FState == asMonitoring)
-        FState = asIdle;  // automatic backup switched itself off
+        FState = asIdle;
     UpdateTrayIcon();
     TrayMenuOff();
     switch (MonitorErrorMessage(error)) {

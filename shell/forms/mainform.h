@@ -53,7 +53,7 @@ unsigned ProgressPercent(long processed, long total);
 // The tray program's controller: it owns the profile manager, the log, automatic backup
 // and the full backup runs, carries out the tray menu's commands, and is the progress
 // window of a full backup. Everything here runs in the main thread.
-class TMainForm : public QWidget, private TBackupObserver {
+class TMainForm : public QWidget, public TBackupObserver {
     Q_OBJECT
 
   public:
@@ -94,6 +94,15 @@ class TMainForm : public QWidget, private TBackupObserver {
     void TrayMenuExitClick();
     void CancelButtonClick();
 
+    // The full backup's progress (WM_TOTALFILES, WM_FILESPROCESSED) and its end
+    // (WM_BACKUPDONE, WM_BACKUPERROR), as the run's controller reports them.
+    void TotalFilesFound(long total) override;
+    void FilesProcessed(long done) override;
+    void QuestionComing(uint32_t message) override;
+    void BackupEnded(const TBackupResult& result);
+    // Automatic backup ended by error (WM_MONITORERROR): it stays off and the user is told.
+    void MonitorError(int error);
+
     void EnableAutoBackup();
     void DisableAutoBackup(bool wait);
     bool NewProfile();
@@ -121,15 +130,8 @@ class TMainForm : public QWidget, private TBackupObserver {
     void TrayMenuOff();
     void TrayMenuOn();
 
-    // TBackupObserver: the full backup's progress.
-    void TotalFilesFound(long total) override;
-    void FilesProcessed(long done) override;
-    void QuestionComing(uint32_t message) override;
-
-    void BackupEnded(const TBackupResult& result);
     void BackupDone(int error);
     void BackupError(int error);
-    void MonitorError(int error);
     void EndFullBackup();
     void SelectProfile();
     void DeleteProfile();
