@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
     try {
         TMainForm form;
         interaction.SetMainWindow(&form);
+        form.OnTerminate = [](int code) { QCoreApplication::exit(code); };
         // SIGTERM, a hang-up or Ctrl+C end the program as the end of the session does; a
         // second one ends it at once.
         TInterruptCatcher interrupts;

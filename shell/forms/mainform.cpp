@@ -763,5 +763,6 @@ void TMainForm::Terminate(int exitCode) {
         return;
     FTerminated = true;
     FExitCode = exitCode;
-    QCoreApplication::exit(exitCode);
+    if (OnTerminate)
+        OnTerminate(exitCode);
 }

@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -77,6 +78,9 @@ class TMainForm : public QWidget, public TBackupObserver {
     // Whether the program has been told to end, and with which exit code.
     bool Terminated() const { return FTerminated; }
     int ExitCode() const { return FExitCode; }
+    // Ends the program's event loop with the exit code once the form is done (program
+    // entry sets it; without it the form only remembers that it is done).
+    std::function<void(int exitCode)> OnTerminate;
 
     // The tray menu's commands (also reachable through the menu's items by name).
     void TrayMenuPopup();
