@@ -127,7 +127,7 @@ awk -v a="$ticks0" -v b="$ticks1" -v s="$t0" -v e="$t1" -v hz="$hz" -v r0="$rss0
 tray_icon_point() {
     # The icon sits in trayer's panel; its first slot is at the panel's left edge.
     local panel
-    panel=$(xdotool search --class trayer | head -1)
+    panel=$(xdotool search --onlyvisible --class trayer | head -1)
     eval "$(xdotool getwindowgeometry --shell "$panel")"
     echo "$((X + 12)) $((Y + 12))"
 }
@@ -148,36 +148,37 @@ if [ -n "$shots" ]; then
 fi
 
 # ---- 3. enable/disable cycles ----
+# Windows captioned "Vaultaire 2000": the shutdown window, the progress window, message boxes.
+program_windows() { xdotool search --onlyvisible --name '^Vaultaire 2000$' 2>/dev/null | wc -l; }
+windows_at_least() { [ "$(program_windows)" -ge "$1" ]; }
+no_windows() { [ "$(program_windows)" -eq 0 ]; }
 echo "before the cycles: $(state)"
 for cycle in $(seq 1 "$cycles"); do
-    menu_key a  # Disable Auto-Backup: the shutdown window stays 2 s
-    wait_for 20 bash -c "[ -z \"\$(xdotool search --onlyvisible --name '^Vaultaire 2000$' 2>/dev/null)\" ]"
-    sleep 0.3
+    menu_key a  # Disable Auto-Backup: the shutdown window stays at least 2 s
+    wait_for 10 windows_at_least 1 || true
+    wait_for 30 no_windows
     menu_key a  # Enable Auto-Backup
     sleep 0.3
-    if [ $((cycle % 10)) -eq 0 ]; then
+    if [ $((cycle % 10)) -eq 0 ] || [ "$cycle" -eq "$cycles" ]; then
         echo "after $cycle enable/disable cycles: $(state)"
     fi
 done
 
 # ---- full backups ----
-progress_up() { [ -n "$(window_of '^Vaultaire 2000$')" ]; }
 for run in $(seq 1 "$backups"); do
     menu_key b  # Backup Files...
-    wait_for 30 progress_up
+    wait_for 30 windows_at_least 1
     if [ -n "$shots" ] && [ "$run" -eq 1 ]; then
         sleep 0.5
         import -window root "$shots/progress-full.png"
     fi
-    # The run ends with "Backup operation complete.", a box captioned like the window.
-    sleep 1
-    wait_for 120 bash -c "xdotool search --onlyvisible --name '^Vaultaire 2000$' >/dev/null"
-    sleep 0.5
+    # It ends with "Backup operation complete.", a box captioned like the window.
+    wait_for 300 windows_at_least 2
+    sleep 0.3
     xdotool key Return
-    sleep 0.5
-    if [ $((run % 5)) -eq 0 ]; then
+    wait_for 30 no_windows
+    if [ $((run % 5)) -eq 0 ] || [ "$run" -eq "$backups" ]; then
         echo "after $run full backups: $(state)"
     fi
 done
-echo "log: $(grep -c 'Saving file' "$VAULTAIRE_HOME/Vaultaire 2000.log" || true) files saved in" \
-     "the log's last entries"
+echo "program still running: $(kill -0 "$pid" 2>/dev/null && echo yes || echo no)"

@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLayout>
 #include <QMenu>
+#include <QScreen>
 #include <algorithm>
 
 #include "about.h"
@@ -62,6 +64,9 @@ constexpr unsigned kYesNoExclamation = MB_YESNO | MB_ICONEXCLAMATION;
 constexpr unsigned kExclamation = MB_OK | MB_ICONEXCLAMATION;
 constexpr unsigned kInformation = MB_OK | MB_ICONINFORMATION;
 
+// The progress window's width.
+constexpr int kFormWidth = 410;
+
 // The log viewer, next to the program, and what the program hands it.
 constexpr const char* kLogViewerName = "logvue";
 constexpr const char* kLogViewerToken = "583104927";
@@ -96,6 +101,15 @@ TPackageFormInfo PackageFormInfo(TPackageFormKind kind) {
 
 QString Text(int id) {
     return QString::fromStdString(LoadStr(id));
+}
+
+void CentreOnScreen(QWidget& form) {
+    QScreen* screen = form.screen() ? form.screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    form.adjustSize();
+    const QRect area = screen->availableGeometry();
+    form.move(area.center() - QPoint(form.width() / 2, form.height() / 2));
 }
 
 }  // namespace
@@ -160,6 +174,9 @@ TMainForm::TMainForm(QWidget* parent)
     setObjectName("MainForm");
     setWindowTitle(Text(StrProductName));
     setWindowIcon(ProgramIcon());
+    // A window of one size, at least as wide as it was drawn.
+    setMinimumWidth(kFormWidth);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     connect(UiForm->CancelButton, &QPushButton::clicked, this, &TMainForm::CancelButtonClick);
 
     Manager = std::make_unique<TProfileMgr>();
@@ -358,6 +375,7 @@ void TMainForm::TrayMenuFullBackupClick() {
     UiForm->ProgressLabel->clear();
     UiForm->Animate1->SetCommonAVI(TAnimate::aviFindFile);
     UiForm->Animate1->SetActive(true);
+    CentreOnScreen(*this);
     show();
     raise();
     FLastError = 0;
