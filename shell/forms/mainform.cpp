@@ -18,6 +18,8 @@
 #include "packageform.h"
 #include "pictures.h"
 #include "platform/files.h"
+#include "platform/folders.h"
+#include "platform/hostpath.h"
 #include "platform/messages.h"
 #include "platform/power.h"
 #include "platform/process.h"
@@ -74,11 +76,10 @@ constexpr const char* kLogViewerToken = "583104927";
 // The file that tells a later start that the program has run on this machine.
 constexpr const char* kFirstStartMarkerName = "Vaultaire 2000.started";
 
-// The help's first page, looked for next to the program and where it is installed.
-constexpr const char* kHelpIndexCandidates[] = {
-    "help/index.html",
-    "../share/vaultaire/help/index.html",
-};
+// The help's contents page, where the help lies next to the program's folder (bin/ ->
+// share/vaultaire/help) in the build tree and when installed.
+constexpr const char* kHelpFolderBesideProgram = "share/vaultaire/help";
+constexpr const char* kHelpContentsPage = "index.html";
 
 struct TPackageFormInfo {
     const char* PackageFile;
@@ -661,9 +662,11 @@ void TMainForm::TrayMenuAboutClick() {
 }
 
 void TMainForm::TrayMenuHelpClick() {
-    for (const char* candidate : kHelpIndexCandidates) {
-        const std::string page = GetExeDir(true) + candidate;
-        if (FileExists(page) && LaunchURL(page))
+    const THostPath programFolder = ExeFolderHost();
+    if (!programFolder.IsEmpty()) {
+        const THostPath page =
+            programFolder.Parent() / kHelpFolderBesideProgram / kHelpContentsPage;
+        if (FileExists(page.Text()) && LaunchURL(page.Text()))
             return;
     }
     DisplayMessage(StrMissingFile, kStop);
