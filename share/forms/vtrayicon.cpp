@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -47,8 +48,7 @@ class TTrayStandIn : public QWidget {
         HintLabel->setMinimumWidth(kStandInHintWidth);
         MenuButton = new QPushButton(QStringLiteral("&Menu..."), this);
         MenuButton->setObjectName(QStringLiteral("StandInMenuButton"));
-        connect(MenuButton, &QPushButton::clicked, this,
-                [this] { OpenMenu(MenuButton->mapToGlobal(QPoint(0, MenuButton->height()))); });
+        connect(MenuButton, &QPushButton::clicked, this, &TTrayStandIn::OpenMenuBelowButton);
 
         auto* row = new QHBoxLayout;
         row->setSpacing(12);
@@ -80,22 +80,17 @@ class TTrayStandIn : public QWidget {
         if (event->button() == Qt::LeftButton)
             Owner.DblClick();
     }
-    void contextMenuEvent(QContextMenuEvent* event) override {
-        if (!OpenMenu(event->globalPos()))
-            Q_EMIT Owner.OnClick(Qt::RightButton);
-    }
+    void contextMenuEvent(QContextMenuEvent*) override { Owner.DoClick(Qt::RightButton); }
     void closeEvent(QCloseEvent* event) override {
         event->ignore();
         showMinimized();
     }
 
   private:
-    bool OpenMenu(const QPoint& where) {
+    void OpenMenuBelowButton() {
         QMenu* menu = Owner.PopupMenu();
-        if (!menu || !Owner.AutoPopup() || !Owner.Active())
-            return false;
-        menu->popup(where);
-        return true;
+        if (menu && Owner.AutoPopup() && Owner.Active())
+            menu->popup(MenuButton->mapToGlobal(QPoint(0, MenuButton->height())));
     }
 
     TVTrayIcon& Owner;
@@ -137,14 +132,14 @@ void TVTrayIcon::SetPopupMenu(QMenu* menu) {
     if (menu)
         connect(menu, &QObject::destroyed, this, [this] {
             Menu = nullptr;
-            AttachMenu();
+            UpdateStandIn();
         });
-    AttachMenu();
+    UpdateStandIn();
 }
 
 void TVTrayIcon::SetAutoPopup(bool on) {
     MenuAutoPopup = on;
-    AttachMenu();
+    UpdateStandIn();
 }
 
 void TVTrayIcon::SetActive(bool active) {
@@ -171,7 +166,7 @@ void TVTrayIcon::SetTrayPollInterval(std::chrono::milliseconds interval) {
 
 void TVTrayIcon::DoClick(Qt::MouseButton button) {
     if (button == Qt::RightButton && MenuMayOpen()) {
-        // The tray opens the attached menu itself; the stand-in opens it on its own.
+        Menu->popup(QCursor::pos());
         return;
     }
     Q_EMIT OnClick(button);
@@ -197,7 +192,6 @@ void TVTrayIcon::Activate() {
         }
         Tray->setIcon(Picture);
         Tray->setToolTip(ShownHint());
-        AttachMenu();
         Tray->show();
     } else {
         if (!StandInWindow)
@@ -247,11 +241,7 @@ bool TVTrayIcon::MenuMayOpen() const {
     return Menu && MenuAutoPopup && IsActive;
 }
 
-void TVTrayIcon::AttachMenu() {
-    // The tray opens the menu it is given on a right click; while the menu may not open it
-    // is given none.
-    if (Tray)
-        Tray->setContextMenu(MenuMayOpen() ? Menu.data() : nullptr);
+void TVTrayIcon::UpdateStandIn() {
     if (StandInWindow)
         StandInWindow->Update(Picture, ShownHint(), MenuMayOpen());
 }

@@ -65,9 +65,11 @@ class VLFORMS_EXPORT TVTrayIcon : public QObject {
     static void SetTrayProbe(std::function<bool()> probe);
     void SetTrayPollInterval(std::chrono::milliseconds interval);
 
-    // What a click of button on the icon does: a right click opens the menu when it may;
-    // otherwise OnClick. A double click triggers the menu's default item when it is
-    // enabled, else OnDblClick.
+    // What a click of button on the icon does: a right click opens the menu at the cursor
+    // when it may; otherwise OnClick. (The tray is never handed the menu itself, so the
+    // automatic pop-up switch holds everywhere; changing a tray icon's menu would also make
+    // the tray drop and re-add the icon.) A double click triggers the menu's default item when it
+    // is enabled, else OnDblClick.
     virtual void DoClick(Qt::MouseButton button);
     virtual void DblClick();
 
@@ -80,7 +82,7 @@ class VLFORMS_EXPORT TVTrayIcon : public QObject {
     void Deactivate();
     void ChangeIcon();
     void CheckTray();
-    void AttachMenu();
+    void UpdateStandIn();
     bool MenuMayOpen() const;
     void TrayActivated(QSystemTrayIcon::ActivationReason reason);
 

@@ -59,6 +59,8 @@ TAboutDlg::TAboutDlg(QWidget* owner, bool splash)
 
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);
+    // A coarse timer may fire up to a twentieth early; the splash stays its full time.
+    Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setInterval(kSplashTime);
     connect(Timer1, &QTimer::timeout, this, [this] { done(IDOK); });
     if (splash)

@@ -1,7 +1,6 @@
 #include "selectprofile.h"
 
 #include "commatext.h"
-#include "profile.h"
 #include "profilemgr.h"
 #include "strtable.h"
 #include "ui_selectprofile.h"
@@ -20,9 +19,10 @@ TSelectProfileForm::TSelectProfileForm(QWidget* owner, const TProfileMgr& manage
 
     for (const std::string& title : FromCommaText(manager.GetTitles()))
         Form->Titles->addItem(QString::fromStdString(title));
-    if (const TProfile* current = manager.GetCurrentProfile())
-        Initial = Form->Titles->findText(QString::fromStdString(current->Title),
-                                         Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    // The list holds the titles in the manager's order, so the current profile's index is
+    // its place in the list.
+    if (manager.GetCurrentProfile() && manager.CurrentIndex < Form->Titles->count())
+        Initial = manager.CurrentIndex;
     Form->Titles->setCurrentIndex(Initial);
 
     adjustSize();

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 
 #include "pictures.h"
 #include "vtrayicon.h"
@@ -50,8 +51,11 @@ class TTrayHost {
                ServeEventsUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); });
     }
     void Stop() {
+        if (Host.state() == QProcess::NotRunning)
+            return;
         Host.kill();
         Host.waitForFinished();
+        ServeEventsUntil([] { return !QSystemTrayIcon::isSystemTrayAvailable(); });
     }
     ~TTrayHost() { Stop(); }
 
@@ -68,47 +72,53 @@ class RealTray : public testing::Test {
             GTEST_SKIP() << "no tray host: trayer is not installed (scripts/install-deps.sh)";
         if (QSystemTrayIcon::isSystemTrayAvailable())
             GTEST_SKIP() << "another tray already runs on this display";
-        Menu.addAction("Ab&out...");
-        Menu.addAction("E&xit");
+        Popup = std::make_unique<QMenu>();
+        Popup->addAction("Ab&out...");
+        Popup->addAction("E&xit");
     }
 
-    QMenu Menu;
+    // The tray embeds the icon in a window of Qt's own: click that one as a user would.
+    static void ClickDockedIcon(Qt::MouseButton button) {
+        QWidget* docked = nullptr;
+        ASSERT_TRUE(ServeEventsUntil([&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (widget->inherits("QSystemTrayIconSys") && widget->isVisible())
+                    docked = widget;
+            }
+            return docked != nullptr;
+        })) << "the tray does not hold the icon";
+        QTest::mouseClick(docked, button, {}, QPoint(4, 4));
+    }
+
+    std::unique_ptr<QMenu> Popup;
 };
 
 TEST_F(RealTray, TheIconGoesIntoTheTrayAndARightClickOpensTheMenu) {
     TTrayHost host;
     ASSERT_TRUE(host.Start()) << "trayer did not start";
     TVTrayIcon icon;
-    icon.SetPopupMenu(&Menu);
+    icon.SetPopupMenu(Popup.get());
     icon.SetHint("Automatic backup is enabled");
     icon.SetIcon(TrayIcon(true));
     ASSERT_TRUE(icon.InTray());
     EXPECT_EQ(icon.StandIn(), nullptr);
 
-    // The tray embeds the icon in a window of Qt's own; click that one as a user would.
-    QWidget* docked = nullptr;
-    ASSERT_TRUE(ServeEventsUntil([&] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget->inherits("QSystemTrayIconSys") && widget->isVisible())
-                docked = widget;
-        }
-        return docked != nullptr;
-    })) << "the tray did not take the icon";
     QSignalSpy clicks(&icon, &TVTrayIcon::OnClick);
 
-    QTest::mouseClick(docked, Qt::RightButton, {}, QPoint(4, 4));
-    EXPECT_TRUE(ServeEventsUntil([&] { return Menu.isVisible(); }));
+    ClickDockedIcon(Qt::RightButton);
+    EXPECT_TRUE(ServeEventsUntil([&] { return Popup->isVisible(); }));
     EXPECT_EQ(clicks.count(), 0);
-    Menu.hide();
+    Popup->hide();
 
     icon.SetAutoPopup(false);
-    QTest::mouseClick(docked, Qt::RightButton, {}, QPoint(4, 4));
+    ClickDockedIcon(Qt::RightButton);
     ServeEventsUntil([] { return false; }, 200ms);
-    EXPECT_FALSE(Menu.isVisible());
+    EXPECT_FALSE(Popup->isVisible());
     EXPECT_EQ(clicks.count(), 1);
 
-    QTest::mouseClick(docked, Qt::LeftButton, {}, QPoint(4, 4));
-    EXPECT_EQ(clicks.count(), 2);
+    ClickDockedIcon(Qt::LeftButton);
+    ASSERT_EQ(clicks.count(), 2);
+    EXPECT_EQ(clicks[1][0].value<Qt::MouseButton>(), Qt::LeftButton);
 }
 
 TEST_F(RealTray, TheStandInGivesWayToATrayThatStartsLaterAndComesBackWhenItEnds) {

@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <chrono>
+#include <memory>
 
 #include "pictures.h"
 #include "qtenvironment.h"
@@ -26,16 +27,19 @@ bool ServeEventsUntil(const std::function<bool()>& done, std::chrono::millisecon
 }
 
 // On the offscreen platform there is no tray: the stand-in window shows the icon.
-class TrayIcon : public testing::Test {
+class TrayIconTest : public testing::Test {
   protected:
     void SetUp() override {
         TQtEnvironment::App();
         TVTrayIcon::SetTrayProbe([this] { return TrayThere; });
-        Menu.addAction("&About...");
-        Exit = Menu.addAction("E&xit");
+        // Widgets only once the application exists: a test may be the first of its process.
+        MenuOwner = std::make_unique<QMenu>();
+        Menu = MenuOwner.get();
+        Menu->addAction("&About...");
+        Exit = Menu->addAction("E&xit");
     }
     void TearDown() override {
-        Menu.hide();
+        MenuOwner.reset();
         TVTrayIcon::SetTrayProbe(nullptr);
     }
 
@@ -52,11 +56,12 @@ class TrayIcon : public testing::Test {
     }
 
     bool TrayThere = false;
-    QMenu Menu;
+    std::unique_ptr<QMenu> MenuOwner;
+    QMenu* Menu = nullptr;
     QAction* Exit = nullptr;
 };
 
-TEST_F(TrayIcon, NothingShowsUntilThereIsAPicture) {
+TEST_F(TrayIconTest, NothingShowsUntilThereIsAPicture) {
     TVTrayIcon icon;
     EXPECT_TRUE(icon.Active());
     EXPECT_FALSE(icon.Shown());
@@ -78,7 +83,7 @@ struct THintCase {
     QString Shown;
 };
 
-class TrayHint : public TrayIcon, public testing::WithParamInterface<THintCase> {};
+class TrayHint : public TrayIconTest, public testing::WithParamInterface<THintCase> {};
 
 TEST_P(TrayHint, ShowsTheShortPartOfTheHint) {
     TVTrayIcon icon;
@@ -100,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                     THintCase{"Empty", "", ""}),
     [](const testing::TestParamInfo<THintCase>& info) { return info.param.Name; });
 
-TEST_F(TrayIcon, AnEmptyPictureRemovesTheIconAndANewOneBringsItBack) {
+TEST_F(TrayIconTest, AnEmptyPictureRemovesTheIconAndANewOneBringsItBack) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
     ASSERT_TRUE(icon.Shown());
@@ -115,7 +120,7 @@ TEST_F(TrayIcon, AnEmptyPictureRemovesTheIconAndANewOneBringsItBack) {
     EXPECT_TRUE(window->isVisible());
 }
 
-TEST_F(TrayIcon, HideAndShowTakeTheIconAwayAndBack) {
+TEST_F(TrayIconTest, HideAndShowTakeTheIconAwayAndBack) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
     icon.Hide();
@@ -127,29 +132,29 @@ TEST_F(TrayIcon, HideAndShowTakeTheIconAwayAndBack) {
     EXPECT_EQ(StandInHint(icon), "changed while hidden");
 }
 
-TEST_F(TrayIcon, ARightClickOpensTheMenuWhenItMayAndIsNoClickThen) {
+TEST_F(TrayIconTest, ARightClickOpensTheMenuWhenItMayAndIsNoClickThen) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
-    icon.SetPopupMenu(&Menu);
+    icon.SetPopupMenu(Menu);
     QSignalSpy clicks(&icon, &TVTrayIcon::OnClick);
 
     RightClick(icon);
 
-    EXPECT_TRUE(ServeEventsUntil([&] { return Menu.isVisible(); }));
+    EXPECT_TRUE(ServeEventsUntil([&] { return Menu->isVisible(); }));
     EXPECT_EQ(clicks.count(), 0);
 }
 
-TEST_F(TrayIcon, ARightClickWhileTheAutomaticPopUpIsOffIsOnlyAClick) {
+TEST_F(TrayIconTest, ARightClickWhileTheAutomaticPopUpIsOffIsOnlyAClick) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
-    icon.SetPopupMenu(&Menu);
+    icon.SetPopupMenu(Menu);
     icon.SetAutoPopup(false);
     QSignalSpy clicks(&icon, &TVTrayIcon::OnClick);
 
     RightClick(icon);
 
     ServeEventsUntil([] { return false; }, 100ms);
-    EXPECT_FALSE(Menu.isVisible());
+    EXPECT_FALSE(Menu->isVisible());
     ASSERT_EQ(clicks.count(), 1);
     EXPECT_EQ(clicks[0][0].value<Qt::MouseButton>(), Qt::RightButton);
     auto* button = icon.StandIn()->findChild<QPushButton*>("StandInMenuButton");
@@ -160,20 +165,20 @@ TEST_F(TrayIcon, ARightClickWhileTheAutomaticPopUpIsOffIsOnlyAClick) {
     EXPECT_TRUE(button->isEnabled());
 }
 
-TEST_F(TrayIcon, TheStandInsButtonOpensTheSameMenu) {
+TEST_F(TrayIconTest, TheStandInsButtonOpensTheSameMenu) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
-    icon.SetPopupMenu(&Menu);
+    icon.SetPopupMenu(Menu);
     bool aboutToShow = false;
-    QObject::connect(&Menu, &QMenu::aboutToShow, [&] { aboutToShow = true; });
+    QObject::connect(Menu, &QMenu::aboutToShow, [&] { aboutToShow = true; });
 
     icon.StandIn()->findChild<QPushButton*>("StandInMenuButton")->click();
 
-    EXPECT_TRUE(ServeEventsUntil([&] { return Menu.isVisible(); }));
+    EXPECT_TRUE(ServeEventsUntil([&] { return Menu->isVisible(); }));
     EXPECT_TRUE(aboutToShow) << "the menu's enabling rules did not run";
 }
 
-TEST_F(TrayIcon, ADestroyedMenuLeavesNoMenuBehind) {
+TEST_F(TrayIconTest, ADestroyedMenuLeavesNoMenuBehind) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
     auto* menu = new QMenu;
@@ -188,10 +193,10 @@ TEST_F(TrayIcon, ADestroyedMenuLeavesNoMenuBehind) {
     EXPECT_EQ(clicks.count(), 1);
 }
 
-TEST_F(TrayIcon, ClicksAndDoubleClicksOnTheStandIn) {
+TEST_F(TrayIconTest, ClicksAndDoubleClicksOnTheStandIn) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
-    icon.SetPopupMenu(&Menu);
+    icon.SetPopupMenu(Menu);
     QSignalSpy clicks(&icon, &TVTrayIcon::OnClick);
     QSignalSpy doubleClicks(&icon, &TVTrayIcon::OnDblClick);
     QSignalSpy exits(Exit, &QAction::triggered);
@@ -205,7 +210,7 @@ TEST_F(TrayIcon, ClicksAndDoubleClicksOnTheStandIn) {
     EXPECT_EQ(doubleClicks.count(), 1);
 
     // An enabled default item is clicked instead; a disabled one is not.
-    Menu.setDefaultAction(Exit);
+    Menu->setDefaultAction(Exit);
     icon.DblClick();
     EXPECT_EQ(exits.count(), 1);
     EXPECT_EQ(doubleClicks.count(), 1);
@@ -215,7 +220,7 @@ TEST_F(TrayIcon, ClicksAndDoubleClicksOnTheStandIn) {
     EXPECT_EQ(doubleClicks.count(), 2);
 }
 
-TEST_F(TrayIcon, ClosingTheStandInKeepsItWithinReach) {
+TEST_F(TrayIconTest, ClosingTheStandInKeepsItWithinReach) {
     TVTrayIcon icon;
     icon.SetIcon(TrayIcon(true));
     QWidget* window = icon.StandIn();
@@ -226,7 +231,7 @@ TEST_F(TrayIcon, ClosingTheStandInKeepsItWithinReach) {
 }
 
 // A tray that appears later takes the icon over; when it goes away the stand-in returns.
-TEST_F(TrayIcon, ATrayThatAppearsLaterTakesOver) {
+TEST_F(TrayIconTest, ATrayThatAppearsLaterTakesOver) {
     TVTrayIcon icon;
     icon.SetTrayPollInterval(20ms);
     icon.SetIcon(TrayIcon(true));

@@ -40,10 +40,13 @@ bool Save(QWidget& window, const QString& file) {
     return saved;
 }
 
-// The whole screen, for what lives outside the program's windows (the tray).
+// The whole screen's area, three times as large, for what lives outside the program's
+// windows (the tray).
 bool SaveScreen(const QRect& area, const QString& file) {
     Serve(500ms);
-    bool saved = QGuiApplication::primaryScreen()->grabWindow(0).copy(area).save(file);
+    QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0).copy(area);
+    bool saved =
+        shot.scaled(shot.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(file);
     std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
     return saved;
 }
@@ -119,7 +122,7 @@ int main(int argc, char** argv) {
         disabled.SetHint("Automatic backup is DISABLED");
         disabled.SetIcon(TrayIcon(false));
         QRect screen = QGuiApplication::primaryScreen()->geometry();
-        ok &= SaveScreen(QRect(screen.right() - 200, 0, 200, 40), folder + "/tray-icons.png");
+        ok &= SaveScreen(QRect(screen.right() - 90, 0, 90, 26), folder + "/tray-icons.png");
         host.kill();
         host.waitForFinished();
     }

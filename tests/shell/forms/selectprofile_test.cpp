@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 #include "formtest.h"
 #include "profile.h"
@@ -87,6 +88,15 @@ TEST_F(SelectProfileForm, OkAfterPickingAnotherTitleNamesIt) {
     EXPECT_EQ(form.exec(), QDialog::Accepted);
     EXPECT_TRUE(form.SelectionChanged());
     EXPECT_EQ(form.SelectedTitle(), "Photos");
+}
+
+TEST_F(SelectProfileForm, WithoutACurrentProfileNothingIsSelected) {
+    auto manager = ManagerWith({"Letters", "Photos"}, -1);
+    TSelectProfileForm form(nullptr, *manager);
+
+    EXPECT_EQ(form.InitialIndex(), -1);
+    EXPECT_EQ(Child<QComboBox>(form, "Titles")->currentIndex(), -1);
+    EXPECT_FALSE(form.SelectionChanged());
 }
 
 TEST_F(SelectProfileForm, SitsInTheCornerOfTheAvailableArea) {
