@@ -3,8 +3,6 @@
 #include <functional>
 #include <memory>
 
-#include "vlshare_export.h"
-
 class TPowerEventsReceiver;
 
 // The machine's sleep and shutdown as the login manager (logind) announces them on the
@@ -12,7 +10,7 @@ class TPowerEventsReceiver;
 // the login manager's limit, 5 s unless configured) until OnSuspend or OnShutdown has
 // returned. Made in the main thread; the calls come there. Without a system bus or a login
 // manager nothing is ever called.
-class VLSHARE_EXPORT TPowerEvents {
+class TPowerEvents {
   public:
     TPowerEvents();
     ~TPowerEvents();
