@@ -10,6 +10,7 @@ packages=(
     shared-mime-info
     xvfb xauth trayer
     qt6-svg-dev
+    xdotool imagemagick
     clang-format
 )
 

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds the program and runs its main job: a full backup.
+# Installs what is needed, builds the program and runs its main job.
 #
-# With no arguments it backs up this checkout's share/ and shell/ folders (drive S:) to
+# On a desktop ($DISPLAY or $WAYLAND_DISPLAY set) and with no arguments it starts the tray
+# program with the demonstration profile "Demo" (see below); its autostart entry goes to
+# demo/config/autostart, not to your own login. Without a display, and with no arguments,
+# it backs up this checkout's share/ and shell/ folders (drive S:) to
 # demo/backup (drive D:), keeping 3 versions of each file, and shows where the copies are
 # and how to look at one. The demo keeps its profiles, log, settings and drive map in
 # demo/data. With arguments, it runs vlctl with them in the same demo set-up
@@ -33,6 +36,14 @@ if ! "$vlctl" profiles | grep -q "Demo"; then
     "$vlctl" profile add --title Demo --source 'S:\share,S:\shell' --target 'D:\' --versions 3
 fi
 "$vlctl" profile select Demo >/dev/null
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    export XDG_CONFIG_HOME="$demo/config"
+    echo "Starting the tray program with the profile Demo ($repo/share and $repo/shell"
+    echo "to $demo/backup). Right-click its icon in the tray for the menu; Exit ends it."
+    echo "The log:        $VAULTAIRE_HOME/Vaultaire 2000.log"
+    exec "$repo/${VL_BUILD_DIR:-build}/bin/vaultaire" Demo
+fi
 
 echo
 echo "Source: $repo/share and $repo/shell (S:\\share, S:\\shell)"

@@ -22,6 +22,11 @@ thread_local std::string LoadError;
 
 constexpr int ModuleCandidates = 2;
 
+std::string& ModuleFolderOverride() {
+    static std::string folder;
+    return folder;
+}
+
 bool IsBareName(const std::string& packageFile) {
     return packageFile.find('/') == std::string::npos;
 }
@@ -37,7 +42,8 @@ std::string WithModuleSuffix(const std::string& packageFile) {
 TPackage* LoadPackage(const std::string& packageFile) {
     auto package = std::make_unique<TPackage>();
     std::string errors;
-    int candidates = IsBareName(packageFile) ? ModuleCandidates : 1;
+    int candidates =
+        IsBareName(packageFile) && ModuleFolderOverride().empty() ? ModuleCandidates : 1;
     for (int candidate = 0; candidate < candidates; ++candidate) {
         package->Library.setFileName(
             QString::fromStdString(ModuleCandidatePath(packageFile, candidate)));
@@ -77,6 +83,8 @@ std::string ModuleCandidatePath(const std::string& packageFile, int candidate) {
     if (!IsBareName(packageFile))
         return packageFile;
     std::string file = WithModuleSuffix(packageFile);
+    if (!ModuleFolderOverride().empty())
+        return ModuleFolderOverride() + "/" + file;
     if (candidate == 0)
         return GetExeDir(true) + file;
     return GetExeDir(true) + "../lib/vaultaire/" + file;
@@ -108,6 +116,10 @@ void UnloadForm(TPackageHandle& handle) {
     handle->Library.unload();
     delete handle;
     handle = nullptr;
+}
+
+void SetModuleFolder(const std::string& folder) {
+    ModuleFolderOverride() = folder;
 }
 
 std::string LastLoadFormError() {

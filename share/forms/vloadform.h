@@ -26,5 +26,9 @@ VLFORMS_EXPORT void UnloadForm(TPackageHandle& handle);
 // Why the last LoadForm on this thread gave none; empty after one that worked.
 VLFORMS_EXPORT std::string LastLoadFormError();
 
+// Makes LoadForm look for bare module names in folder alone (tests: a folder without the
+// program's modules); an empty folder restores the program's own places.
+VLFORMS_EXPORT void SetModuleFolder(const std::string& folder);
+
 // Where LoadForm looks for a bare module name, in order.
 VLFORMS_EXPORT std::string ModuleCandidatePath(const std::string& packageFile, int candidate);

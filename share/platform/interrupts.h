@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 #include "vlshare_export.h"
 
@@ -15,6 +17,22 @@ class VLSHARE_EXPORT TInterruptCatcher {
     ~TInterruptCatcher();
     TInterruptCatcher(const TInterruptCatcher&) = delete;
     TInterruptCatcher& operator=(const TInterruptCatcher&) = delete;
+};
+
+// Runs action in the main thread's event loop when an interrupt comes while a catcher lives
+// (Interrupted() holds as well), so that a program with an event loop need not poll the flag.
+// Made and destroyed in the main thread; one at a time.
+class VLSHARE_EXPORT TInterruptNotifier {
+  public:
+    explicit TInterruptNotifier(std::function<void()> action);
+    ~TInterruptNotifier();
+    TInterruptNotifier(const TInterruptNotifier&) = delete;
+    TInterruptNotifier& operator=(const TInterruptNotifier&) = delete;
+
+    struct TWakeUp;
+
+  private:
+    std::unique_ptr<TWakeUp> WakeUp;
 };
 
 // True once an interrupt came while a catcher lived (until the last catcher ends).

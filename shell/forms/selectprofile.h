@@ -4,17 +4,13 @@
 #include <memory>
 #include <string>
 
+#include "help.h"
+
 class TProfileMgr;
 
 namespace Ui {
 class TSelectProfileForm;
 }
-
-// Help contexts of the select-profile dialog's controls.
-enum : int {
-    hcSelectProfileTitles = 5900,
-    hcSelectProfileOk = 5910,
-};
 
 // The dialog of the tray command Select Profile: a list of the profile titles with the
 // current profile selected. The caller shows it modally; after OK, SelectionChanged tells
