@@ -67,6 +67,11 @@ class VLSHARE_EXPORT TInteraction {
     // The diskette request: the series expects diskette labelNumber, but another is in the
     // drive. Returns IDOK with the chosen action in choice (a TGetDiskChoice), or IDCANCEL.
     virtual int AskDiskette(int labelNumber, int& choice) = 0;
+
+    // The password of a password-protected backed-up copy. On entry password holds what
+    // was typed the last time (a dialog shows it again); returns IDOK with the text typed
+    // in password, or IDCANCEL.
+    virtual int AskPassword(std::string& password) = 0;
 };
 
 // The interaction in use. SetInteraction does not take ownership and returns the one

@@ -20,6 +20,16 @@ void TScriptedInteraction::ExpectDiskette(int answer, int choice) {
     Script.push_back({TKind::Diskette, 0, {}, answer, choice});
 }
 
+void TScriptedInteraction::ExpectPassword(int answer, std::string password) {
+    std::lock_guard guard(Lock);
+    Script.push_back({TKind::Password, 0, {}, answer, 0, std::move(password)});
+}
+
+int TScriptedInteraction::AskPassword(std::string& password) {
+    return Answer(TKind::Password, {0, "Enter password:", {}, MB_OKCANCEL}, IDCANCEL, nullptr,
+                  &password);
+}
+
 int TScriptedInteraction::AskDiskette(int labelNumber, int& choice) {
     return Answer(
         TKind::Diskette,
@@ -45,7 +55,7 @@ bool TScriptedInteraction::Matches(const TExpectation& e, TKind kind,
 }
 
 int TScriptedInteraction::Answer(TKind kind, const TMessageRequest& request, int fallback,
-                                 int* choice) {
+                                 int* choice, std::string* password) {
     std::lock_guard guard(Lock);
     AskedTexts.push_back(request.Text);
     if (Script.empty() || !Matches(Script.front(), kind, request)) {
@@ -55,6 +65,8 @@ int TScriptedInteraction::Answer(TKind kind, const TMessageRequest& request, int
     int answer = Script.front().Answer;
     if (choice)
         *choice = Script.front().Choice;
+    if (password)
+        *password = Script.front().Password;
     Script.pop_front();
     return answer;
 }

@@ -21,10 +21,13 @@ class VLSHARE_EXPORT TScriptedInteraction : public TInteraction {
     void ExpectOverwrite(int answer);
     // The next question is the diskette request; answer with answer and choice.
     void ExpectDiskette(int answer, int choice);
+    // The next question asks for a password; answer with answer, typing password.
+    void ExpectPassword(int answer, std::string password);
 
     int MessageBox(const TMessageRequest& request) override;
     int AskOverwrite(const std::string& fileName, int32_t copyFileTime) override;
     int AskDiskette(int labelNumber, int& choice) override;
+    int AskPassword(std::string& password) override;
 
     // Texts of every question asked, in order.
     std::vector<std::string> Asked() const;
@@ -34,16 +37,18 @@ class VLSHARE_EXPORT TScriptedInteraction : public TInteraction {
     size_t Pending() const;
 
   private:
-    enum class TKind { Message, Overwrite, Diskette };
+    enum class TKind { Message, Overwrite, Diskette, Password };
     struct TExpectation {
         TKind Kind;
         int Id;
         std::string TextPart;
         int Answer;
         int Choice = 0;
+        std::string Password{};
     };
     bool Matches(const TExpectation& e, TKind kind, const TMessageRequest& request) const;
-    int Answer(TKind kind, const TMessageRequest& request, int fallback, int* choice = nullptr);
+    int Answer(TKind kind, const TMessageRequest& request, int fallback, int* choice = nullptr,
+               std::string* password = nullptr);
 
     mutable std::mutex Lock;
     std::deque<TExpectation> Script;

@@ -119,6 +119,11 @@ static constexpr TStringEntry kSharedStrings[] = {
     {903, "The file changed while it was being saved; it will be saved at its next change."},
     {921, "Error reading folder: "},
     {922, "Another backup to this target is running; this backup did not start."},
+    {923,
+     "The folder you chose lies on none of the program's drives, so it cannot be used. "
+     "Choose a folder on one of the listed drives, or give its drive a letter in the drive "
+     "map."},
+    {924, "The log viewer could not be started: "},
     {951, "There is no help for this item (help context %d)."},
     {952, "The help cannot be found, because the folder of Vaultaire 2000 is not known."},
     {953, "The help page \"%s\" is missing. Please reinstall Vaultaire 2000."},

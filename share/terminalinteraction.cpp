@@ -6,6 +6,7 @@
 
 #include "datetime.h"
 #include "platform/ascii.h"
+#include "platform/interrupts.h"
 #include "strtable.h"
 
 namespace {
@@ -127,5 +128,24 @@ int TTerminalInteraction::AskDiskette(int labelNumber, int& choice) {
     if (picked < 0)
         return IDCANCEL;
     choice = items[static_cast<size_t>(picked)].second;
+    return IDOK;
+}
+
+int TTerminalInteraction::AskPassword(std::string& password) {
+    std::lock_guard guard(Lock);
+    std::fputs((LoadStr(101) + ": Enter password: ").c_str(), Out);
+    std::fflush(Out);
+    std::string line;
+    bool answered;
+    {
+        TTerminalEchoOff hidden(In);
+        answered = ReadLine(In, line);
+    }
+    std::fputs("\n", Out);
+    if (!answered)
+        return IDCANCEL;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    password = line;
     return IDOK;
 }

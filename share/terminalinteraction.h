@@ -17,6 +17,8 @@ class VLSHARE_EXPORT TTerminalInteraction : public TInteraction {
     int MessageBox(const TMessageRequest& request) override;
     int AskOverwrite(const std::string& fileName, int32_t copyFileTime) override;
     int AskDiskette(int labelNumber, int& choice) override;
+    // Reads the password as one line, not shown while it is typed on a terminal.
+    int AskPassword(std::string& password) override;
 
   private:
     // Shows prompt until a line names one of the choices ("yes", "y", ...); returns its

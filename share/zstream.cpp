@@ -6,6 +6,7 @@
 #include <cctype>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "interaction.h"
 #include "paralleldeflate.h"
@@ -21,10 +22,12 @@ namespace {
 static_assert(EZStreamError::DamagedCode == Z_DATA_ERROR);
 
 constexpr int64_t BufferSize = 16384;
+// What the reader of an archive takes in at once to find the header in.
+constexpr int64_t HeaderProbeSize = 1024;
 // Work files: a copy being restored beside its target, an archive being written beside
 // its name. Hidden, and named by their process so that a later run can tell those of a
 // process that was killed.
-constexpr const char* RestoreWorkPrefix = ".VLR";
+constexpr const char* RestoreWorkPrefix = TVUnzipStream::WorkFilePrefix;
 constexpr const char* ArchiveWorkPrefix = ".VLA";
 // The stored header's last four fields, Reserved first: Reserved, Method, Key, Magic2.
 constexpr int64_t ReservedToHeaderEnd = 16;
@@ -138,7 +141,7 @@ uint32_t Crc32(uint32_t crc, const uint8_t* bytes, int64_t count) {
 // Where a restored file may go, decided before anything is made: never into a folder
 // reached through a link out of the target's drive, never over a folder or a special
 // file, never under a name that is a folder step.
-void CheckRestoreTarget(const std::string& targetName, TEntryKind existing) {
+void CheckRestoreTarget(const std::string& targetName, TEntryKind existing, bool folderChecked) {
     const std::string name = ExtractFileName(targetName);
     if (name.empty() || name == "." || name == "..") {
         RefuseTarget(targetName, ERROR_INVALID_NAME,
@@ -150,7 +153,7 @@ void CheckRestoreTarget(const std::string& targetName, TEntryKind existing) {
         RefuseTarget(targetName, ERROR_ACCESS_DENIED,
                      "A pipe, device or socket of that name is in its place.");
     }
-    if (LeavesItsDrive(targetName)) {
+    if (!folderChecked && LeavesItsDrive(targetName)) {
         RefuseTarget(targetName, ERROR_ACCESS_DENIED,
                      std::string("Its folder leads out of drive ") + AsciiUpper(targetName[0]) +
                          ": through a symbolic link.");
@@ -431,17 +434,43 @@ void TVZipStream::SaveAs(const std::string& targetName, TExistingFile existing) 
 
 TVUnzipStream::TVUnzipStream(const std::string& archiveName) : TVZStream(archiveName) {
     try {
-        Header.Read(*this);
+        ReadHeader();
         Valid = Header.IsValid() && Header.OriginalPath.find('\0') == std::string::npos;
-        ContentStart = GetPosition();
     } catch (const EStreamError&) {
         Valid = false;
     }
 }
 
+void TVUnzipStream::ReadHeader() {
+    // One read takes in the header of nearly every copy: its path is rarely long.
+    // No more than the file holds, so that the read ends with the first call.
+    const int64_t probe = std::clamp<int64_t>(GetOpenedStamp().Size, 0, HeaderProbeSize);
+    std::vector<uint8_t> start(static_cast<size_t>(probe));
+    const int64_t got = Read(start.data(), probe);
+    start.resize(static_cast<size_t>(got));
+    TMemoryStream bytes(std::move(start));
+    try {
+        Header.Read(bytes);
+        ContentStart = bytes.GetPosition();
+    } catch (const EReadError&) {
+        if (got < HeaderProbeSize && GetSize() <= got)
+            throw;  // the whole file was read: it ends inside the header
+        SetPosition(0);
+        Header.Read(*this);
+        ContentStart = GetPosition();
+    }
+    SetPosition(ContentStart);
+}
+
 void TVUnzipStream::operator>>(TFileStream* target) {
+    ReadContent(*target);
+    target->SetFileDate(Header.FileTime);
+}
+
+void TVUnzipStream::ReadContent(TStream& targetStream) {
     if (!Valid)
         throw EZStreamError(Z_DATA_ERROR);
+    TStream* target = &targetStream;
     TargetStream = target;
     SetPosition(ContentStart);
     const int64_t start = target->GetPosition();
@@ -460,7 +489,6 @@ void TVUnzipStream::operator>>(TFileStream* target) {
         throw EZStreamError(Z_DATA_ERROR);
     if (!Header.ChecksumFits(ContentCrc))
         throw EZStreamError(Z_DATA_ERROR);
-    target->SetFileDate(Header.FileTime);
 }
 
 bool TVUnzipStream::IsOriginalSize(int64_t size) const {
@@ -493,16 +521,17 @@ bool TVUnzipStream::Extract(std::string targetName, int* answer) {
     if (!Valid)
         throw EZStreamError(Z_DATA_ERROR);
     const TEntryKind existing = EntryKindOf(targetName);
-    CheckRestoreTarget(targetName, existing);
+    CheckRestoreTarget(targetName, existing, TargetFolderChecked);
     // A link counts as a file there: the overwrite rule decides, and it is the link that
     // is replaced, never the file it leads to.
     if (existing != ekNone && !MayOverwrite(targetName, answer))
         return false;
     const std::string folder = ExtractFilePath(targetName);
-    if (!folder.empty() && !DirectoryExists(folder))
+    if (!folder.empty() && !DirectoryExists(folder)) {
         ForceDirectories(folder);
-    if (!folder.empty() && !DirectoryExists(folder))
-        return false;
+        if (!DirectoryExists(folder))
+            return false;
+    }
     if (existing == ekFile) {
         // A file that may not be written to is not replaced behind its back.
         TFileStream writable(targetName, fmOpenWrite);
@@ -511,24 +540,57 @@ bool TVUnzipStream::Extract(std::string targetName, int* answer) {
     return true;
 }
 
-void TVUnzipStream::ExtractThroughTemporaryFile(const std::string& fileName, bool replacing) {
-    const std::string folder = ExtractFilePath(fileName);
-    RemoveStaleWorkFiles(folder, RestoreWorkPrefix);
-    std::string workName;
-    if (!CreateUniqueFile(folder, RestoreWorkPrefix, workName))
+bool TVUnzipStream::ExtractThroughUnnamedFile(const std::string& folder,
+                                              const std::string& fileName) {
+    std::unique_ptr<TFileStream> work;
+    try {
+        work = TFileStream::CreateUnnamed(folder);
+    } catch (const EFCreateError&) {
+        RaiseCannotCreate(fileName);
+    }
+    if (!work)
+        return false;
+    *this >> work.get();
+    // Named while it is open (it is reached through its descriptor); a file of that name
+    // that came meanwhile stays as it is.
+    if (!work->LinkAs(fileName))
         RaiseCannotCreate(fileName);
     try {
-        TFileStream work(workName, fmOpenWrite);
-        *this >> &work;
+        work->Close();
+    } catch (...) {
+        DeleteFile(fileName);
+        throw;
+    }
+    return true;
+}
+
+void TVUnzipStream::ExtractThroughTemporaryFile(const std::string& fileName, bool replacing) {
+    const std::string folder = ExtractFilePath(fileName);
+    if (RemoveStaleWorkFilesFirst)
+        RemoveStaleWorkFiles(folder, RestoreWorkPrefix);
+    // A new file is best written without a name and named once complete: one step in the
+    // folder instead of three, and nothing left behind by a crash.
+    if (!replacing && ExtractThroughUnnamedFile(folder, fileName))
+        return;
+    std::unique_ptr<TFileStream> work;
+    try {
+        work = TFileStream::CreateUnique(folder, RestoreWorkPrefix);
+    } catch (const EFCreateError&) {
+        RaiseCannotCreate(fileName);
+    }
+    const std::string workName = work->GetFileName();
+    try {
+        *this >> work.get();
         if (!CopyFileMode(fileName, workName))
             RaiseCannotCreate(fileName);
         // The old file goes only when the new one is safely on the medium.
         if (replacing)
-            work.Flush();
-        work.Close();
+            work->Flush();
+        work->Close();
         if (!ReplaceFile(workName, fileName))
             RaiseCannotCreate(fileName);
     } catch (...) {
+        work.reset();
         DeleteFile(workName);
         throw;
     }

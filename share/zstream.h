@@ -176,10 +176,16 @@ class VLSHARE_EXPORT TVUnzipStream : public TVZStream {
     // so does a stored path with a NUL in it (a damaged one: no file can be named so).
     explicit TVUnzipStream(const std::string& archiveName);
 
+    // The prefix of the work files that Extract writes beside their targets.
+    static constexpr const char* WorkFilePrefix = ".VLR";
+
     // Writes the file's content at target's position and stamps target with the header's
     // date-time. Raises EZStreamError(-3) when the archive is not valid or its content is
     // damaged or incomplete, or does not fit the checksum in the header.
     void operator>>(TFileStream* target) override;
+    // Reads the content through into target, checked as operator>> checks it, without
+    // stamping anything (to verify a copy, target may throw the bytes away).
+    void ReadContent(TStream& target);
     // Extract with no answer wanted.
     void operator>>(std::string targetName) override;
 
@@ -195,11 +201,23 @@ class VLSHARE_EXPORT TVUnzipStream : public TVZStream {
     bool Extract(std::string targetName, int* answer);
 
     bool Valid = false;
+    // Whether Extract first removes the work files that ended processes left in the
+    // target's folder. A run that restores many files into one folder does that once
+    // itself (RemoveStaleWorkFiles with WorkFilePrefix) instead of listing the folder for
+    // every file.
+    bool RemoveStaleWorkFilesFirst = true;
+    // Set by a caller that has made sure that the target's folder does not lead out of its
+    // drive through a symbolic link (for many files of one folder, once), so that Extract
+    // need not look again.
+    bool TargetFolderChecked = false;
 
   private:
+    void ReadHeader();
     bool IsOriginalSize(int64_t size) const;
     bool MayOverwrite(const std::string& targetName, int* answer);
     void ExtractThroughTemporaryFile(const std::string& fileName, bool replacing);
+    // False when the folder's file system cannot make a file without a name.
+    bool ExtractThroughUnnamedFile(const std::string& folder, const std::string& fileName);
 
     int64_t ContentStart = 0;
 };

@@ -1,6 +1,8 @@
 #include "qtinteraction.h"
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QThread>
 #include <functional>
@@ -78,6 +80,21 @@ int TQtInteraction::AskOverwrite(const std::string& fileName, int32_t copyFileTi
 
 int TQtInteraction::AskDiskette(int labelNumber, int& choice) {
     return InMainThread([&] { return ShowDisketteRequest(labelNumber, choice); }, IDCANCEL);
+}
+
+int TQtInteraction::AskPassword(std::string& password) {
+    return InMainThread(
+        [&] {
+            bool ok = false;
+            QString text = QInputDialog::getText(
+                Owner(), QString::fromStdString(LoadStr(101)), QStringLiteral("Enter password:"),
+                QLineEdit::Password, QString::fromStdString(password), &ok);
+            if (!ok)
+                return static_cast<int>(IDCANCEL);
+            password = text.toStdString();
+            return static_cast<int>(IDOK);
+        },
+        IDCANCEL);
 }
 
 void TQtInteraction::SetMainWindow(QWidget* window) {

@@ -13,6 +13,7 @@ class VLFORMS_EXPORT TQtInteraction : public TInteraction {
     int MessageBox(const TMessageRequest& request) override;
     int AskOverwrite(const std::string& fileName, int32_t copyFileTime) override;
     int AskDiskette(int labelNumber, int& choice) override;
+    int AskPassword(std::string& password) override;
 
     // The window that owns the dialogs; without one, the active window does.
     void SetMainWindow(QWidget* window);

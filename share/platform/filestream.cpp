@@ -134,6 +134,41 @@ std::unique_ptr<TFileStream> TFileStream::CreateUnique(const std::string& folder
     return std::unique_ptr<TFileStream>(new TFileStream(PathInFolder(folder, host.Name()), handle));
 }
 
+std::unique_ptr<TFileStream> TFileStream::CreateUnnamed(const std::string& folder) {
+    // LinkAs names the file through /proc; without it the file could never be named.
+    static const bool canBeNamed = ::access("/proc/self/fd", F_OK) == 0;
+    if (!canBeNamed)
+        return nullptr;
+    THostPath hostFolder;
+    if (!HostPathForWriting(folder, hostFolder)) {
+        throw EFCreateError(GetLastError(), "Cannot create a file in \"" + folder + "\". " +
+                                                SysErrorMessage(GetLastError()));
+    }
+    int handle = ::open(hostFolder.CStr(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (handle < 0) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
+            return nullptr;  // a file system (or kernel) without unnamed files
+        SetLastErrorFromErrno();
+        throw EFCreateError(GetLastError(), "Cannot create a file in \"" + folder + "\". " +
+                                                SysErrorMessage(GetLastError()));
+    }
+    return std::unique_ptr<TFileStream>(new TFileStream(folder, handle));
+}
+
+bool TFileStream::LinkAs(const std::string& fileName) {
+    THostPath host;
+    if (!HostPathForWriting(fileName, host))
+        return false;
+    // The unnamed file is reached through this process's descriptor of it.
+    const std::string descriptor = "/proc/self/fd/" + std::to_string(Handle);
+    if (::linkat(AT_FDCWD, descriptor.c_str(), AT_FDCWD, host.CStr(), AT_SYMLINK_FOLLOW) != 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    FileName = fileName;
+    return true;
+}
+
 TFileStream::~TFileStream() {
     if (Handle >= 0)
         ::close(Handle);

@@ -26,6 +26,14 @@ class VLSHARE_EXPORT TFileStream : public TStream {
     // for reading and writing; raises EFCreateError when it cannot.
     static std::unique_ptr<TFileStream> CreateUnique(const std::string& folder,
                                                      const std::string& prefix);
+    // Creates a file without a name in folder, open for reading and writing, that LinkAs
+    // gives a name once it is complete: until then no one can see it, and when the process
+    // ends first (a crash, a kill) nothing of it is left. Null when the folder's file system
+    // has no such files; raises EFCreateError when the file cannot be made.
+    static std::unique_ptr<TFileStream> CreateUnnamed(const std::string& folder);
+    // Gives a file made by CreateUnnamed the name fileName; fails (false, last error set)
+    // when fileName exists (ERROR_ALREADY_EXISTS) or cannot be made.
+    bool LinkAs(const std::string& fileName);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;

@@ -199,8 +199,12 @@ bool MakeFolders(const THostPath& path) {
     THostPath parent = path.Parent();
     if (parent != path && !MakeFolders(parent))
         return false;
-    if (::mkdir(path.CStr(), 0777) != 0 && errno != EEXIST)
+    // A file (or a link to one) in the folder's place is no folder: that is a failure.
+    if (::mkdir(path.CStr(), 0777) != 0 && (errno != EEXIST || !IsDirectory(path))) {
+        if (errno == 0)
+            errno = EEXIST;
         return FailFromErrno();
+    }
     return true;
 }
 

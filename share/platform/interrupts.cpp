@@ -1,6 +1,7 @@
 #include "platform/interrupts.h"
 
 #include <signal.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -49,4 +50,23 @@ bool Interrupted() {
 
 bool IsTerminal(std::FILE* stream) {
     return ::isatty(::fileno(stream)) != 0;
+}
+
+TTerminalEchoOff::TTerminalEchoOff(std::FILE* stream) {
+    int descriptor = ::fileno(stream);
+    termios settings{};
+    if (descriptor < 0 || !::isatty(descriptor) || ::tcgetattr(descriptor, &settings) != 0)
+        return;
+    SavedFlags = settings.c_lflag;
+    settings.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    if (::tcsetattr(descriptor, TCSAFLUSH, &settings) == 0)
+        Descriptor = descriptor;
+}
+
+TTerminalEchoOff::~TTerminalEchoOff() {
+    termios settings{};
+    if (Descriptor < 0 || ::tcgetattr(Descriptor, &settings) != 0)
+        return;
+    settings.c_lflag = static_cast<tcflag_t>(SavedFlags);
+    ::tcsetattr(Descriptor, TCSAFLUSH, &settings);
 }

@@ -20,5 +20,19 @@ class VLSHARE_EXPORT TInterruptCatcher {
 // True once an interrupt came while a catcher lived (until the last catcher ends).
 VLSHARE_EXPORT bool Interrupted();
 
+// While it lives, what is typed on the terminal stream reads from is not shown (for a
+// password); a stream that is no terminal is left alone.
+class VLSHARE_EXPORT TTerminalEchoOff {
+  public:
+    explicit TTerminalEchoOff(std::FILE* stream);
+    ~TTerminalEchoOff();
+    TTerminalEchoOff(const TTerminalEchoOff&) = delete;
+    TTerminalEchoOff& operator=(const TTerminalEchoOff&) = delete;
+
+  private:
+    int Descriptor = -1;  // -1: nothing was changed
+    unsigned long SavedFlags = 0;
+};
+
 // Whether stream is a terminal (for progress bars instead of plain lines).
 VLSHARE_EXPORT bool IsTerminal(std::FILE* stream);

@@ -1,6 +1,7 @@
 // The table of vlctl's commands.
 #include "commands.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "vexeversion.h"
@@ -108,6 +109,43 @@ const std::vector<TCommand>& Commands() {
          1,
          RunWatch},
         {"drives", "", "the drive letters and their folders", {}, {}, 0, 0, RunDrives},
+        {"list",
+         "[LOCATION] [PATH]",
+         "the drives, folders and copies at a backup location (LOCATION: the folder or drive "
+         "that holds the Vaultaire folder; the current profile's target by default): source "
+         "name, version, size, time, password",
+         {},
+         {},
+         0,
+         2,
+         RunList},
+        {"versions",
+         "[LOCATION] FILE",
+         "every version of one backed-up file, newest first",
+         {},
+         {},
+         1,
+         2,
+         RunVersions},
+        {"restore",
+         "[LOCATION] [PATH...] [--to FOLDER] [--overwrite never|always|older|ask] "
+         "[--version N] [--password-file FILE]",
+         "restore what the paths name (C:\\Data, C:\\Data\\a.txt or host paths; everything "
+         "by default), the newest version unless --version N (1 the newest), to the original "
+         "places unless --to; existing files are kept unless --overwrite says otherwise",
+         {"to", "overwrite", "version", "password-file"},
+         {},
+         0,
+         SIZE_MAX,
+         RunRestore},
+        {"verify",
+         "[LOCATION]",
+         "read every copy at a backup location through and list the damaged ones",
+         {},
+         {},
+         0,
+         1,
+         RunVerify},
         {"archive info",
          "ARCHIVE",
          "show what a backed-up copy holds",

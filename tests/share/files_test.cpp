@@ -231,6 +231,10 @@ TEST_F(Files, FailuresLeaveTheSystemErrorBehind) {
     EXPECT_TRUE(ForceDirectories("C:\\no\\such\\parent"));
     EXPECT_TRUE(DirectoryExists("C:\\no\\such\\parent"));
     EXPECT_FALSE(DeleteFile("C:\\no")) << "a folder is no file";
+    WriteTextFile(Host("no/such/file"), "in the way");
+    EXPECT_FALSE(ForceDirectories("C:\\no\\such\\file")) << "a file in the folder's place";
+    EXPECT_FALSE(ForceDirectories("C:\\no\\such\\file\\below"));
+    EXPECT_EQ(ReadTextFile(Host("no/such/file")), "in the way");
     EXPECT_EQ(GetFileAttributes("C:\\missing"), -1);
     EXPECT_EQ(FileAge("C:\\missing"), -1);
     EXPECT_EQ(GetFileSize("Q:\\x"), -1);

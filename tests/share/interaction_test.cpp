@@ -76,6 +76,33 @@ TEST(TerminalQuestions, OverwriteAsksFourWays) {
     EXPECT_EQ(closed.AskOverwrite("C:\\a.txt", 0), IDNOTOALL) << "no answer replaces nothing";
 }
 
+TEST(TerminalQuestions, APasswordIsOneLineAndNoLineCancels) {
+    TTerminalRun run("Open Sesame\r\nnext\n");
+    TTerminalInteraction terminal(run.In, run.Out);
+    std::string password = "typed before";
+    EXPECT_EQ(terminal.AskPassword(password), IDOK);
+    EXPECT_EQ(password, "Open Sesame");
+    EXPECT_NE(run.Output().find("Enter password:"), std::string::npos);
+    EXPECT_EQ(run.Output().find("Open Sesame"), std::string::npos) << "the answer is not shown";
+    std::FILE* empty = std::tmpfile();
+    ASSERT_NE(empty, nullptr);
+    TTerminalInteraction closed(empty, run.Out);
+    EXPECT_EQ(closed.AskPassword(password), IDCANCEL);
+    std::fclose(empty);
+}
+
+TEST(ScriptedQuestions, APasswordIsAnsweredFromTheScript) {
+    TScriptedInteraction script;
+    script.ExpectPassword(IDOK, "alpha");
+    script.ExpectPassword(IDCANCEL, "");
+    std::string password;
+    EXPECT_EQ(script.AskPassword(password), IDOK);
+    EXPECT_EQ(password, "alpha");
+    EXPECT_EQ(script.AskPassword(password), IDCANCEL);
+    EXPECT_EQ(script.AskPassword(password), IDCANCEL) << "unscripted: Cancel";
+    EXPECT_EQ(script.Unexpected().size(), 1u);
+}
+
 TEST(ScriptedQuestions, DisplayMessageShowsTheTextOfItsIdUnderTheProductName) {
     TScriptedInteraction script;
     script.Expect(356, IDOK);

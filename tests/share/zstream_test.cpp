@@ -416,6 +416,27 @@ TEST_F(ZStream, DamagedHeaderIsNotValidAndCannotBeExtracted) {
     }
 }
 
+// The reader takes in the first kilobyte at once: a longer header is read on from the file.
+TEST_F(ZStream, HeadersLongerThanTheFirstReadAreReadWhole) {
+    for (size_t nameLength : {200u, 1000u, 1100u, 3000u}) {
+        SCOPED_TRACE(nameLength);
+        // Folders of up to 200 characters, as the host's names allow.
+        std::string below;
+        while (below.size() + 201 < nameLength)
+            below += std::string(200, 'd') + "/";
+        below += std::string(nameLength - below.size(), 'f');
+        const std::string source = MakeSource(below, CompressibleText(3000));
+        MakeArchive(source, "C:\\long.vl");
+        TVUnzipStream unzip("C:\\long.vl");
+        ASSERT_TRUE(unzip.Valid);
+        EXPECT_EQ(unzip.OriginalPath(), source);
+        unzip.OverwriteMode = 1;
+        ASSERT_TRUE(unzip.Extract("C:\\out\\long.txt", nullptr));
+        EXPECT_EQ(ReadTextFile(Host("out/long.txt")), CompressibleText(3000));
+        fs::remove_all(Host("d" + std::string(199, 'd')));
+    }
+}
+
 TEST_F(ZStream, OverwriteModesDecideWhetherAnExistingFileIsReplaced) {
     const int32_t copyTime = DosTime(2005, 5, 5, 12, 0, 0);
     const std::string source = MakeSource("a.txt", "backed up", copyTime);

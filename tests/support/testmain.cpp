@@ -45,6 +45,10 @@ class TUnexpectedQuestions : public TInteraction {
         ADD_FAILURE() << "unexpected overwrite question for " << fileName;
         return IDNO;
     }
+    int AskPassword(std::string&) override {
+        ADD_FAILURE() << "unexpected password question";
+        return IDCANCEL;
+    }
     int AskDiskette(int labelNumber, int&) override {
         ADD_FAILURE() << "unexpected diskette request for number " << labelNumber;
         return IDCANCEL;

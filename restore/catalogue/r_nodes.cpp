@@ -1,0 +1,229 @@
+#include "r_nodes.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "exceptions.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "vstack.h"
+#include "zstream.h"
+
+namespace {
+
+// ".VL" and three digits.
+constexpr size_t kSuffixLength = 6;
+constexpr const char* kSuffixStart = ".VL";
+constexpr size_t kSuffixDigits = 3;
+// What follows the prefix of a work file's name: the process id, "-" and six characters.
+constexpr size_t kWorkNameEnding = 6;
+constexpr const char* kWorkPrefixes[] = {".VLR", ".VLA"};
+
+bool AllDigits(const std::string& text) {
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+    }
+    return !text.empty();
+}
+
+}  // namespace
+
+// ---- Names ----
+
+std::string SourceNameOf(const std::string& copyName) {
+    return copyName.size() > kSuffixLength ? copyName.substr(0, copyName.size() - kSuffixLength)
+                                           : std::string();
+}
+
+int VersionNumberOf(const std::string& copyName) {
+    if (copyName.size() < kSuffixLength)
+        return 0;
+    std::string suffix = copyName.substr(copyName.size() - kSuffixLength);
+    std::string digits = suffix.substr(kSuffixLength - kSuffixDigits);
+    if (suffix.rfind(kSuffixStart, 0) != 0 || !AllDigits(digits))
+        return 0;
+    return std::stoi(digits);
+}
+
+bool IsWorkFileName(const std::string& name) {
+    for (const char* prefix : kWorkPrefixes) {
+        std::string start = prefix;
+        if (name.rfind(start, 0) != 0)
+            continue;
+        size_t dash = name.find('-', start.size());
+        if (dash == std::string::npos || dash + 1 + kWorkNameEnding != name.size())
+            continue;
+        if (AllDigits(name.substr(start.size(), dash - start.size())))
+            return true;
+    }
+    return false;
+}
+
+std::string TDirStack::Pop() {
+    if (Paths.empty())
+        return {};
+    std::string path = std::move(Paths.front());
+    Paths.pop_front();
+    return path;
+}
+
+// ---- TRestoreNode ----
+
+TRestoreNode::TRestoreNode(std::string name, TRestoreNode* parent)
+    : Name(std::move(name)), Parent(parent) {
+    if (!parent)
+        return;
+    TRestoreNode* last = parent->LastChild();
+    if (last) {
+        last->NextSibling = this;
+        PrevSibling = last;
+    } else {
+        parent->FirstChild = this;
+    }
+}
+
+TRestoreNode::~TRestoreNode() {
+    while (FirstChild)
+        delete FirstChild;  // each child unlinks itself
+    if (PrevSibling)
+        PrevSibling->NextSibling = NextSibling;
+    if (NextSibling)
+        NextSibling->PrevSibling = PrevSibling;
+    if (Parent && Parent->FirstChild == this)
+        Parent->FirstChild = NextSibling;
+    Parent = NextSibling = PrevSibling = nullptr;
+}
+
+TRestoreNode* TRestoreNode::LastChild() const {
+    TRestoreNode* child = FirstChild;
+    while (child && child->NextSibling)
+        child = child->NextSibling;
+    return child;
+}
+
+std::string TRestoreNode::GetPath() const {
+    if (!Parent)
+        return Name;
+    return PathInFolder(Parent->GetPath(), Name);
+}
+
+void TRestoreNode::SetCheck(TCheckType change) {
+    switch (change) {
+        case ctCheck:
+            CheckState = csChecked;
+            break;
+        case ctUncheck:
+            CheckState = csUnchecked;
+            break;
+        case ctToggle:
+            CheckState = CheckState == csUnchecked ? csChecked : csUnchecked;
+            break;
+        case ctRefresh:
+            // Only the ancestors: a partial node handing its state down would make
+            // every loaded descendant partial.
+            for (TRestoreNode* ancestor = Parent; ancestor; ancestor = ancestor->Parent)
+                ancestor->RecomputeFromChildren();
+            return;
+    }
+    TVStack<TRestoreNode> walk;
+    walk.Add(this);
+    while (TRestoreNode* node = walk.Pop()) {
+        for (TRestoreNode* child = node->FirstChild; child; child = child->NextSibling) {
+            child->CheckState = CheckState;
+            walk.Add(child);
+        }
+    }
+    for (TRestoreNode* ancestor = Parent; ancestor; ancestor = ancestor->Parent)
+        ancestor->RecomputeFromChildren();
+}
+
+void TRestoreNode::RecomputeFromChildren() {
+    bool anyChecked = false, anyUnchecked = false, anyPartial = false;
+    for (TRestoreNode* child = FirstChild; child; child = child->NextSibling) {
+        anyChecked |= child->CheckState == csChecked;
+        anyUnchecked |= child->CheckState == csUnchecked;
+        anyPartial |= child->CheckState == csPartial;
+    }
+    if (anyPartial || (anyChecked && anyUnchecked))
+        CheckState = csPartial;
+    else if (anyChecked)
+        CheckState = csChecked;
+    else
+        CheckState = csUnchecked;
+}
+
+bool TRestoreNode::HasSubFolders() const {
+    if (FirstChild) {
+        for (TRestoreNode* child = FirstChild; child; child = child->NextSibling) {
+            if (child->IsFolderKind())
+                return true;
+        }
+        return false;
+    }
+    if (!IsFolderKind())
+        return false;
+    for (TFileSearch search(PathInFolder(GetPath(), "*.*"), faAnyFile & ~faArchive, sdKinds);
+         search.Found(); search.Next()) {
+        if (search.IsDirectory() && !search.IsDotDirectory())
+            return true;
+    }
+    return false;
+}
+
+// ---- Subclasses ----
+
+TRestoreFolderNode::TRestoreFolderNode(std::string name, TRestoreNode* parent)
+    : TRestoreNode(std::move(name), parent) {
+    ImageIndex = niFolder;
+    SelectedIndex = niOpenFolder;
+}
+
+TRestoreDriveNode::TRestoreDriveNode(std::string name, TRestoreNode* parent)
+    : TRestoreFolderNode(std::move(name), parent) {
+    ImageIndex = niDrive;
+    SelectedIndex = niDrive;
+}
+
+std::string TRestoreDriveNode::GetText() const {
+    std::string upper = Name;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return "(" + upper + ")";
+}
+
+TRestoreRootNode::TRestoreRootNode(std::string rootPath)
+    : TRestoreFolderNode(std::move(rootPath), nullptr) {
+    ImageIndex = niComputer;
+    SelectedIndex = niComputer;
+}
+
+TRestoreFileNode::TRestoreFileNode(std::string name, TRestoreNode* parent, const std::string& path,
+                                   int attributes)
+    : TRestoreNode(std::move(name), parent) {
+    ImageIndex = niDocument;
+    SelectedIndex = niDocument;
+    Attributes = attributes;
+    Time = FileAge(path);  // in case it cannot be opened
+    try {
+        TVUnzipStream copy(path);
+        Time = copy.GetOpenedFileDate();
+        Damaged = !copy.Valid;
+        if (copy.Valid) {
+            Size = copy.Header.OriginalSize;
+            OriginalPath = copy.Header.OriginalPath;
+            OriginalFileTime = copy.Header.FileTime;
+            Key = copy.Header.Key;
+        }
+    } catch (const Exception&) {
+        Damaged = true;  // the copy cannot even be opened
+    }
+}
+
+std::string TRestoreFileNode::GetText() const {
+    return SourceNameOf(Name);
+}
+
+int TRestoreFileNode::VersionNumber() const {
+    return VersionNumberOf(Name);
+}

@@ -1,0 +1,59 @@
+#include "r_password.h"
+
+#include <QProxyStyle>
+#include <QShowEvent>
+
+#include "strtable.h"
+#include "ui_r_password.h"
+
+namespace {
+
+constexpr int StrProductName = 101;
+
+// The password field shows one "*" for each character, whatever the desktop's style draws.
+class TStarEchoStyle : public QProxyStyle {
+  public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+}  // namespace
+
+TRPasswordDlg::TRPasswordDlg(QWidget* owner)
+    : QDialog(owner), Form(std::make_unique<Ui::TRPasswordDlg>()) {
+    Form->setupUi(this);
+    setWindowTitle(QString::fromStdString(LoadStr(StrProductName)));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    auto* style = new TStarEchoStyle;
+    style->setParent(Form->Password);
+    Form->Password->setStyle(style);
+    constexpr int VisibleCharacters = 32;  // the longest password the profile dialogs take
+    Form->Password->setMinimumWidth(
+        Form->Password->fontMetrics().horizontalAdvance(QLatin1Char('*')) * VisibleCharacters);
+    connect(Form->OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Form->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TRPasswordDlg::~TRPasswordDlg() = default;
+
+bool TRPasswordDlg::Ask(std::string& password) {
+    const bool ok = exec() == QDialog::Accepted;
+    password = ok ? PasswordText() : std::string();
+    return ok;
+}
+
+std::string TRPasswordDlg::PasswordText() const {
+    return Form->Password->text().toStdString();
+}
+
+void TRPasswordDlg::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    adjustSize();
+    setFixedSize(size());
+    Form->Password->selectAll();
+    Form->Password->setFocus();
+}

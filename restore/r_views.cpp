@@ -1,0 +1,637 @@
+#include "r_views.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QSvgRenderer>
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+#include "datetime.h"
+#include "r_nodes.h"
+#include "r_tree.h"
+
+namespace {
+
+constexpr int ImageSize = 16;
+constexpr int StateSize = 13;
+constexpr int StateMargin = 2;  // on either side of the check-box picture
+
+const char* const ImageFiles[] = {
+    ":/restore/computer.svg", ":/restore/folder-open.svg", ":/restore/folder-closed.svg",
+    ":/restore/drive.svg",    ":/restore/document.svg",
+};
+const char* const StateFiles[] = {
+    ":/restore/state-blank.svg",
+    ":/restore/state-unchecked.svg",
+    ":/restore/state-checked.svg",
+    ":/restore/state-partial.svg",
+};
+
+// The item data that marks a placeholder child: no node can have this address.
+const char DummyMarker = 0;
+const quintptr DummyValue = reinterpret_cast<quintptr>(&DummyMarker);
+
+// Draws the picture of file at size pixels square, sharp on the screen's pixel ratio.
+QPixmap RenderPicture(const char* file, int size, qreal ratio, bool& ok) {
+    QSvgRenderer renderer{QString::fromLatin1(file)};
+    QPixmap pixmap(QSize(size, size) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    if (!renderer.isValid()) {
+        ok = false;
+        return pixmap;
+    }
+    QPainter painter(&pixmap);
+    renderer.render(&painter, QRectF(0, 0, size, size));
+    return pixmap;
+}
+
+// The hourglass, for as long as the disk is read.
+class TWaitCursor {
+  public:
+    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+bool IsFolderKind(int kind) {
+    return kind == nkFolder;
+}
+
+QString CaseFolded(const QString& text) {
+    return text.toCaseFolded();
+}
+
+}  // namespace
+
+// ---- pictures ----
+
+QIcon TRestoreImages::IconOf(int imageIndex, int selectedIndex) const {
+    QIcon icon;
+    auto valid = [](int index) { return index >= 0 && index < riDocument + 1; };
+    if (valid(imageIndex))
+        icon.addPixmap(Images[imageIndex], QIcon::Normal);
+    if (valid(selectedIndex))
+        icon.addPixmap(Images[selectedIndex], QIcon::Selected);
+    return icon;
+}
+
+TStateImageDelegate::TStateImageDelegate(QObject* parent, const TRestoreImages* const* images)
+    : QStyledItemDelegate(parent), Images(images) {}
+
+QRect TStateImageDelegate::StateRect(const QRect& cell) {
+    const int top = cell.top() + (cell.height() - StateSize) / 2;
+    return QRect(cell.left() + StateMargin, top, StateSize, StateSize);
+}
+
+void TStateImageDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const {
+    if (index.column() != 0) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    const int state = index.data(StateImageRole).toInt();
+    if (*Images && state > siBlank && state <= siPartial)
+        painter->drawPixmap(StateRect(option.rect), (*Images)->States[state]);
+    QStyleOptionViewItem rest(option);
+    rest.rect.setLeft(option.rect.left() + StateSize + 2 * StateMargin);
+    QStyledItemDelegate::paint(painter, rest, index);
+}
+
+QSize TStateImageDelegate::sizeHint(const QStyleOptionViewItem& option,
+                                    const QModelIndex& index) const {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    if (index.column() == 0) {
+        size.rwidth() += StateSize + 2 * StateMargin;
+        size.setHeight(std::max(size.height(), StateSize + 2 * StateMargin));
+    }
+    return size;
+}
+
+// ---- tree ----
+
+TCheckedRestoreTreeView::TCheckedRestoreTreeView(QWidget* parent) : QTreeWidget(parent) {
+    setColumnCount(1);
+    setHeaderHidden(true);
+    setRootIsDecorated(true);
+    setItemsExpandable(true);
+    setSortingEnabled(false);
+    setEditTriggers(NoEditTriggers);
+    setIconSize(QSize(ImageSize, ImageSize));
+    setItemDelegate(new TStateImageDelegate(this, &ImagesForDelegate));
+    LoadImages();
+    connect(this, &QTreeWidget::itemExpanded, this, &TCheckedRestoreTreeView::ItemExpanded);
+    connect(this, &QTreeWidget::itemCollapsed, this, &TCheckedRestoreTreeView::ItemCollapsed);
+    connect(this, &QTreeWidget::currentItemChanged, this,
+            &TCheckedRestoreTreeView::CurrentItemChanged);
+}
+
+TCheckedRestoreTreeView::~TCheckedRestoreTreeView() {
+    // The list's items point into the catalogue, which goes with this tree.
+    if (List) {
+        List->clear();
+        List->SetTreeView(nullptr, nullptr);
+    }
+    Adjusting = true;
+    clear();
+}
+
+bool TCheckedRestoreTreeView::LoadImages() {
+    auto images = std::make_unique<TRestoreImages>();
+    const qreal ratio = devicePixelRatioF();
+    bool ok = true;
+    for (size_t i = 0; i < images->Images.size(); ++i)
+        images->Images[i] = RenderPicture(ImageFiles[i], ImageSize, ratio, ok);
+    for (size_t i = 0; i < images->States.size(); ++i)
+        images->States[i] = RenderPicture(StateFiles[i], StateSize, ratio, ok);
+    ImageLists = std::move(images);
+    ImagesForDelegate = ImageLists.get();
+    if (List)
+        List->SetTreeView(this, ImagesForDelegate);
+    return ok;
+}
+
+TRestoreNode* TCheckedRestoreTreeView::NodeOf(const QTreeWidgetItem* item) {
+    if (!item)
+        return nullptr;
+    const quintptr value = item->data(0, NodeRole).value<quintptr>();
+    return value == DummyValue ? nullptr : reinterpret_cast<TRestoreNode*>(value);
+}
+
+QTreeWidgetItem* TCheckedRestoreTreeView::ItemOf(const TRestoreNode* node) const {
+    if (!node)
+        return nullptr;
+    for (QTreeWidgetItemIterator it(const_cast<TCheckedRestoreTreeView*>(this)); *it; ++it) {
+        if (NodeOf(*it) == node)
+            return *it;
+    }
+    return nullptr;
+}
+
+bool TCheckedRestoreTreeView::NothingChecked() const {
+    return !Catalogue || !Catalogue->Root() || Catalogue->Root()->CheckState == csUnchecked;
+}
+
+void TCheckedRestoreTreeView::Build(const std::string& rootPath) {
+    if (!Catalogue)
+        Catalogue = std::make_unique<TRestoreTree>();
+    // The list's items point at the nodes that SetLocation is about to free.
+    if (List)
+        List->clear();
+    Adjusting = true;
+    clear();
+    RootTreeItem = nullptr;
+    Adjusting = false;
+    Catalogue->SetLocation(rootPath);
+    RootTreeItem = Attach(nullptr, Catalogue->Root());
+    AddDrives();
+    RefreshStateImages();
+    RefreshFileList();
+}
+
+void TCheckedRestoreTreeView::SetFileList(TCheckedRestoreListView* list) {
+    if (List) {
+        List->clear();
+        disconnect(List, &QObject::destroyed, this, nullptr);
+        List->SetTreeView(nullptr, nullptr);
+    }
+    List = list;
+    if (!List)
+        return;
+    List->SetTreeView(this, ImagesForDelegate);
+    List->RefreshItemList();
+    connect(List, &QObject::destroyed, this, &TCheckedRestoreTreeView::ListDestroyed);
+}
+
+void TCheckedRestoreTreeView::ListDestroyed(QObject* list) {
+    if (list == List)
+        List = nullptr;
+}
+
+QTreeWidgetItem* TCheckedRestoreTreeView::Attach(QTreeWidgetItem* parentItem, TRestoreNode* node) {
+    if (!node)
+        return nullptr;
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, QString::fromStdString(node->GetText()));
+    if (ImageLists)
+        item->setIcon(0, ImageLists->IconOf(node->ImageIndex, node->SelectedIndex));
+    item->setData(0, StateImageRole, static_cast<int>(node->CheckState));
+    item->setData(0, NodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
+    if (parentItem)
+        parentItem->addChild(item);
+    else
+        addTopLevelItem(item);
+    return item;
+}
+
+void TCheckedRestoreTreeView::AddDrives() {
+    if (!RootTreeItem)
+        return;
+    for (TRestoreNode* node = Catalogue->Root()->FirstChild; node; node = node->NextSibling) {
+        if (node->GetKind() == nkDrive)
+            AddDrive(node);
+    }
+    Adjusting = true;
+    RootTreeItem->setExpanded(true);
+    Adjusting = false;
+}
+
+void TCheckedRestoreTreeView::AddDrive(TRestoreNode* driveNode) {
+    SetButtonState(Attach(RootTreeItem, driveNode));
+}
+
+void TCheckedRestoreTreeView::SetButtonState(QTreeWidgetItem* item) {
+    TRestoreNode* node = NodeOf(item);
+    if (node && node->HasSubFolders())
+        AddDummyNode(item);
+}
+
+void TCheckedRestoreTreeView::AddDummyNode(QTreeWidgetItem* item) {
+    if (!item || item->childCount() > 0)
+        return;
+    auto* dummy = new QTreeWidgetItem;
+    dummy->setData(0, NodeRole, QVariant::fromValue(DummyValue));
+    item->addChild(dummy);
+}
+
+bool TCheckedRestoreTreeView::DestroyDummyNode(QTreeWidgetItem* item) {
+    if (!item || item->childCount() != 1)
+        return false;
+    QTreeWidgetItem* child = item->child(0);
+    if (child->data(0, NodeRole).value<quintptr>() != DummyValue)
+        return false;
+    delete item->takeChild(0);
+    return true;
+}
+
+void TCheckedRestoreTreeView::RefreshStateImages() {
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        if (TRestoreNode* node = NodeOf(*it))
+            (*it)->setData(0, StateImageRole, static_cast<int>(node->CheckState));
+    }
+}
+
+void TCheckedRestoreTreeView::CheckNode(QTreeWidgetItem* item, int change) {
+    TRestoreNode* node = NodeOf(item);
+    if (!node)
+        return;
+    TWaitCursor wait;
+    node->SetCheck(static_cast<TCheckType>(change));
+    RefreshStateImages();
+    if (List)
+        List->RefreshStateImages();
+}
+
+void TCheckedRestoreTreeView::RefreshFileList() {
+    if (List)
+        List->RefreshItemList();
+}
+
+void TCheckedRestoreTreeView::ExpandTree(QTreeWidgetItem* item) {
+    if (!DestroyDummyNode(item))
+        return;
+    for (TRestoreNode* child = NodeOf(item)->FirstChild; child; child = child->NextSibling) {
+        if (child->GetKind() != nkFile)
+            SetButtonState(Attach(item, child));
+    }
+    SortChildren(item);
+}
+
+void TCheckedRestoreTreeView::SortChildren(QTreeWidgetItem* item) {
+    // Folders in alphabetical order of their texts, without regard to case; drives keep
+    // their letter order.
+    QList<QTreeWidgetItem*> children = item->takeChildren();
+    std::stable_sort(children.begin(), children.end(),
+                     [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
+                         const TRestoreNode* first = NodeOf(a);
+                         const TRestoreNode* second = NodeOf(b);
+                         if (!first || !second || !IsFolderKind(first->GetKind()) ||
+                             !IsFolderKind(second->GetKind()))
+                             return false;
+                         return CaseFolded(a->text(0)) < CaseFolded(b->text(0));
+                     });
+    item->addChildren(children);
+}
+
+bool TCheckedRestoreTreeView::StillExists(QTreeWidgetItem* item) const {
+    return item == RootTreeItem || (Catalogue && Catalogue->NodeExists(NodeOf(item)));
+}
+
+void TCheckedRestoreTreeView::RemoveVanished(QTreeWidgetItem* item) {
+    TRestoreNode* node = NodeOf(item);
+    if (!node || node->GetKind() != nkFolder)
+        return;
+    // The list may show files of the folder that goes, or of one below it: it lets go of
+    // them first.
+    bool shown = false;
+    for (QTreeWidgetItem* at = currentItem(); at && !shown; at = at->parent())
+        shown = at == item;
+    if (List && shown)
+        List->clear();
+    Adjusting = true;
+    delete item;
+    Adjusting = false;
+    Catalogue->RemoveNode(node);
+    RefreshStateImages();
+    RefreshFileList();
+    if (List)
+        List->RefreshStateImages();
+}
+
+bool TCheckedRestoreTreeView::CanExpand(QTreeWidgetItem* item) {
+    TRestoreNode* node = NodeOf(item);
+    if (!node)
+        return false;
+    TWaitCursor wait;
+    if (!Catalogue->LoadChildren(node))
+        return false;
+    if (item == RootTreeItem || StillExists(item)) {
+        ExpandTree(item);
+        return true;
+    }
+    RemoveVanishedLater(node);
+    return false;
+}
+
+bool TCheckedRestoreTreeView::CanCollapse(QTreeWidgetItem* item) {
+    if (item == RootTreeItem)
+        return true;
+    if (!StillExists(item)) {
+        RemoveVanishedLater(NodeOf(item));
+        return false;
+    }
+    const bool currentBelow = [&] {
+        for (QTreeWidgetItem* at = currentItem(); at; at = at->parent()) {
+            if (at->parent() == item)
+                return true;
+        }
+        return false;
+    }();
+    if (currentBelow) {
+        Adjusting = true;
+        setCurrentItem(item);
+        Adjusting = false;
+        Change(item);
+    }
+    qDeleteAll(item->takeChildren());
+    SetButtonState(item);
+    return true;
+}
+
+void TCheckedRestoreTreeView::ItemExpanded(QTreeWidgetItem* item) {
+    if (Adjusting)
+        return;
+    const bool allowed = CanExpand(item);
+    // A removed item is gone; only one that stays is closed again.
+    if (!allowed && ItemOf(NodeOf(item)) == item) {
+        Adjusting = true;
+        item->setExpanded(false);
+        Adjusting = false;
+    }
+}
+
+void TCheckedRestoreTreeView::ItemCollapsed(QTreeWidgetItem* item) {
+    if (Adjusting)
+        return;
+    CanCollapse(item);
+}
+
+bool TCheckedRestoreTreeView::CanChange(QTreeWidgetItem* item) {
+    if (!item || StillExists(item))
+        return true;
+    // A drive that vanished is refused; a folder also leaves the tree.
+    RemoveVanished(item);
+    return false;
+}
+
+void TCheckedRestoreTreeView::CurrentItemChanged(QTreeWidgetItem* current,
+                                                 QTreeWidgetItem* previous) {
+    if (Adjusting)
+        return;
+    if (current && !NodeOf(current))
+        return;  // a placeholder is never selected for long
+    if (StillExists(current) || !current) {
+        Change(current);
+        return;
+    }
+    // The selection stays where it was; the vanished folder goes once Qt is done with it.
+    TRestoreNode* vanished = NodeOf(current);
+    Adjusting = true;
+    setCurrentItem(previous);
+    Adjusting = false;
+    RemoveVanishedLater(vanished);
+}
+
+void TCheckedRestoreTreeView::RemoveVanishedLater(const TRestoreNode* node) {
+    // Qt is still busy with the item in the handler that found it gone. By the time the
+    // removal runs, the item may have gone another way: it is looked up again.
+    QMetaObject::invokeMethod(
+        this,
+        [this, node] {
+            if (QTreeWidgetItem* item = ItemOf(node))
+                CanChange(item);
+        },
+        Qt::QueuedConnection);
+}
+
+void TCheckedRestoreTreeView::Change(QTreeWidgetItem* item) {
+    if (TRestoreNode* node = NodeOf(item)) {
+        TWaitCursor wait;
+        Catalogue->LoadChildren(node);
+    }
+    RefreshFileList();
+}
+
+void TCheckedRestoreTreeView::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) {
+        QTreeWidgetItem* item = itemAt(e->position().toPoint());
+        if (item && NodeOf(item) &&
+            TStateImageDelegate::StateRect(visualItemRect(item)).contains(e->position().toPoint()))
+            CheckNode(item, ctToggle);
+    }
+    QTreeWidget::mousePressEvent(e);
+}
+
+void TCheckedRestoreTreeView::keyPressEvent(QKeyEvent* e) {
+    // The space bar ticks the selected entry, for those who work without a mouse.
+    if (e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier && NodeOf(currentItem())) {
+        CheckNode(currentItem(), ctToggle);
+        return;
+    }
+    QTreeWidget::keyPressEvent(e);
+}
+
+// ---- list ----
+
+TCheckedRestoreListView::TCheckedRestoreListView(QWidget* parent) : QTreeWidget(parent) {
+    setColumnCount(3);
+    setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Modified")});
+    headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setSortingEnabled(false);
+    setUniformRowHeights(true);
+    setEditTriggers(NoEditTriggers);
+    setIconSize(QSize(ImageSize, ImageSize));
+    setItemDelegate(new TStateImageDelegate(this, &ImagesForDelegate));
+    header()->setStretchLastSection(false);
+}
+
+void TCheckedRestoreListView::SetTreeView(TCheckedRestoreTreeView* tree,
+                                          const TRestoreImages* images) {
+    Tree = tree;
+    ImagesForDelegate = images;
+    viewport()->update();
+}
+
+QString TCheckedRestoreListView::SizeText(int64_t size) {
+    constexpr int64_t KiloByte = 1024;
+    const int64_t kilobytes = size <= 0 ? 0 : (size < KiloByte ? 1 : size / KiloByte);
+    return QLocale().toString(static_cast<qlonglong>(kilobytes)) + QStringLiteral("KB");
+}
+
+QString TCheckedRestoreListView::TimeText(int32_t dosTime) {
+    return QString::fromStdString(FormatDateTime("m/d/yy h:nn AM/PM", FileDateToDateTime(dosTime)));
+}
+
+void TCheckedRestoreListView::AddFileItem(TRestoreNode* node) {
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, QString::fromStdString(node->GetText()));
+    item->setText(1, SizeText(node->GetSize()));
+    item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    item->setText(2, TimeText(node->Time));
+    if (ImagesForDelegate)
+        item->setIcon(0, ImagesForDelegate->IconOf(node->ImageIndex, node->SelectedIndex));
+    item->setData(0, StateImageRole, static_cast<int>(node->CheckState));
+    item->setData(0, NodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
+    addTopLevelItem(item);
+}
+
+void TCheckedRestoreListView::RefreshItemList() {
+    QTreeWidgetItem* selected = Tree ? Tree->currentItem() : nullptr;
+    TRestoreNode* folder = TCheckedRestoreTreeView::NodeOf(selected);
+    setUpdatesEnabled(false);
+    // Without a selected folder there is nothing to list, and the old items may point at
+    // nodes the catalogue no longer has.
+    clear();
+    if (folder) {
+        std::map<QString, QTreeWidgetItem*> listed;  // by caption
+        for (TRestoreNode* node = folder->FirstChild; node; node = node->NextSibling) {
+            if (node->GetKind() != nkFile)
+                continue;
+            const QString text = QString::fromStdString(node->GetText());
+            if (!FShowDuplicates) {
+                auto found = listed.find(text);
+                if (found != listed.end()) {
+                    TRestoreNode* shown = TCheckedRestoreTreeView::NodeOf(found->second);
+                    if (shown->Time >= node->Time)
+                        continue;
+                    delete found->second;
+                    listed.erase(found);
+                }
+            }
+            AddFileItem(node);
+            listed[text] = topLevelItem(topLevelItemCount() - 1);
+        }
+        sortItems(0, Qt::AscendingOrder);
+    }
+    setUpdatesEnabled(true);
+}
+
+bool TCheckedRestoreListView::IsExcluded(const QTreeWidgetItem* item) const {
+    return item && item->text(0).endsWith(QStringLiteral(".swp"), Qt::CaseInsensitive);
+}
+
+void TCheckedRestoreListView::RefreshStateImages() {
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = topLevelItem(i);
+        TRestoreNode* node = TCheckedRestoreTreeView::NodeOf(item);
+        if (!node)
+            continue;
+        item->setData(
+            0, StateImageRole,
+            IsExcluded(item) ? static_cast<int>(siBlank) : static_cast<int>(node->CheckState));
+    }
+}
+
+void TCheckedRestoreListView::ResizeColumns() {
+    // At least the widths of old (name 6/10 of the width, size 60, modified 120 pixels)
+    // where the desktop's font fits them; size and time take what their longest texts
+    // need, and the name the rest, so that all three stay in view.
+    const int width = viewport()->width();
+    const QFontMetrics metrics(font());
+    const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 12;
+    constexpr int SizeWidth = 60;
+    constexpr int ModifiedWidth = 120;
+    const int sizeWidth =
+        std::max(SizeWidth, metrics.horizontalAdvance(QStringLiteral("99,999,999KB")) + padding);
+    const int modifiedWidth = std::max(
+        ModifiedWidth, metrics.horizontalAdvance(QStringLiteral("12/31/26 12:59 PM")) + padding);
+    const int nameWidth = std::max(width - sizeWidth - modifiedWidth, width * 3 / 10);
+    setColumnWidth(0, nameWidth);
+    setColumnWidth(1, sizeWidth);
+    setColumnWidth(2, modifiedWidth);
+}
+
+void TCheckedRestoreListView::SetAutoSizeColumns(bool value) {
+    if (value == FAutoSizeColumns)
+        return;
+    FAutoSizeColumns = value;
+    ResizeColumns();
+}
+
+void TCheckedRestoreListView::SetShowDuplicates(bool value) {
+    if (value == FShowDuplicates)
+        return;
+    FShowDuplicates = value;
+    RefreshItemList();
+}
+
+void TCheckedRestoreListView::showEvent(QShowEvent* e) {
+    QTreeWidget::showEvent(e);
+    if (!ColumnsSized) {
+        ColumnsSized = true;
+        ResizeColumns();
+    }
+}
+
+void TCheckedRestoreListView::resizeEvent(QResizeEvent* e) {
+    QTreeWidget::resizeEvent(e);
+    if (FAutoSizeColumns)
+        ResizeColumns();
+}
+
+void TCheckedRestoreListView::ToggleItem(QTreeWidgetItem* item) {
+    TRestoreNode* node = TCheckedRestoreTreeView::NodeOf(item);
+    if (!node)
+        return;
+    node->SetCheck(ctToggle);
+    item->setData(0, StateImageRole, static_cast<int>(node->CheckState));
+    if (Tree)
+        Tree->RefreshStateImages();
+}
+
+void TCheckedRestoreListView::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) {
+        const QPoint at = e->position().toPoint();
+        QTreeWidgetItem* item = itemAt(at);
+        if (item && TStateImageDelegate::StateRect(visualItemRect(item)).contains(at))
+            ToggleItem(item);
+    }
+    QTreeWidget::mousePressEvent(e);
+}
+
+void TCheckedRestoreListView::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier && currentItem()) {
+        ToggleItem(currentItem());
+        return;
+    }
+    QTreeWidget::keyPressEvent(e);
+}

@@ -1,0 +1,158 @@
+#pragma once
+
+#include <QPixmap>
+#include <QPointer>
+#include <QStyledItemDelegate>
+#include <QTreeWidget>
+#include <array>
+#include <memory>
+
+class TRestoreNode;
+class TRestoreTree;
+class TCheckedRestoreListView;
+
+// The views' pictures: 16 by 16 images of the entries and 13 by 13 check-box states.
+enum TRestoreImage : int {
+    riComputer = 0,
+    riOpenFolder = 1,
+    riClosedFolder = 2,
+    riDrive = 3,
+    riDocument = 4,
+};
+enum TStateImage : int {
+    siBlank = 0,  // no check box
+    siUnchecked = 1,
+    siChecked = 2,
+    siPartial = 3,
+};
+
+// Item data of both views: the restore node an item shows, and the state picture it carries.
+enum TRestoreItemRole : int {
+    NodeRole = Qt::UserRole,
+    StateImageRole = Qt::UserRole + 1,
+};
+
+// The two picture lists that the tree owns and the list shares.
+struct TRestoreImages {
+    std::array<QPixmap, 5> Images;
+    std::array<QPixmap, 4> States;
+    QIcon IconOf(int imageIndex, int selectedIndex) const;
+};
+
+// Draws an item's check-box picture in front of its own picture and text.
+class TStateImageDelegate : public QStyledItemDelegate {
+  public:
+    TStateImageDelegate(QObject* parent, const TRestoreImages* const* images);
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // Where the check-box picture of an item whose cell is cell lies.
+    static QRect StateRect(const QRect& cell);
+
+  private:
+    const TRestoreImages* const* Images;
+};
+
+// The drives and folders of a backup location, each with a three-state check box. Folders
+// are read when they are opened; the tree owns the catalogue.
+class TCheckedRestoreTreeView : public QTreeWidget {
+    Q_OBJECT
+
+  public:
+    explicit TCheckedRestoreTreeView(QWidget* parent = nullptr);
+    ~TCheckedRestoreTreeView() override;
+
+    void Build(const std::string& rootPath);
+    void SetFileList(TCheckedRestoreListView* list);
+    TCheckedRestoreListView* FileList() const { return List; }
+    TRestoreTree* RestoreTree() const { return Catalogue.get(); }
+    const TRestoreImages* Images() const { return ImageLists.get(); }
+    // Whether nothing at all is checked (the catalogue's root is unchecked, or there is none).
+    bool NothingChecked() const;
+
+    bool LoadImages();
+    QTreeWidgetItem* Attach(QTreeWidgetItem* parentItem, TRestoreNode* node);
+    void AddDrives();
+    void AddDrive(TRestoreNode* driveNode);
+    void SetButtonState(QTreeWidgetItem* item);
+    void AddDummyNode(QTreeWidgetItem* item);
+    bool DestroyDummyNode(QTreeWidgetItem* item);
+    void RefreshStateImages();
+    void CheckNode(QTreeWidgetItem* item, int change);
+    void RefreshFileList();
+    void ExpandTree(QTreeWidgetItem* item);
+
+    static TRestoreNode* NodeOf(const QTreeWidgetItem* item);
+    // The item that shows node, or none.
+    QTreeWidgetItem* ItemOf(const TRestoreNode* node) const;
+    QTreeWidgetItem* RootItem() const { return RootTreeItem; }
+
+  protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+  private:
+    bool CanExpand(QTreeWidgetItem* item);
+    bool CanCollapse(QTreeWidgetItem* item);
+    bool CanChange(QTreeWidgetItem* item);
+    void Change(QTreeWidgetItem* item);
+    void ItemExpanded(QTreeWidgetItem* item);
+    void ItemCollapsed(QTreeWidgetItem* item);
+    void CurrentItemChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+    bool StillExists(QTreeWidgetItem* item) const;
+    void RemoveVanished(QTreeWidgetItem* item);
+    void RemoveVanishedLater(const TRestoreNode* node);
+    void SortChildren(QTreeWidgetItem* item);
+    void ListDestroyed(QObject* list);
+
+    QTreeWidgetItem* RootTreeItem = nullptr;
+    TCheckedRestoreListView* List = nullptr;
+    std::unique_ptr<TRestoreTree> Catalogue;
+    std::unique_ptr<TRestoreImages> ImageLists;
+    const TRestoreImages* ImagesForDelegate = nullptr;
+    // Expanding or collapsing an item from inside the handlers does not ask again.
+    bool Adjusting = false;
+};
+
+// The backed-up files of the folder selected in the partner tree: the newest version of
+// each, or every version, each with a check box.
+class TCheckedRestoreListView : public QTreeWidget {
+    Q_OBJECT
+
+  public:
+    explicit TCheckedRestoreListView(QWidget* parent = nullptr);
+
+    void RefreshItemList();
+    void RefreshStateImages();
+    bool IsExcluded(const QTreeWidgetItem* item) const;
+    void ResizeColumns();
+    bool AutoSizeColumns() const { return FAutoSizeColumns; }
+    void SetAutoSizeColumns(bool value);
+    bool ShowDuplicates() const { return FShowDuplicates; }
+    void SetShowDuplicates(bool value);
+
+    // The partner tree connects itself (SetFileList) and shares its pictures.
+    void SetTreeView(TCheckedRestoreTreeView* tree, const TRestoreImages* images);
+    TCheckedRestoreTreeView* TreeView() const { return Tree; }
+
+    // The size column's text for a file of size bytes ("5,120KB"), and the modified
+    // column's text for a DOS date-time ("3/7/24 2:05 PM").
+    static QString SizeText(int64_t size);
+    static QString TimeText(int32_t dosTime);
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+  private:
+    void AddFileItem(TRestoreNode* node);
+    void ToggleItem(QTreeWidgetItem* item);
+
+    TCheckedRestoreTreeView* Tree = nullptr;
+    const TRestoreImages* ImagesForDelegate = nullptr;
+    bool FAutoSizeColumns = false;
+    bool FShowDuplicates = false;
+    bool ColumnsSized = false;
+};
