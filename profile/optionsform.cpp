@@ -5,6 +5,7 @@
 
 #include "display.h"
 #include "formregistry.h"
+#include "help.h"
 #include "helpcontext.h"
 #include "interaction.h"
 #include "logfile.h"
@@ -18,14 +19,6 @@ namespace {
 
 constexpr int StrProductName = 101;
 constexpr int StrOptionsCaption = 780;
-
-constexpr int HelpOptions = 600;
-constexpr int HelpLogFile = 5640;
-constexpr int HelpLogEntryType = 5650;
-constexpr int HelpMaxLogEntries = 5660;
-constexpr int HelpAutoload = 5670;
-constexpr int HelpOk = 5680;
-constexpr int HelpCancel = 5685;
 
 constexpr int kMinLogEntries = 1;
 constexpr int kMaxLogEntries = 32000;
@@ -54,13 +47,13 @@ TOptionsForm::TOptionsForm(QWidget* owner)
     Form->MaxLogEntries->SetLimits(kMinLogEntries, kMaxLogEntries, kLogEntriesDigits);
     Form->MaxLogEntries->setSingleStep(kLogEntriesStep);
 
-    SetHelpContext(this, HelpOptions);
-    SetHelpContext(Form->LogFile, HelpLogFile);
-    SetHelpContext(Form->LogEntryType, HelpLogEntryType);
-    SetHelpContext(Form->MaxLogEntries, HelpMaxLogEntries);
-    SetHelpContext(Form->Autoload, HelpAutoload);
-    SetHelpContext(Form->OkButton, HelpOk);
-    SetHelpContext(Form->CancelButton, HelpCancel);
+    SetHelpContext(this, hcOptions);
+    SetHelpContext(Form->LogFile, hcOptionsLogFile);
+    SetHelpContext(Form->LogEntryType, hcOptionsLogEntryType);
+    SetHelpContext(Form->MaxLogEntries, hcOptionsMaxLogEntries);
+    SetHelpContext(Form->Autoload, hcOptionsAutoload);
+    SetHelpContext(Form->OkButton, hcOptionsOk);
+    SetHelpContext(Form->CancelButton, hcOptionsCancel);
     InstallHelp(this);
 
     connect(Form->LogFile, &QCheckBox::toggled, this, &TOptionsForm::LogFileClick);

@@ -3,6 +3,7 @@
 #include <QProxyStyle>
 
 #include "formregistry.h"
+#include "help.h"
 #include "helpcontext.h"
 #include "strtable.h"
 #include "ui_passworddlg.h"
@@ -11,7 +12,6 @@ namespace {
 
 constexpr int StrProductName = 101;
 constexpr int StrOldPassword = 781;
-constexpr int HelpPassword = 6061;
 constexpr int kLongestPassword = 32;
 
 // The password field shows one "*" for each character, whatever the desktop's style draws.
@@ -42,7 +42,7 @@ TPasswordDlg::TPasswordDlg(QWidget* owner)
     Form->Password->setMaxLength(kLongestPassword);
     Form->Password->setMinimumWidth(
         Form->Password->fontMetrics().horizontalAdvance(QLatin1Char('*')) * kLongestPassword);
-    SetHelpContext(Form->Password, HelpPassword);
+    SetHelpContext(Form->Password, hcOldPassword);
     InstallHelp(this);
     connect(Form->OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(Form->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);

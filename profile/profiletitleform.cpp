@@ -3,17 +3,13 @@
 #include "commatext.h"
 #include "display.h"
 #include "formregistry.h"
+#include "help.h"
 #include "helpcontext.h"
 #include "interaction.h"
 #include "profilemgr.h"
 #include "ui_profiletitleform.h"
 
 namespace {
-
-constexpr int HelpName = 5920;
-constexpr int HelpTitles = 5930;
-constexpr int HelpSave = 5940;
-constexpr int HelpCancel = 5950;
 
 const TFormClassRegistration Registration("TProfileTitleForm",
                                           [] { return new TProfileTitleForm; });
@@ -25,10 +21,10 @@ TProfileTitleForm::TProfileTitleForm(QWidget* owner, TProfileMgr* manager)
     Form->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
-    SetHelpContext(Form->Title, HelpName);
-    SetHelpContext(Form->Titles, HelpTitles);
-    SetHelpContext(Form->SaveButton, HelpSave);
-    SetHelpContext(Form->CancelButton, HelpCancel);
+    SetHelpContext(Form->Title, hcProfileTitleName);
+    SetHelpContext(Form->Titles, hcProfileTitleTitles);
+    SetHelpContext(Form->SaveButton, hcProfileTitleSave);
+    SetHelpContext(Form->CancelButton, hcProfileTitleCancel);
     InstallHelp(this);
     connect(Form->SaveButton, &QPushButton::clicked, this, &TProfileTitleForm::SaveButtonClick);
     connect(Form->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
