@@ -26,6 +26,10 @@ enum : int {
 
 constexpr int kMinVersions = 1;
 constexpr int kMaxVersions = 999;
+// What the profile dialogs let the user type: a longer title or password could be set
+// here but never typed there again (a password is asked for at every restore).
+constexpr size_t kLongestTitle = 255;
+constexpr size_t kLongestPassword = 32;
 
 // A refused edit: the message the dialog would show.
 void Check(int messageId) {
@@ -71,6 +75,26 @@ int ParseVersions(const std::string& text) {
     if (value < kMinVersions || value > kMaxVersions)
         throw ECommandError(refusal);
     return value;
+}
+
+std::string TitleArgument(const std::string& title) {
+    if (title.size() > kLongestTitle) {
+        throw ECommandError("a title can be at most " + std::to_string(kLongestTitle) +
+                            " characters long");
+    }
+    return title;
+}
+
+// A new password from the first line of a file, no longer than the dialogs take.
+std::string NewPasswordArgument(const std::string& file) {
+    std::string password = ReadPasswordFile(file);
+    if (password.size() > kLongestPassword) {
+        throw ECommandError("the password in \"" + file + "\" is longer than " +
+                            std::to_string(kLongestPassword) +
+                            " characters; passwords can be between 1 and " +
+                            std::to_string(kLongestPassword) + " characters in length");
+    }
+    return password;
 }
 
 std::vector<std::string> SourceArgument(const std::string& text) {
@@ -161,7 +185,7 @@ int ChangePassword(TProfile& profile, const TArgs& args) {
     }
     if (!args.Has("password-file"))
         return 0;
-    const std::string password = ReadPasswordFile(args.Value("password-file"));
+    const std::string password = NewPasswordArgument(args.Value("password-file"));
     if (!protectedBefore) {
         Check(profile.UpdatePassword(password));
         return 0;
@@ -178,7 +202,7 @@ int ChangePassword(TProfile& profile, const TArgs& args) {
 // refusal.
 int ApplyEdits(TProfile& profile, const TArgs& args) {
     if (args.Has("title"))
-        Check(profile.UpdateTitle(args.Value("title")));
+        Check(profile.UpdateTitle(TitleArgument(args.Value("title"))));
     if (args.Has("source"))
         Check(profile.UpdateSource(SourceArgument(args.Value("source"))));
     // New sources are checked against the target too: it may not be one of them.
@@ -229,7 +253,7 @@ int RunProfileAdd(const TArgs& args) {
     RefuseBoth(args, "compress", "no-compress");
     TProfileMgr manager;
     auto profile = std::make_unique<TProfile>();
-    Check(profile->UpdateTitle(args.Value("title")));
+    Check(profile->UpdateTitle(TitleArgument(args.Value("title"))));
     Check(profile->UpdateSource(SourceArgument(args.Value("source"))));
     Check(profile->UpdateTarget(TargetArgument(args.Value("target"))));
     if (args.Has("versions"))
@@ -237,7 +261,7 @@ int RunProfileAdd(const TArgs& args) {
     if (args.Has("no-compress"))
         profile->SetCompression(false);
     if (args.Has("password-file"))
-        Check(profile->UpdatePassword(ReadPasswordFile(args.Value("password-file"))));
+        Check(profile->UpdatePassword(NewPasswordArgument(args.Value("password-file"))));
     ReplaceMasks(*profile, args);
     std::string title = profile->Title;
     int index = manager.AddNewProfile(std::move(profile));

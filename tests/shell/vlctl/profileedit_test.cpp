@@ -129,6 +129,7 @@ TEST(VlctlProfileSet, RefusalsSayWhyAndChangeNothing) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string wrong = FileHolding(data, "wrong", "guess\n");
     const std::string newPassword = FileHolding(data, "new", "other\n");
+    const std::string longPassword = FileHolding(data, "long", std::string(33, 'p') + "\n");
     UseDriveMap("detect off\nC: fixed \"" + (TestSandbox() / "home").string() +
                 "\"\nR: ramdisk \"" + data.Dir().Path().string() + "\"\n");
 
@@ -152,6 +153,8 @@ TEST(VlctlProfileSet, RefusalsSayWhyAndChangeNothing) {
         {{"--exclude", ".*"}, "The file type you have chosen cannot be added to the excluded"},
         {{"--include", ".*,.doc"}, "No other file types may be added."},
         {{"--password-file", emptyFile}, "is empty"},
+        {{"--password-file", longPassword}, "passwords can be between 1 and 32 characters"},
+        {{"--title", std::string(256, 't')}, "a title can be at most 255 characters long"},
         {{"--password-file", fifo}, "cannot read the password file"},
         {{"--password-file", data.Dir().Path().string()}, "cannot read the password file"},
         {{"--versions", "0"}, "--versions takes a number from 1 to 999"},
@@ -187,7 +190,8 @@ TEST(VlctlProfileSet, APasswordIsChangedOrRemovedWithTheOldOne) {
     TFreshDataFolder data;
     RunOk(kAddDocuments);
     const std::string first = FileHolding(data, "first", "Secret\r\nignored line\n");
-    const std::string second = FileHolding(data, "second", "other");
+    const std::string longest(32, 'x');  // the longest password the dialogs take
+    const std::string second = FileHolding(data, "second", longest);
     TRunResult protect = RunProgram(VLCTL_PROGRAM, {"profile", "set", "--password-file", first});
     ASSERT_EQ(protect.ExitCode, 0) << protect.Err;
     {
@@ -205,7 +209,7 @@ TEST(VlctlProfileSet, APasswordIsChangedOrRemovedWithTheOldOne) {
     EXPECT_NE(change.Out.find("Your password has been successfully changed."), std::string::npos);
     {
         TProfileMgr manager;
-        EXPECT_TRUE(manager.GetCurrentProfile()->IsPassword("other"));
+        EXPECT_TRUE(manager.GetCurrentProfile()->IsPassword(longest));
     }
     TRunResult remove = RunProgram(
         VLCTL_PROGRAM, {"profile", "set", "--no-password", "--old-password-file", second});
