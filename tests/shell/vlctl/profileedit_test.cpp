@@ -241,6 +241,28 @@ TEST(VlctlProfileSet, TwoChangesAtOnceAreBothKept) {
     }
 }
 
+// Two commands giving two profiles one title at once: one of them is refused.
+TEST(VlctlProfileSet, TwoRenamesToOneTitleAtOnceKeepTitlesApart) {
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        TFreshDataFolder data;
+        RunOk(kAddDocuments);
+        RunOk(kAddPictures);
+        auto [first, second] =
+            RunTogether({"profile", "set", "Documents", "--title", "Letters"},
+                        {"profile", "set", "Pictures", "--title", "letters to Ann"});
+        EXPECT_EQ(first.ExitCode + second.ExitCode, 1) << first.Err << second.Err;
+        EXPECT_NE((first.Err + second.Err).find("That name already exists."), std::string::npos);
+        TProfileMgr manager;
+        ASSERT_EQ(manager.Count(), 2);
+        const bool firstRenamed = manager.IndexOfTitle("Letters") >= 0;
+        const bool secondRenamed = manager.IndexOfTitle("letters to Ann") >= 0;
+        EXPECT_NE(firstRenamed, secondRenamed) << manager.GetTitles();
+        EXPECT_GE(manager.IndexOfTitle(firstRenamed ? "Pictures" : "Documents"), 0)
+            << manager.GetTitles();
+    }
+}
+
 TEST(VlctlProfileShow, ShowsEveryFieldInWords) {
     TFreshDataFolder data;
     RunOk(kAddDocuments);
