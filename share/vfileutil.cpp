@@ -10,6 +10,7 @@
 #include "platform/paths.h"
 #include "platform/syserror.h"
 #include "platform/volume.h"
+#include "strtable.h"
 
 namespace {
 
@@ -212,4 +213,22 @@ void DeleteShortcut(const std::string& name, int folder) {
         throw Exception("Cannot delete the shortcut \"" + file + "\". " +
                         SysErrorMessage(GetLastError()));
     }
+}
+
+namespace {
+
+constexpr const char* kTrayProgram = "vaultaire";
+constexpr int StrProductName = 101;
+
+}  // namespace
+
+std::string GetTrayProgramName() {
+    return GetExeDir(true) + kTrayProgram;
+}
+
+void UpdateStartupShortcut(bool startWithWindows) {
+    if (startWithWindows)
+        CreateShortcut(GetTrayProgramName(), LoadStr(StrProductName), CSIDL_STARTUP);
+    else
+        DeleteShortcut(LoadStr(StrProductName), CSIDL_STARTUP);
 }

@@ -63,3 +63,11 @@ VLSHARE_EXPORT void CreateShortcut(const std::string& target, const std::string&
 VLSHARE_EXPORT void DeleteShortcut(const std::string& name, int folder);
 // The file CreateShortcut writes (host path), or empty for an unknown folder.
 VLSHARE_EXPORT std::string ShortcutFileName(const std::string& name, int folder);
+
+// The tray program's file, in the running program's folder: what the Startup folder's
+// shortcut starts, whichever of the programs (the tray program, vlctl, a dialog module's
+// host) makes the shortcut.
+VLSHARE_EXPORT std::string GetTrayProgramName();
+// Makes the Startup folder's shortcut "Vaultaire 2000" follow the setting: an entry that
+// starts the tray program at login, or none. Raises Exception on failure.
+VLSHARE_EXPORT void UpdateStartupShortcut(bool startWithWindows);
