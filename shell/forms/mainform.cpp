@@ -729,10 +729,7 @@ void TMainForm::StartUp(const std::vector<std::string>& arguments) {
 
 void TMainForm::UpdateStartupShortcut() {
     try {
-        if (!Manager->StartWithWindows)
-            DeleteShortcut(LoadStr(StrProductName), CSIDL_STARTUP);
-        else
-            CreateShortcut(GetExeName(), LoadStr(StrProductName), CSIDL_STARTUP);
+        ::UpdateStartupShortcut(Manager->StartWithWindows);
     } catch (const std::exception& e) {
         ShowException(e);
     }
