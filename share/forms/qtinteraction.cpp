@@ -9,6 +9,7 @@
 
 #include "getdisk.h"
 #include "overwrite.h"
+#include "strtable.h"
 
 namespace {
 
