@@ -3,13 +3,9 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLocale>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QStyle>
-#include <QSvgRenderer>
 #include <algorithm>
-#include <cctype>
 #include <map>
 
 #include "datetime.h"
@@ -18,102 +14,11 @@
 
 namespace {
 
-constexpr int ImageSize = 16;
-constexpr int StateSize = 13;
-constexpr int StateMargin = 2;  // on either side of the check-box picture
-
-const char* const ImageFiles[] = {
-    ":/restore/computer.svg", ":/restore/folder-open.svg", ":/restore/folder-closed.svg",
-    ":/restore/drive.svg",    ":/restore/document.svg",
-};
-const char* const StateFiles[] = {
-    ":/restore/state-blank.svg",
-    ":/restore/state-unchecked.svg",
-    ":/restore/state-checked.svg",
-    ":/restore/state-partial.svg",
-};
-
-// The item data that marks a placeholder child: no node can have this address.
-const char DummyMarker = 0;
-const quintptr DummyValue = reinterpret_cast<quintptr>(&DummyMarker);
-
-// Draws the picture of file at size pixels square, sharp on the screen's pixel ratio.
-QPixmap RenderPicture(const char* file, int size, qreal ratio, bool& ok) {
-    QSvgRenderer renderer{QString::fromLatin1(file)};
-    QPixmap pixmap(QSize(size, size) * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    if (!renderer.isValid()) {
-        ok = false;
-        return pixmap;
-    }
-    QPainter painter(&pixmap);
-    renderer.render(&painter, QRectF(0, 0, size, size));
-    return pixmap;
-}
-
-// The hourglass, for as long as the disk is read.
-class TWaitCursor {
-  public:
-    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
-
 bool IsFolderKind(int kind) {
     return kind == nkFolder;
 }
 
-QString CaseFolded(const QString& text) {
-    return text.toCaseFolded();
-}
-
 }  // namespace
-
-// ---- pictures ----
-
-QIcon TRestoreImages::IconOf(int imageIndex, int selectedIndex) const {
-    QIcon icon;
-    auto valid = [](int index) { return index >= 0 && index < riDocument + 1; };
-    if (valid(imageIndex))
-        icon.addPixmap(Images[imageIndex], QIcon::Normal);
-    if (valid(selectedIndex))
-        icon.addPixmap(Images[selectedIndex], QIcon::Selected);
-    return icon;
-}
-
-TStateImageDelegate::TStateImageDelegate(QObject* parent, const TRestoreImages* const* images)
-    : QStyledItemDelegate(parent), Images(images) {}
-
-QRect TStateImageDelegate::StateRect(const QRect& cell) {
-    const int top = cell.top() + (cell.height() - StateSize) / 2;
-    return QRect(cell.left() + StateMargin, top, StateSize, StateSize);
-}
-
-void TStateImageDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                                const QModelIndex& index) const {
-    if (index.column() != 0) {
-        QStyledItemDelegate::paint(painter, option, index);
-        return;
-    }
-    const int state = index.data(StateImageRole).toInt();
-    if (*Images && state > siBlank && state <= siPartial)
-        painter->drawPixmap(StateRect(option.rect), (*Images)->States[state]);
-    QStyleOptionViewItem rest(option);
-    rest.rect.setLeft(option.rect.left() + StateSize + 2 * StateMargin);
-    QStyledItemDelegate::paint(painter, rest, index);
-}
-
-QSize TStateImageDelegate::sizeHint(const QStyleOptionViewItem& option,
-                                    const QModelIndex& index) const {
-    QSize size = QStyledItemDelegate::sizeHint(option, index);
-    if (index.column() == 0) {
-        size.rwidth() += StateSize + 2 * StateMargin;
-        size.setHeight(std::max(size.height(), StateSize + 2 * StateMargin));
-    }
-    return size;
-}
 
 // ---- tree ----
 
@@ -124,7 +29,7 @@ TCheckedRestoreTreeView::TCheckedRestoreTreeView(QWidget* parent) : QTreeWidget(
     setItemsExpandable(true);
     setSortingEnabled(false);
     setEditTriggers(NoEditTriggers);
-    setIconSize(QSize(ImageSize, ImageSize));
+    setIconSize(QSize(ViewImageSize, ViewImageSize));
     setItemDelegate(new TStateImageDelegate(this, &ImagesForDelegate));
     LoadImages();
     connect(this, &QTreeWidget::itemExpanded, this, &TCheckedRestoreTreeView::ItemExpanded);
@@ -145,12 +50,7 @@ TCheckedRestoreTreeView::~TCheckedRestoreTreeView() {
 
 bool TCheckedRestoreTreeView::LoadImages() {
     auto images = std::make_unique<TRestoreImages>();
-    const qreal ratio = devicePixelRatioF();
-    bool ok = true;
-    for (size_t i = 0; i < images->Images.size(); ++i)
-        images->Images[i] = RenderPicture(ImageFiles[i], ImageSize, ratio, ok);
-    for (size_t i = 0; i < images->States.size(); ++i)
-        images->States[i] = RenderPicture(StateFiles[i], StateSize, ratio, ok);
+    const bool ok = images->Load(devicePixelRatioF());
     ImageLists = std::move(images);
     ImagesForDelegate = ImageLists.get();
     if (List)
@@ -159,10 +59,7 @@ bool TCheckedRestoreTreeView::LoadImages() {
 }
 
 TRestoreNode* TCheckedRestoreTreeView::NodeOf(const QTreeWidgetItem* item) {
-    if (!item)
-        return nullptr;
-    const quintptr value = item->data(0, NodeRole).value<quintptr>();
-    return value == DummyValue ? nullptr : reinterpret_cast<TRestoreNode*>(value);
+    return static_cast<TRestoreNode*>(ItemNode(item));
 }
 
 QTreeWidgetItem* TCheckedRestoreTreeView::ItemOf(const TRestoreNode* node) const {
@@ -223,7 +120,7 @@ QTreeWidgetItem* TCheckedRestoreTreeView::Attach(QTreeWidgetItem* parentItem, TR
     if (ImageLists)
         item->setIcon(0, ImageLists->IconOf(node->ImageIndex, node->SelectedIndex));
     item->setData(0, StateImageRole, static_cast<int>(node->CheckState));
-    item->setData(0, NodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
+    SetItemNode(item, node);
     if (parentItem)
         parentItem->addChild(item);
     else
@@ -254,21 +151,11 @@ void TCheckedRestoreTreeView::SetButtonState(QTreeWidgetItem* item) {
 }
 
 void TCheckedRestoreTreeView::AddDummyNode(QTreeWidgetItem* item) {
-    if (!item || item->childCount() > 0)
-        return;
-    auto* dummy = new QTreeWidgetItem;
-    dummy->setData(0, NodeRole, QVariant::fromValue(DummyValue));
-    item->addChild(dummy);
+    AddDummyItem(item);
 }
 
 bool TCheckedRestoreTreeView::DestroyDummyNode(QTreeWidgetItem* item) {
-    if (!item || item->childCount() != 1)
-        return false;
-    QTreeWidgetItem* child = item->child(0);
-    if (child->data(0, NodeRole).value<quintptr>() != DummyValue)
-        return false;
-    delete item->takeChild(0);
-    return true;
+    return DestroyDummyItem(item);
 }
 
 void TCheckedRestoreTreeView::RefreshStateImages() {
@@ -307,17 +194,10 @@ void TCheckedRestoreTreeView::ExpandTree(QTreeWidgetItem* item) {
 void TCheckedRestoreTreeView::SortChildren(QTreeWidgetItem* item) {
     // Folders in alphabetical order of their texts, without regard to case; drives keep
     // their letter order.
-    QList<QTreeWidgetItem*> children = item->takeChildren();
-    std::stable_sort(children.begin(), children.end(),
-                     [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
-                         const TRestoreNode* first = NodeOf(a);
-                         const TRestoreNode* second = NodeOf(b);
-                         if (!first || !second || !IsFolderKind(first->GetKind()) ||
-                             !IsFolderKind(second->GetKind()))
-                             return false;
-                         return CaseFolded(a->text(0)) < CaseFolded(b->text(0));
-                     });
-    item->addChildren(children);
+    SortChildItems(item, [](const QTreeWidgetItem* child) {
+        const TRestoreNode* node = NodeOf(child);
+        return node && IsFolderKind(node->GetKind());
+    });
 }
 
 bool TCheckedRestoreTreeView::StillExists(QTreeWidgetItem* item) const {
@@ -479,7 +359,7 @@ TCheckedRestoreListView::TCheckedRestoreListView(QWidget* parent) : QTreeWidget(
     setSortingEnabled(false);
     setUniformRowHeights(true);
     setEditTriggers(NoEditTriggers);
-    setIconSize(QSize(ImageSize, ImageSize));
+    setIconSize(QSize(ViewImageSize, ViewImageSize));
     setItemDelegate(new TStateImageDelegate(this, &ImagesForDelegate));
     header()->setStretchLastSection(false);
 }
@@ -492,9 +372,7 @@ void TCheckedRestoreListView::SetTreeView(TCheckedRestoreTreeView* tree,
 }
 
 QString TCheckedRestoreListView::SizeText(int64_t size) {
-    constexpr int64_t KiloByte = 1024;
-    const int64_t kilobytes = size <= 0 ? 0 : (size < KiloByte ? 1 : size / KiloByte);
-    return QLocale().toString(static_cast<qlonglong>(kilobytes)) + QStringLiteral("KB");
+    return KilobyteText(size);
 }
 
 QString TCheckedRestoreListView::TimeText(int32_t dosTime) {
@@ -510,7 +388,7 @@ void TCheckedRestoreListView::AddFileItem(TRestoreNode* node) {
     if (ImagesForDelegate)
         item->setIcon(0, ImagesForDelegate->IconOf(node->ImageIndex, node->SelectedIndex));
     item->setData(0, StateImageRole, static_cast<int>(node->CheckState));
-    item->setData(0, NodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
+    SetItemNode(item, node);
     addTopLevelItem(item);
 }
 

@@ -1,57 +1,16 @@
 #pragma once
 
-#include <QPixmap>
-#include <QPointer>
-#include <QStyledItemDelegate>
 #include <QTreeWidget>
-#include <array>
 #include <memory>
+
+#include "checkviews.h"
 
 class TRestoreNode;
 class TRestoreTree;
 class TCheckedRestoreListView;
 
-// The views' pictures: 16 by 16 images of the entries and 13 by 13 check-box states.
-enum TRestoreImage : int {
-    riComputer = 0,
-    riOpenFolder = 1,
-    riClosedFolder = 2,
-    riDrive = 3,
-    riDocument = 4,
-};
-enum TStateImage : int {
-    siBlank = 0,  // no check box
-    siUnchecked = 1,
-    siChecked = 2,
-    siPartial = 3,
-};
-
-// Item data of both views: the restore node an item shows, and the state picture it carries.
-enum TRestoreItemRole : int {
-    NodeRole = Qt::UserRole,
-    StateImageRole = Qt::UserRole + 1,
-};
-
-// The two picture lists that the tree owns and the list shares.
-struct TRestoreImages {
-    std::array<QPixmap, 5> Images;
-    std::array<QPixmap, 4> States;
-    QIcon IconOf(int imageIndex, int selectedIndex) const;
-};
-
-// Draws an item's check-box picture in front of its own picture and text.
-class TStateImageDelegate : public QStyledItemDelegate {
-  public:
-    TStateImageDelegate(QObject* parent, const TRestoreImages* const* images);
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    // Where the check-box picture of an item whose cell is cell lies.
-    static QRect StateRect(const QRect& cell);
-
-  private:
-    const TRestoreImages* const* Images;
-};
+// The restore views' pictures are those of every checked view.
+using TRestoreImages = TCheckViewImages;
 
 // The drives and folders of a backup location, each with a three-state check box. Folders
 // are read when they are opened; the tree owns the catalogue.

@@ -7,7 +7,6 @@
 #include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "vstack.h"
 #include "zstream.h"
 
 namespace {
@@ -110,48 +109,7 @@ std::string TRestoreNode::GetPath() const {
 }
 
 void TRestoreNode::SetCheck(TCheckType change) {
-    switch (change) {
-        case ctCheck:
-            CheckState = csChecked;
-            break;
-        case ctUncheck:
-            CheckState = csUnchecked;
-            break;
-        case ctToggle:
-            CheckState = CheckState == csUnchecked ? csChecked : csUnchecked;
-            break;
-        case ctRefresh:
-            // Only the ancestors: a partial node handing its state down would make
-            // every loaded descendant partial.
-            for (TRestoreNode* ancestor = Parent; ancestor; ancestor = ancestor->Parent)
-                ancestor->RecomputeFromChildren();
-            return;
-    }
-    TVStack<TRestoreNode> walk;
-    walk.Add(this);
-    while (TRestoreNode* node = walk.Pop()) {
-        for (TRestoreNode* child = node->FirstChild; child; child = child->NextSibling) {
-            child->CheckState = CheckState;
-            walk.Add(child);
-        }
-    }
-    for (TRestoreNode* ancestor = Parent; ancestor; ancestor = ancestor->Parent)
-        ancestor->RecomputeFromChildren();
-}
-
-void TRestoreNode::RecomputeFromChildren() {
-    bool anyChecked = false, anyUnchecked = false, anyPartial = false;
-    for (TRestoreNode* child = FirstChild; child; child = child->NextSibling) {
-        anyChecked |= child->CheckState == csChecked;
-        anyUnchecked |= child->CheckState == csUnchecked;
-        anyPartial |= child->CheckState == csPartial;
-    }
-    if (anyPartial || (anyChecked && anyUnchecked))
-        CheckState = csPartial;
-    else if (anyChecked)
-        CheckState = csChecked;
-    else
-        CheckState = csUnchecked;
+    ApplyCheck(this, change);
 }
 
 bool TRestoreNode::HasSubFolders() const {

@@ -4,31 +4,11 @@
 #include <deque>
 #include <string>
 
+#include "checkmarks.h"
+
 // The nodes of the restore catalogue: the backup root, one node per backed-up source drive,
 // one per folder and one per backed-up copy (one version of one file), each with a
 // three-state check mark.
-
-// A change of a check mark.
-enum TCheckType : int {
-    ctCheck = 0,
-    ctUncheck = 1,
-    ctToggle = 2,
-    ctRefresh = 3,  // only recompute the ancestors
-};
-
-// Check states; also the indices of the check-box pictures of the views (0 is blank).
-enum TCheckState : uint8_t {
-    csUnchecked = 1,
-    csChecked = 2,
-    csPartial = 3,
-};
-
-enum TNodeKind : int {
-    nkRoot = 0,
-    nkDrive = 1,
-    nkFolder = 2,
-    nkFile = 3,
-};
 
 // Indices into the views' 16 x 16 image list.
 enum TNodeImage : int {
@@ -78,10 +58,6 @@ class TRestoreNode {
     int Attributes = 0;  // of the entry as found on disk
     int32_t Time = 0;    // DOS packed date-time of the entry as found on disk
     int64_t Size = 0;    // the source file's size (file nodes), else 0
-
-  private:
-    // The state a folder node takes from its children.
-    void RecomputeFromChildren();
 };
 
 class TRestoreFolderNode : public TRestoreNode {
