@@ -1,7 +1,10 @@
 #include "pictures.h"
 
+#include <QCoreApplication>
 #include <QPainter>
+#include <QPointer>
 #include <QSvgRenderer>
+#include <map>
 
 #include "platform/files.h"
 
@@ -20,6 +23,25 @@ QIcon IconFrom(const QString& resource) {
     return icon;
 }
 
+// The icons, drawn once per application. A new QIcon at every call would leave the scaled
+// pictures of each one in Qt's picture cache, so memory grew with every window shown until
+// the cache's limit. The application owns the cache, so it goes with it.
+class TIconCache : public QObject {
+  public:
+    using QObject::QObject;
+    std::map<QString, QIcon> Icons;
+};
+
+const QIcon& CachedIcon(const QString& resource) {
+    static QPointer<TIconCache> cache;
+    if (!cache)
+        cache = new TIconCache(QCoreApplication::instance());
+    auto found = cache->Icons.find(resource);
+    if (found == cache->Icons.end())
+        found = cache->Icons.emplace(resource, IconFrom(resource)).first;
+    return found->second;
+}
+
 }  // namespace
 
 QPixmap RenderPicture(const QString& resource, QSize size) {
@@ -35,11 +57,11 @@ QPixmap RenderPicture(const QString& resource, QSize size) {
 }
 
 QIcon ProgramIcon() {
-    return IconFrom(kProgramIconResource);
+    return CachedIcon(kProgramIconResource);
 }
 
 QIcon TrayIcon(bool active) {
-    return IconFrom(active ? kTrayActiveResource : kTrayDisabledResource);
+    return CachedIcon(active ? kTrayActiveResource : kTrayDisabledResource);
 }
 
 QPixmap SplashPicture(const std::string& hostFile) {

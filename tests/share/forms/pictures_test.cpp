@@ -35,6 +35,14 @@ TEST_F(Pictures, TheIconsAreDrawnAtEveryTraySize) {
     EXPECT_NE(TrayIcon(true).pixmap(16, 16).toImage(), TrayIcon(false).pixmap(16, 16).toImage());
 }
 
+TEST_F(Pictures, EachIconIsDrawnOnceForEveryWindowThatShowsIt) {
+    // A new icon per window would leave its scaled pictures in Qt's cache each time: the
+    // tray program grew with every enable/disable cycle.
+    EXPECT_EQ(ProgramIcon().cacheKey(), ProgramIcon().cacheKey());
+    EXPECT_EQ(TrayIcon(true).cacheKey(), TrayIcon(true).cacheKey());
+    EXPECT_NE(TrayIcon(true).cacheKey(), TrayIcon(false).cacheKey());
+}
+
 TEST_F(Pictures, TheProgramsOwnSplashPictureServesWithoutAFile) {
     TTempDir folder;
     QPixmap picture = SplashPicture(folder / "SPLASH.BMP");
