@@ -178,7 +178,7 @@ void TVLMon::HandleEvents(int timeoutMs) {
             case ckFolderAdded:
                 // A source folder made anew below a drive root watched for itself alone is
                 // taken on too.
-                if ((watched.Recursive || IsStartingFolder(path)) && event.Name[0] != '.')
+                if (watched.Recursive || IsStartingFolder(path))
                     Adopt(path, true, rpEverything);
                 break;
             case ckFolderMovedOut:
@@ -214,7 +214,7 @@ void TVLMon::Adopt(const THostPath& top, bool recursive, TReportMode report) {
         for (TFileSearch search((folder / "*").Text(), faAnyFile); search.Found(); search.Next()) {
             const std::string& name = search.Rec().Name;
             if (search.IsDirectory()) {
-                if (recursive && !search.IsDotDirectory())
+                if (recursive)
                     folders.push_back(folder / name);
             } else if (report == rpEverything ||
                        (report == rpArchived && (search.Rec().Attr & faArchive))) {

@@ -124,7 +124,7 @@ bool TRestoreNode::HasSubFolders() const {
         return false;
     for (TFileSearch search(PathInFolder(GetPath(), "*.*"), faAnyFile & ~faArchive, sdKinds);
          search.Found(); search.Next()) {
-        if (search.IsDirectory() && !search.IsDotDirectory())
+        if (search.IsDirectory())
             return true;
     }
     return false;

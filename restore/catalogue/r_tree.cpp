@@ -172,8 +172,6 @@ bool TRestoreTree::LoadChildren(TRestoreNode* node) {
         const TSearchRec& entry = search.Rec();
         TRestoreNode* child = nullptr;
         if (search.IsDirectory()) {
-            if (search.IsDotDirectory())
-                continue;
             child = new TRestoreFolderNode(entry.Name, node);
             child->Attributes = entry.Attr;
             child->Time = entry.Time;
@@ -209,7 +207,7 @@ int TRestoreTree::ScanFolder(const std::string& folder, std::vector<std::string>
     for (TFileSearch search(PathInFolder(folder, "*.*"), kAnyEntry, sdKinds); search.Found();
          search.Next()) {
         if (search.IsDirectory()) {
-            if (!search.IsDotDirectory() && folders)
+            if (folders)
                 folders->Push(search.FullName());
             continue;
         }

@@ -189,7 +189,9 @@ int TBackupThread::ScanFiles(bool backup) {
             for (; search.Found() && !Terminated(); search.Next()) {
                 bool usable = IsUsableName(search.Rec().Name);
                 if (search.IsDirectory()) {
-                    if (search.IsDotDirectory() || rootPass)
+                    // A drive root gives its files alone; below it every folder is the
+                    // user's, those whose names begin with a dot too.
+                    if (rootPass)
                         continue;
                     if (usable)
                         folders.push_back(search.FullName());

@@ -366,8 +366,7 @@ void ForEachCopy(const std::string& root, TSearchDetail detail, TVisit visit) {
         for (TFileSearch search(PathInFolder(folder, "*.*"), faAnyFile & ~faArchive, detail);
              search.Found(); search.Next()) {
             if (search.IsDirectory()) {
-                if (!search.IsDotDirectory())
-                    folders.Push(search.FullName());
+                folders.Push(search.FullName());
             } else if (!IsWorkFileName(search.Rec().Name)) {
                 visit(search.FullName());
             }

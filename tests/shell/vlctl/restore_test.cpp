@@ -70,10 +70,13 @@ std::vector<fs::path> FilesBelow(const fs::path& folder) {
 
 TEST_F(VlctlRestore, ARealTreeComesBackWhole) {
     // The program's own sources, backed up in three versions.
-    for (const char* part : {"share", "shell"}) {
+    // Folders whose names begin with a dot are the user's like any other.
+    for (const char* part : {"share", "shell", ".ci"}) {
         fs::copy(fs::path(VL_SOURCE_DIR) / part, Source(part),
                  fs::copy_options::recursive | fs::copy_options::skip_symlinks);
     }
+    fs::create_directories(Source(".config/editor"));
+    WriteSource(".config/editor/settings.ini", "[view]\nwrap=on\n", 50);
     AddProfile();
     const std::vector<fs::path> changed = {"share/zstream.cpp", "shell/vlctl/main.cpp",
                                            "share/platform/files.h"};
