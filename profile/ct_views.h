@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QTreeWidget>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -20,7 +19,7 @@ constexpr TDriveTypes DriveTypeBit(int driveType) {
 // The machine's drives and folders, each with a three-state check box, in which the user
 // chooses the folders a profile guards. Folders are read when they are opened; the tree
 // owns its model.
-class TCheckedDirTreeView : public QTreeWidget {
+class TCheckedDirTreeView : public TCheckedItemView {
     Q_OBJECT
 
   public:
@@ -69,8 +68,7 @@ class TCheckedDirTreeView : public QTreeWidget {
     QTreeWidgetItem* RootItem() const { return RootTreeItem; }
 
   protected:
-    void mousePressEvent(QMouseEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
+    void ToggleCheck(QTreeWidgetItem* item) override;
 
   private:
     bool CanExpand(QTreeWidgetItem* item);
@@ -97,13 +95,12 @@ class TCheckedDirTreeView : public QTreeWidget {
     TCheckedFileListView* List = nullptr;
     std::unique_ptr<TDirTree> Tree;
     std::unique_ptr<TCheckViewImages> ImageLists;
-    const TCheckViewImages* ImagesForDelegate = nullptr;
     // Expanding, collapsing or selecting an item from inside the handlers does not ask again.
     bool Adjusting = false;
 };
 
 // The files of the folder selected in the partner tree, each with the tree's check box.
-class TCheckedFileListView : public QTreeWidget {
+class TCheckedFileListView : public TCheckedItemView {
     Q_OBJECT
 
   public:
@@ -122,14 +119,11 @@ class TCheckedFileListView : public QTreeWidget {
 
   protected:
     void resizeEvent(QResizeEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
+    void ToggleCheck(QTreeWidgetItem* item) override;
 
   private:
     void AddFileItem(TDirTreeNode* node);
-    void ToggleItem(QTreeWidgetItem* item);
 
     TCheckedDirTreeView* Tree = nullptr;
-    const TCheckViewImages* ImagesForDelegate = nullptr;
     bool FAutoSizeColumns = true;
 };

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QTreeWidget>
 #include <memory>
 
 #include "checkviews.h"
@@ -14,7 +13,7 @@ using TRestoreImages = TCheckViewImages;
 
 // The drives and folders of a backup location, each with a three-state check box. Folders
 // are read when they are opened; the tree owns the catalogue.
-class TCheckedRestoreTreeView : public QTreeWidget {
+class TCheckedRestoreTreeView : public TCheckedItemView {
     Q_OBJECT
 
   public:
@@ -47,8 +46,7 @@ class TCheckedRestoreTreeView : public QTreeWidget {
     QTreeWidgetItem* RootItem() const { return RootTreeItem; }
 
   protected:
-    void mousePressEvent(QMouseEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
+    void ToggleCheck(QTreeWidgetItem* item) override;
 
   private:
     bool CanExpand(QTreeWidgetItem* item);
@@ -68,14 +66,13 @@ class TCheckedRestoreTreeView : public QTreeWidget {
     TCheckedRestoreListView* List = nullptr;
     std::unique_ptr<TRestoreTree> Catalogue;
     std::unique_ptr<TRestoreImages> ImageLists;
-    const TRestoreImages* ImagesForDelegate = nullptr;
     // Expanding or collapsing an item from inside the handlers does not ask again.
     bool Adjusting = false;
 };
 
 // The backed-up files of the folder selected in the partner tree: the newest version of
 // each, or every version, each with a check box.
-class TCheckedRestoreListView : public QTreeWidget {
+class TCheckedRestoreListView : public TCheckedItemView {
     Q_OBJECT
 
   public:
@@ -102,15 +99,12 @@ class TCheckedRestoreListView : public QTreeWidget {
   protected:
     void showEvent(QShowEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
+    void ToggleCheck(QTreeWidgetItem* item) override;
 
   private:
     void AddFileItem(TRestoreNode* node);
-    void ToggleItem(QTreeWidgetItem* item);
 
     TCheckedRestoreTreeView* Tree = nullptr;
-    const TRestoreImages* ImagesForDelegate = nullptr;
     bool FAutoSizeColumns = false;
     bool FShowDuplicates = false;
     bool ColumnsSized = false;
