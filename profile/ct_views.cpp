@@ -24,7 +24,7 @@ QString ReadErrorText(int error) {
 // ---- tree ----
 
 TCheckedDirTreeView::TCheckedDirTreeView(QWidget* parent, TDriveTypes driveTypes)
-    : TCheckedItemView(parent),
+    : TTreeWithFileList(parent),
       DriveTypes(driveTypes ? driveTypes : DriveTypeBit(DRIVE_FIXED)),
       Tree(std::make_unique<TDirTree>(true)) {
     SetUpAsTree();
@@ -42,17 +42,6 @@ TCheckedDirTreeView::~TCheckedDirTreeView() {
     }
     Adjusting = true;
     clear();
-}
-
-bool TCheckedDirTreeView::LoadImages() {
-    // Without its pictures the tree still works: entries show no icons or check boxes.
-    auto images = std::make_unique<TCheckViewImages>();
-    const bool ok = images->Load(devicePixelRatioF());
-    ImageLists = std::move(images);
-    ImagesForDelegate = ImageLists.get();
-    if (List)
-        List->SetTreeView(this, ImagesForDelegate);
-    return ok;
 }
 
 TDirTreeNode* TCheckedDirTreeView::NodeOf(const QTreeWidgetItem* item) {
@@ -95,25 +84,6 @@ std::vector<std::string> TCheckedDirTreeView::BuildFromList(const std::vector<st
 
 std::vector<std::string> TCheckedDirTreeView::GetFolders(bool checkedOnly) const {
     return Tree->GetFolders(checkedOnly);
-}
-
-void TCheckedDirTreeView::SetFileList(TCheckedFileListView* list) {
-    if (List) {
-        List->clear();
-        disconnect(List, &QObject::destroyed, this, nullptr);
-        List->SetTreeView(nullptr, nullptr);
-    }
-    List = list;
-    if (!List)
-        return;
-    List->SetTreeView(this, ImagesForDelegate);
-    List->RefreshItemList();
-    connect(List, &QObject::destroyed, this, &TCheckedDirTreeView::ListDestroyed);
-}
-
-void TCheckedDirTreeView::ListDestroyed(QObject* list) {
-    if (list == List)
-        List = nullptr;
 }
 
 QTreeWidgetItem* TCheckedDirTreeView::Attach(QTreeWidgetItem* parentItem, TDirTreeNode* node) {
@@ -180,11 +150,6 @@ void TCheckedDirTreeView::CheckNode(QTreeWidgetItem* item, int change) {
     RefreshStateImages();
     if (List)
         List->RefreshStateImages();
-}
-
-void TCheckedDirTreeView::RefreshFileList() {
-    if (List)
-        List->RefreshItemList();
 }
 
 void TCheckedDirTreeView::ExpandTree(QTreeWidgetItem* item) {

@@ -19,7 +19,7 @@ constexpr TDriveTypes DriveTypeBit(int driveType) {
 // The machine's drives and folders, each with a three-state check box, in which the user
 // chooses the folders a profile guards. Folders are read when they are opened; the tree
 // owns its model.
-class TCheckedDirTreeView : public TCheckedItemView {
+class TCheckedDirTreeView : public TTreeWithFileList<TCheckedDirTreeView, TCheckedFileListView> {
     Q_OBJECT
 
   public:
@@ -46,11 +46,6 @@ class TCheckedDirTreeView : public TCheckedItemView {
     // checked folders (the profile's sources); else every loaded drive and folder.
     std::vector<std::string> GetFolders(bool checkedOnly) const;
 
-    void SetFileList(TCheckedFileListView* list);
-    TCheckedFileListView* FileList() const { return List; }
-    const TCheckViewImages* Images() const { return ImageLists.get(); }
-
-    bool LoadImages();
     QTreeWidgetItem* Attach(QTreeWidgetItem* parentItem, TDirTreeNode* node);
     void AddDrives();
     void AddDrive(TDriveNode* driveNode);
@@ -59,7 +54,6 @@ class TCheckedDirTreeView : public TCheckedItemView {
     bool DestroyDummyNode(QTreeWidgetItem* item) { return DestroyDummyItem(item); }
     void RefreshStateImages();
     void CheckNode(QTreeWidgetItem* item, int change);
-    void RefreshFileList();
     void ExpandTree(QTreeWidgetItem* item);
 
     static TDirTreeNode* NodeOf(const QTreeWidgetItem* item);
@@ -87,14 +81,11 @@ class TCheckedDirTreeView : public TCheckedItemView {
     // Shows whether the item's folder could be read the last time it was tried.
     void ShowReadState(QTreeWidgetItem* item);
     void AttachRoot();
-    void ListDestroyed(QObject* list);
 
     TDriveTypes DriveTypes;
     bool FLiveUpdate = false;
     QTreeWidgetItem* RootTreeItem = nullptr;
-    TCheckedFileListView* List = nullptr;
     std::unique_ptr<TDirTree> Tree;
-    std::unique_ptr<TCheckViewImages> ImageLists;
     // Expanding, collapsing or selecting an item from inside the handlers does not ask again.
     bool Adjusting = false;
 };

@@ -19,7 +19,7 @@ bool IsFolderKind(int kind) {
 
 // ---- tree ----
 
-TCheckedRestoreTreeView::TCheckedRestoreTreeView(QWidget* parent) : TCheckedItemView(parent) {
+TCheckedRestoreTreeView::TCheckedRestoreTreeView(QWidget* parent) : TTreeWithFileList(parent) {
     SetUpAsTree();
     LoadImages();
     connect(this, &QTreeWidget::itemExpanded, this, &TCheckedRestoreTreeView::ItemExpanded);
@@ -36,16 +36,6 @@ TCheckedRestoreTreeView::~TCheckedRestoreTreeView() {
     }
     Adjusting = true;
     clear();
-}
-
-bool TCheckedRestoreTreeView::LoadImages() {
-    auto images = std::make_unique<TRestoreImages>();
-    const bool ok = images->Load(devicePixelRatioF());
-    ImageLists = std::move(images);
-    ImagesForDelegate = ImageLists.get();
-    if (List)
-        List->SetTreeView(this, ImagesForDelegate);
-    return ok;
 }
 
 TRestoreNode* TCheckedRestoreTreeView::NodeOf(const QTreeWidgetItem* item) {
@@ -75,25 +65,6 @@ void TCheckedRestoreTreeView::Build(const std::string& rootPath) {
     AddDrives();
     RefreshStateImages();
     RefreshFileList();
-}
-
-void TCheckedRestoreTreeView::SetFileList(TCheckedRestoreListView* list) {
-    if (List) {
-        List->clear();
-        disconnect(List, &QObject::destroyed, this, nullptr);
-        List->SetTreeView(nullptr, nullptr);
-    }
-    List = list;
-    if (!List)
-        return;
-    List->SetTreeView(this, ImagesForDelegate);
-    List->RefreshItemList();
-    connect(List, &QObject::destroyed, this, &TCheckedRestoreTreeView::ListDestroyed);
-}
-
-void TCheckedRestoreTreeView::ListDestroyed(QObject* list) {
-    if (list == List)
-        List = nullptr;
 }
 
 QTreeWidgetItem* TCheckedRestoreTreeView::Attach(QTreeWidgetItem* parentItem, TRestoreNode* node) {
@@ -150,11 +121,6 @@ void TCheckedRestoreTreeView::CheckNode(QTreeWidgetItem* item, int change) {
     RefreshStateImages();
     if (List)
         List->RefreshStateImages();
-}
-
-void TCheckedRestoreTreeView::RefreshFileList() {
-    if (List)
-        List->RefreshItemList();
 }
 
 void TCheckedRestoreTreeView::ExpandTree(QTreeWidgetItem* item) {

@@ -13,7 +13,8 @@ using TRestoreImages = TCheckViewImages;
 
 // The drives and folders of a backup location, each with a three-state check box. Folders
 // are read when they are opened; the tree owns the catalogue.
-class TCheckedRestoreTreeView : public TCheckedItemView {
+class TCheckedRestoreTreeView
+    : public TTreeWithFileList<TCheckedRestoreTreeView, TCheckedRestoreListView> {
     Q_OBJECT
 
   public:
@@ -21,14 +22,10 @@ class TCheckedRestoreTreeView : public TCheckedItemView {
     ~TCheckedRestoreTreeView() override;
 
     void Build(const std::string& rootPath);
-    void SetFileList(TCheckedRestoreListView* list);
-    TCheckedRestoreListView* FileList() const { return List; }
     TRestoreTree* RestoreTree() const { return Catalogue.get(); }
-    const TRestoreImages* Images() const { return ImageLists.get(); }
     // Whether nothing at all is checked (the catalogue's root is unchecked, or there is none).
     bool NothingChecked() const;
 
-    bool LoadImages();
     QTreeWidgetItem* Attach(QTreeWidgetItem* parentItem, TRestoreNode* node);
     void AddDrives();
     void AddDrive(TRestoreNode* driveNode);
@@ -37,7 +34,6 @@ class TCheckedRestoreTreeView : public TCheckedItemView {
     bool DestroyDummyNode(QTreeWidgetItem* item);
     void RefreshStateImages();
     void CheckNode(QTreeWidgetItem* item, int change);
-    void RefreshFileList();
     void ExpandTree(QTreeWidgetItem* item);
 
     static TRestoreNode* NodeOf(const QTreeWidgetItem* item);
@@ -60,12 +56,9 @@ class TCheckedRestoreTreeView : public TCheckedItemView {
     void RemoveVanished(QTreeWidgetItem* item);
     void RemoveVanishedLater(const TRestoreNode* node);
     void SortChildren(QTreeWidgetItem* item);
-    void ListDestroyed(QObject* list);
 
     QTreeWidgetItem* RootTreeItem = nullptr;
-    TCheckedRestoreListView* List = nullptr;
     std::unique_ptr<TRestoreTree> Catalogue;
-    std::unique_ptr<TRestoreImages> ImageLists;
     // Expanding or collapsing an item from inside the handlers does not ask again.
     bool Adjusting = false;
 };

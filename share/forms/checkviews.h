@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "vlforms_export.h"
 
@@ -138,6 +139,55 @@ class VLFORMS_EXPORT TCheckedItemView : public QTreeWidget {
 
     // The pictures the check boxes are drawn from (null: none); a list shares its tree's.
     const TCheckViewImages* ImagesForDelegate = nullptr;
+};
+
+// A folder tree (TTree, the class deriving from this) with the file list (TList) that shows
+// the files of its selected folder. The tree owns the pictures both views draw from; the
+// list has SetTreeView(tree, images) and RefreshItemList().
+template <typename TTree, typename TList>
+class TTreeWithFileList : public TCheckedItemView {
+  public:
+    using TCheckedItemView::TCheckedItemView;
+
+    // Connects list (null: none) in place of the list before, which lets go of its items.
+    void SetFileList(TList* list) {
+        if (List) {
+            List->clear();
+            disconnect(List, &QObject::destroyed, this, nullptr);
+            List->SetTreeView(nullptr, nullptr);
+        }
+        List = list;
+        if (!List)
+            return;
+        List->SetTreeView(static_cast<TTree*>(this), ImagesForDelegate);
+        List->RefreshItemList();
+        connect(List, &QObject::destroyed, this, [this](QObject* gone) {
+            if (gone == List)
+                List = nullptr;
+        });
+    }
+    TList* FileList() const { return List; }
+    const TCheckViewImages* Images() const { return ImageLists.get(); }
+
+    // Draws the pictures for this screen; false when one of them could not be drawn. Without
+    // its pictures the view still works: entries show no icons or check boxes.
+    bool LoadImages() {
+        auto images = std::make_unique<TCheckViewImages>();
+        const bool ok = images->Load(devicePixelRatioF());
+        ImageLists = std::move(images);
+        ImagesForDelegate = ImageLists.get();
+        if (List)
+            List->SetTreeView(static_cast<TTree*>(this), ImagesForDelegate);
+        return ok;
+    }
+    void RefreshFileList() {
+        if (List)
+            List->RefreshItemList();
+    }
+
+  protected:
+    TList* List = nullptr;
+    std::unique_ptr<TCheckViewImages> ImageLists;
 };
 
 // The size column's text for a file of size bytes: "0KB", "1KB" up to 1023 bytes, else the
