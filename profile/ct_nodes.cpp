@@ -7,36 +7,16 @@
 
 // ---- TDirTreeNode ----
 
-TDirTreeNode::TDirTreeNode(std::string name, TDirTreeNode* parent)
-    : Name(std::move(name)), Parent(parent) {
-    if (!parent)
-        return;
-    TDirTreeNode* last = parent->LastChild();
-    if (last) {
-        last->NextSibling = this;
-        PrevSibling = last;
-    } else {
-        parent->FirstChild = this;
-    }
+TDirTreeNode::TDirTreeNode(std::string name, TDirTreeNode* parent) : Name(std::move(name)) {
+    LinkAsLastChild(this, parent);
 }
 
 TDirTreeNode::~TDirTreeNode() {
-    while (FirstChild)
-        delete FirstChild;  // each child unlinks itself
-    if (PrevSibling)
-        PrevSibling->NextSibling = NextSibling;
-    if (NextSibling)
-        NextSibling->PrevSibling = PrevSibling;
-    if (Parent && Parent->FirstChild == this)
-        Parent->FirstChild = NextSibling;
-    Parent = NextSibling = PrevSibling = nullptr;
+    DestroyChildrenAndUnlink(this);
 }
 
 TDirTreeNode* TDirTreeNode::LastChild() const {
-    TDirTreeNode* child = FirstChild;
-    while (child && child->NextSibling)
-        child = child->NextSibling;
-    return child;
+    return LastChildOf(this);
 }
 
 TDirTreeNode* TDirTreeNode::FindChild(const std::string& name) const {
@@ -55,13 +35,8 @@ std::string TDirTreeNode::GetPath() const {
 }
 
 bool TDirTreeNode::HasSubFolders() {
-    if (FirstChild) {
-        for (TDirTreeNode* child = FirstChild; child; child = child->NextSibling) {
-            if (child->IsFolderKind())
-                return true;
-        }
-        return false;
-    }
+    if (FirstChild)
+        return HasLoadedFolderChild(this);
     if (!IsFolderKind())
         return false;
     TFileSearch search(GetPath() + (GetPath().back() == '\\' ? "*.*" : "\\*.*"),

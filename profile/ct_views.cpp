@@ -1,8 +1,5 @@
 #include "ct_views.h"
 
-#include <QHeaderView>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPalette>
 
 #include "platform/drivemap.h"
@@ -27,17 +24,10 @@ QString ReadErrorText(int error) {
 // ---- tree ----
 
 TCheckedDirTreeView::TCheckedDirTreeView(QWidget* parent, TDriveTypes driveTypes)
-    : QTreeWidget(parent),
+    : TTreeWithFileList(parent),
       DriveTypes(driveTypes ? driveTypes : DriveTypeBit(DRIVE_FIXED)),
       Tree(std::make_unique<TDirTree>(true)) {
-    setColumnCount(1);
-    setHeaderHidden(true);
-    setRootIsDecorated(true);
-    setItemsExpandable(true);
-    setSortingEnabled(false);
-    setEditTriggers(NoEditTriggers);
-    setIconSize(QSize(ViewImageSize, ViewImageSize));
-    setItemDelegate(new TStateImageDelegate(this, &ImagesForDelegate));
+    SetUpAsTree();
     LoadImages();
     connect(this, &QTreeWidget::itemExpanded, this, &TCheckedDirTreeView::ItemExpanded);
     connect(this, &QTreeWidget::itemCollapsed, this, &TCheckedDirTreeView::ItemCollapsed);
@@ -54,29 +44,12 @@ TCheckedDirTreeView::~TCheckedDirTreeView() {
     clear();
 }
 
-bool TCheckedDirTreeView::LoadImages() {
-    // Without its pictures the tree still works: entries show no icons or check boxes.
-    auto images = std::make_unique<TCheckViewImages>();
-    const bool ok = images->Load(devicePixelRatioF());
-    ImageLists = std::move(images);
-    ImagesForDelegate = ImageLists.get();
-    if (List)
-        List->SetTreeView(this, ImagesForDelegate);
-    return ok;
-}
-
 TDirTreeNode* TCheckedDirTreeView::NodeOf(const QTreeWidgetItem* item) {
     return static_cast<TDirTreeNode*>(ItemNode(item));
 }
 
 QTreeWidgetItem* TCheckedDirTreeView::ItemOf(const TDirTreeNode* node) const {
-    if (!node)
-        return nullptr;
-    for (QTreeWidgetItemIterator it(const_cast<TCheckedDirTreeView*>(this)); *it; ++it) {
-        if (NodeOf(*it) == node)
-            return *it;
-    }
-    return nullptr;
+    return FindNodeItem(this, node);
 }
 
 void TCheckedDirTreeView::AttachRoot() {
@@ -113,35 +86,11 @@ std::vector<std::string> TCheckedDirTreeView::GetFolders(bool checkedOnly) const
     return Tree->GetFolders(checkedOnly);
 }
 
-void TCheckedDirTreeView::SetFileList(TCheckedFileListView* list) {
-    if (List) {
-        List->clear();
-        disconnect(List, &QObject::destroyed, this, nullptr);
-        List->SetTreeView(nullptr, nullptr);
-    }
-    List = list;
-    if (!List)
-        return;
-    List->SetTreeView(this, ImagesForDelegate);
-    List->RefreshItemList();
-    connect(List, &QObject::destroyed, this, &TCheckedDirTreeView::ListDestroyed);
-}
-
-void TCheckedDirTreeView::ListDestroyed(QObject* list) {
-    if (list == List)
-        List = nullptr;
-}
-
 QTreeWidgetItem* TCheckedDirTreeView::Attach(QTreeWidgetItem* parentItem, TDirTreeNode* node) {
     if (!node)
         return nullptr;
     node->LookUpImages();
-    auto* item = new QTreeWidgetItem;
-    item->setText(0, QString::fromStdString(node->GetText()));
-    if (ImageLists)
-        item->setIcon(0, ImageLists->IconOf(node->ImageIndex, node->SelectedIndex));
-    item->setData(0, StateImageRole, static_cast<int>(node->CheckState));
-    SetItemNode(item, node);
+    QTreeWidgetItem* item = NewNodeItem(node, ImageLists.get());
     if (parentItem)
         parentItem->addChild(item);
     else
@@ -189,10 +138,7 @@ void TCheckedDirTreeView::ShowReadState(QTreeWidgetItem* item) {
 }
 
 void TCheckedDirTreeView::RefreshStateImages() {
-    for (QTreeWidgetItemIterator it(this); *it; ++it) {
-        if (TDirTreeNode* node = NodeOf(*it))
-            (*it)->setData(0, StateImageRole, static_cast<int>(node->CheckState));
-    }
+    RefreshNodeStateImages<TDirTreeNode>(this);
 }
 
 void TCheckedDirTreeView::CheckNode(QTreeWidgetItem* item, int change) {
@@ -204,11 +150,6 @@ void TCheckedDirTreeView::CheckNode(QTreeWidgetItem* item, int change) {
     RefreshStateImages();
     if (List)
         List->RefreshStateImages();
-}
-
-void TCheckedDirTreeView::RefreshFileList() {
-    if (List)
-        List->RefreshItemList();
 }
 
 void TCheckedDirTreeView::ExpandTree(QTreeWidgetItem* item) {
@@ -247,10 +188,7 @@ void TCheckedDirTreeView::RemoveVanished(QTreeWidgetItem* item) {
     if (!node || node->GetKind() != nkFolder)
         return;
     // The list may show files of the folder that goes, or of one below it.
-    bool shown = false;
-    for (QTreeWidgetItem* at = currentItem(); at && !shown; at = at->parent())
-        shown = at == item;
-    if (List && shown)
+    if (List && IsAtOrBelow(currentItem(), item))
         List->clear();
     Adjusting = true;
     delete item;
@@ -303,10 +241,7 @@ bool TCheckedDirTreeView::CanCollapse(QTreeWidgetItem* item) {
         RemoveVanishedLater(NodeOf(item));
         return false;
     }
-    bool currentBelow = false;
-    for (QTreeWidgetItem* at = currentItem(); at && !currentBelow; at = at->parent())
-        currentBelow = at->parent() == item;
-    if (currentBelow) {
+    if (currentItem() && IsAtOrBelow(currentItem()->parent(), item)) {
         Adjusting = true;
         setCurrentItem(item);
         Adjusting = false;
@@ -371,40 +306,14 @@ void TCheckedDirTreeView::Change(QTreeWidgetItem*) {
     RefreshFileList();
 }
 
-void TCheckedDirTreeView::mousePressEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton) {
-        const QPoint at = e->position().toPoint();
-        QTreeWidgetItem* item = itemAt(at);
-        if (item && NodeOf(item) &&
-            TStateImageDelegate::StateRect(visualItemRect(item)).contains(at))
-            CheckNode(item, ctToggle);
-    }
-    QTreeWidget::mousePressEvent(e);
-}
-
-void TCheckedDirTreeView::keyPressEvent(QKeyEvent* e) {
-    // The space bar ticks the selected entry, for those who work without a mouse.
-    if (e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier && NodeOf(currentItem())) {
-        CheckNode(currentItem(), ctToggle);
-        return;
-    }
-    QTreeWidget::keyPressEvent(e);
+void TCheckedDirTreeView::ToggleCheck(QTreeWidgetItem* item) {
+    CheckNode(item, ctToggle);
 }
 
 // ---- list ----
 
-TCheckedFileListView::TCheckedFileListView(QWidget* parent) : QTreeWidget(parent) {
-    setColumnCount(2);
-    setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size")});
-    headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setSortingEnabled(false);
-    setUniformRowHeights(true);
-    setEditTriggers(NoEditTriggers);
-    setIconSize(QSize(ViewImageSize, ViewImageSize));
-    setItemDelegate(new TStateImageDelegate(this, &ImagesForDelegate));
-    header()->setStretchLastSection(false);
+TCheckedFileListView::TCheckedFileListView(QWidget* parent) : TCheckedItemView(parent) {
+    SetUpAsList({QStringLiteral("Name"), QStringLiteral("Size")});
 }
 
 void TCheckedFileListView::SetTreeView(TCheckedDirTreeView* tree, const TCheckViewImages* images) {
@@ -415,14 +324,9 @@ void TCheckedFileListView::SetTreeView(TCheckedDirTreeView* tree, const TCheckVi
 
 void TCheckedFileListView::AddFileItem(TDirTreeNode* node) {
     node->LookUpImages();
-    auto* item = new QTreeWidgetItem;
-    item->setText(0, QString::fromStdString(node->GetText()));
+    QTreeWidgetItem* item = NewNodeItem(node, ImagesForDelegate);
     item->setText(1, KilobyteText(node->GetSize()));
     item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-    if (ImagesForDelegate)
-        item->setIcon(0, ImagesForDelegate->IconOf(node->ImageIndex, node->SelectedIndex));
-    item->setData(0, StateImageRole, static_cast<int>(node->CheckState));
-    SetItemNode(item, node);
     addTopLevelItem(item);
 }
 
@@ -446,19 +350,12 @@ void TCheckedFileListView::RefreshItemList() {
 }
 
 bool TCheckedFileListView::IsExcluded(const QTreeWidgetItem* item) const {
-    return item && item->text(0).endsWith(QStringLiteral(".swp"), Qt::CaseInsensitive);
+    return IsSwapFileItem(item);
 }
 
 void TCheckedFileListView::RefreshStateImages() {
-    for (int i = 0; i < topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = topLevelItem(i);
-        TDirTreeNode* node = TCheckedDirTreeView::NodeOf(item);
-        if (!node)
-            continue;
-        item->setData(
-            0, StateImageRole,
-            IsExcluded(item) ? static_cast<int>(siBlank) : static_cast<int>(node->CheckState));
-    }
+    RefreshNodeStateImages<TDirTreeNode>(
+        this, [this](const QTreeWidgetItem* item) { return IsExcluded(item); });
 }
 
 void TCheckedFileListView::ResizeColumns() {
@@ -481,7 +378,7 @@ void TCheckedFileListView::resizeEvent(QResizeEvent* e) {
         ResizeColumns();
 }
 
-void TCheckedFileListView::ToggleItem(QTreeWidgetItem* item) {
+void TCheckedFileListView::ToggleCheck(QTreeWidgetItem* item) {
     TDirTreeNode* node = TCheckedDirTreeView::NodeOf(item);
     if (!node)
         return;
@@ -489,22 +386,4 @@ void TCheckedFileListView::ToggleItem(QTreeWidgetItem* item) {
     item->setData(0, StateImageRole, static_cast<int>(node->CheckState));
     if (Tree)
         Tree->RefreshStateImages();
-}
-
-void TCheckedFileListView::mousePressEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton) {
-        const QPoint at = e->position().toPoint();
-        QTreeWidgetItem* item = itemAt(at);
-        if (item && TStateImageDelegate::StateRect(visualItemRect(item)).contains(at))
-            ToggleItem(item);
-    }
-    QTreeWidget::mousePressEvent(e);
-}
-
-void TCheckedFileListView::keyPressEvent(QKeyEvent* e) {
-    if (e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier && currentItem()) {
-        ToggleItem(currentItem());
-        return;
-    }
-    QTreeWidget::keyPressEvent(e);
 }

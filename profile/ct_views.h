@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QTreeWidget>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -20,7 +19,7 @@ constexpr TDriveTypes DriveTypeBit(int driveType) {
 // The machine's drives and folders, each with a three-state check box, in which the user
 // chooses the folders a profile guards. Folders are read when they are opened; the tree
 // owns its model.
-class TCheckedDirTreeView : public QTreeWidget {
+class TCheckedDirTreeView : public TTreeWithFileList<TCheckedDirTreeView, TCheckedFileListView> {
     Q_OBJECT
 
   public:
@@ -47,11 +46,6 @@ class TCheckedDirTreeView : public QTreeWidget {
     // checked folders (the profile's sources); else every loaded drive and folder.
     std::vector<std::string> GetFolders(bool checkedOnly) const;
 
-    void SetFileList(TCheckedFileListView* list);
-    TCheckedFileListView* FileList() const { return List; }
-    const TCheckViewImages* Images() const { return ImageLists.get(); }
-
-    bool LoadImages();
     QTreeWidgetItem* Attach(QTreeWidgetItem* parentItem, TDirTreeNode* node);
     void AddDrives();
     void AddDrive(TDriveNode* driveNode);
@@ -60,7 +54,6 @@ class TCheckedDirTreeView : public QTreeWidget {
     bool DestroyDummyNode(QTreeWidgetItem* item) { return DestroyDummyItem(item); }
     void RefreshStateImages();
     void CheckNode(QTreeWidgetItem* item, int change);
-    void RefreshFileList();
     void ExpandTree(QTreeWidgetItem* item);
 
     static TDirTreeNode* NodeOf(const QTreeWidgetItem* item);
@@ -69,8 +62,7 @@ class TCheckedDirTreeView : public QTreeWidget {
     QTreeWidgetItem* RootItem() const { return RootTreeItem; }
 
   protected:
-    void mousePressEvent(QMouseEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
+    void ToggleCheck(QTreeWidgetItem* item) override;
 
   private:
     bool CanExpand(QTreeWidgetItem* item);
@@ -89,21 +81,17 @@ class TCheckedDirTreeView : public QTreeWidget {
     // Shows whether the item's folder could be read the last time it was tried.
     void ShowReadState(QTreeWidgetItem* item);
     void AttachRoot();
-    void ListDestroyed(QObject* list);
 
     TDriveTypes DriveTypes;
     bool FLiveUpdate = false;
     QTreeWidgetItem* RootTreeItem = nullptr;
-    TCheckedFileListView* List = nullptr;
     std::unique_ptr<TDirTree> Tree;
-    std::unique_ptr<TCheckViewImages> ImageLists;
-    const TCheckViewImages* ImagesForDelegate = nullptr;
     // Expanding, collapsing or selecting an item from inside the handlers does not ask again.
     bool Adjusting = false;
 };
 
 // The files of the folder selected in the partner tree, each with the tree's check box.
-class TCheckedFileListView : public QTreeWidget {
+class TCheckedFileListView : public TCheckedItemView {
     Q_OBJECT
 
   public:
@@ -122,14 +110,11 @@ class TCheckedFileListView : public QTreeWidget {
 
   protected:
     void resizeEvent(QResizeEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
+    void ToggleCheck(QTreeWidgetItem* item) override;
 
   private:
     void AddFileItem(TDirTreeNode* node);
-    void ToggleItem(QTreeWidgetItem* item);
 
     TCheckedDirTreeView* Tree = nullptr;
-    const TCheckViewImages* ImagesForDelegate = nullptr;
     bool FAutoSizeColumns = true;
 };

@@ -1,9 +1,6 @@
 #include "r_views.h"
 
 #include <QApplication>
-#include <QHeaderView>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QStyle>
 #include <algorithm>
 #include <map>
@@ -22,15 +19,8 @@ bool IsFolderKind(int kind) {
 
 // ---- tree ----
 
-TCheckedRestoreTreeView::TCheckedRestoreTreeView(QWidget* parent) : QTreeWidget(parent) {
-    setColumnCount(1);
-    setHeaderHidden(true);
-    setRootIsDecorated(true);
-    setItemsExpandable(true);
-    setSortingEnabled(false);
-    setEditTriggers(NoEditTriggers);
-    setIconSize(QSize(ViewImageSize, ViewImageSize));
-    setItemDelegate(new TStateImageDelegate(this, &ImagesForDelegate));
+TCheckedRestoreTreeView::TCheckedRestoreTreeView(QWidget* parent) : TTreeWithFileList(parent) {
+    SetUpAsTree();
     LoadImages();
     connect(this, &QTreeWidget::itemExpanded, this, &TCheckedRestoreTreeView::ItemExpanded);
     connect(this, &QTreeWidget::itemCollapsed, this, &TCheckedRestoreTreeView::ItemCollapsed);
@@ -48,28 +38,12 @@ TCheckedRestoreTreeView::~TCheckedRestoreTreeView() {
     clear();
 }
 
-bool TCheckedRestoreTreeView::LoadImages() {
-    auto images = std::make_unique<TRestoreImages>();
-    const bool ok = images->Load(devicePixelRatioF());
-    ImageLists = std::move(images);
-    ImagesForDelegate = ImageLists.get();
-    if (List)
-        List->SetTreeView(this, ImagesForDelegate);
-    return ok;
-}
-
 TRestoreNode* TCheckedRestoreTreeView::NodeOf(const QTreeWidgetItem* item) {
     return static_cast<TRestoreNode*>(ItemNode(item));
 }
 
 QTreeWidgetItem* TCheckedRestoreTreeView::ItemOf(const TRestoreNode* node) const {
-    if (!node)
-        return nullptr;
-    for (QTreeWidgetItemIterator it(const_cast<TCheckedRestoreTreeView*>(this)); *it; ++it) {
-        if (NodeOf(*it) == node)
-            return *it;
-    }
-    return nullptr;
+    return FindNodeItem(this, node);
 }
 
 bool TCheckedRestoreTreeView::NothingChecked() const {
@@ -93,34 +67,10 @@ void TCheckedRestoreTreeView::Build(const std::string& rootPath) {
     RefreshFileList();
 }
 
-void TCheckedRestoreTreeView::SetFileList(TCheckedRestoreListView* list) {
-    if (List) {
-        List->clear();
-        disconnect(List, &QObject::destroyed, this, nullptr);
-        List->SetTreeView(nullptr, nullptr);
-    }
-    List = list;
-    if (!List)
-        return;
-    List->SetTreeView(this, ImagesForDelegate);
-    List->RefreshItemList();
-    connect(List, &QObject::destroyed, this, &TCheckedRestoreTreeView::ListDestroyed);
-}
-
-void TCheckedRestoreTreeView::ListDestroyed(QObject* list) {
-    if (list == List)
-        List = nullptr;
-}
-
 QTreeWidgetItem* TCheckedRestoreTreeView::Attach(QTreeWidgetItem* parentItem, TRestoreNode* node) {
     if (!node)
         return nullptr;
-    auto* item = new QTreeWidgetItem;
-    item->setText(0, QString::fromStdString(node->GetText()));
-    if (ImageLists)
-        item->setIcon(0, ImageLists->IconOf(node->ImageIndex, node->SelectedIndex));
-    item->setData(0, StateImageRole, static_cast<int>(node->CheckState));
-    SetItemNode(item, node);
+    QTreeWidgetItem* item = NewNodeItem(node, ImageLists.get());
     if (parentItem)
         parentItem->addChild(item);
     else
@@ -159,10 +109,7 @@ bool TCheckedRestoreTreeView::DestroyDummyNode(QTreeWidgetItem* item) {
 }
 
 void TCheckedRestoreTreeView::RefreshStateImages() {
-    for (QTreeWidgetItemIterator it(this); *it; ++it) {
-        if (TRestoreNode* node = NodeOf(*it))
-            (*it)->setData(0, StateImageRole, static_cast<int>(node->CheckState));
-    }
+    RefreshNodeStateImages<TRestoreNode>(this);
 }
 
 void TCheckedRestoreTreeView::CheckNode(QTreeWidgetItem* item, int change) {
@@ -174,11 +121,6 @@ void TCheckedRestoreTreeView::CheckNode(QTreeWidgetItem* item, int change) {
     RefreshStateImages();
     if (List)
         List->RefreshStateImages();
-}
-
-void TCheckedRestoreTreeView::RefreshFileList() {
-    if (List)
-        List->RefreshItemList();
 }
 
 void TCheckedRestoreTreeView::ExpandTree(QTreeWidgetItem* item) {
@@ -210,10 +152,7 @@ void TCheckedRestoreTreeView::RemoveVanished(QTreeWidgetItem* item) {
         return;
     // The list may show files of the folder that goes, or of one below it: it lets go of
     // them first.
-    bool shown = false;
-    for (QTreeWidgetItem* at = currentItem(); at && !shown; at = at->parent())
-        shown = at == item;
-    if (List && shown)
+    if (List && IsAtOrBelow(currentItem(), item))
         List->clear();
     Adjusting = true;
     delete item;
@@ -247,14 +186,7 @@ bool TCheckedRestoreTreeView::CanCollapse(QTreeWidgetItem* item) {
         RemoveVanishedLater(NodeOf(item));
         return false;
     }
-    const bool currentBelow = [&] {
-        for (QTreeWidgetItem* at = currentItem(); at; at = at->parent()) {
-            if (at->parent() == item)
-                return true;
-        }
-        return false;
-    }();
-    if (currentBelow) {
+    if (currentItem() && IsAtOrBelow(currentItem()->parent(), item)) {
         Adjusting = true;
         setCurrentItem(item);
         Adjusting = false;
@@ -329,39 +261,14 @@ void TCheckedRestoreTreeView::Change(QTreeWidgetItem* item) {
     RefreshFileList();
 }
 
-void TCheckedRestoreTreeView::mousePressEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton) {
-        QTreeWidgetItem* item = itemAt(e->position().toPoint());
-        if (item && NodeOf(item) &&
-            TStateImageDelegate::StateRect(visualItemRect(item)).contains(e->position().toPoint()))
-            CheckNode(item, ctToggle);
-    }
-    QTreeWidget::mousePressEvent(e);
-}
-
-void TCheckedRestoreTreeView::keyPressEvent(QKeyEvent* e) {
-    // The space bar ticks the selected entry, for those who work without a mouse.
-    if (e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier && NodeOf(currentItem())) {
-        CheckNode(currentItem(), ctToggle);
-        return;
-    }
-    QTreeWidget::keyPressEvent(e);
+void TCheckedRestoreTreeView::ToggleCheck(QTreeWidgetItem* item) {
+    CheckNode(item, ctToggle);
 }
 
 // ---- list ----
 
-TCheckedRestoreListView::TCheckedRestoreListView(QWidget* parent) : QTreeWidget(parent) {
-    setColumnCount(3);
-    setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Modified")});
-    headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setSortingEnabled(false);
-    setUniformRowHeights(true);
-    setEditTriggers(NoEditTriggers);
-    setIconSize(QSize(ViewImageSize, ViewImageSize));
-    setItemDelegate(new TStateImageDelegate(this, &ImagesForDelegate));
-    header()->setStretchLastSection(false);
+TCheckedRestoreListView::TCheckedRestoreListView(QWidget* parent) : TCheckedItemView(parent) {
+    SetUpAsList({QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Modified")});
 }
 
 void TCheckedRestoreListView::SetTreeView(TCheckedRestoreTreeView* tree,
@@ -380,15 +287,10 @@ QString TCheckedRestoreListView::TimeText(int32_t dosTime) {
 }
 
 void TCheckedRestoreListView::AddFileItem(TRestoreNode* node) {
-    auto* item = new QTreeWidgetItem;
-    item->setText(0, QString::fromStdString(node->GetText()));
+    QTreeWidgetItem* item = NewNodeItem(node, ImagesForDelegate);
     item->setText(1, SizeText(node->GetSize()));
     item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     item->setText(2, TimeText(node->Time));
-    if (ImagesForDelegate)
-        item->setIcon(0, ImagesForDelegate->IconOf(node->ImageIndex, node->SelectedIndex));
-    item->setData(0, StateImageRole, static_cast<int>(node->CheckState));
-    SetItemNode(item, node);
     addTopLevelItem(item);
 }
 
@@ -424,19 +326,12 @@ void TCheckedRestoreListView::RefreshItemList() {
 }
 
 bool TCheckedRestoreListView::IsExcluded(const QTreeWidgetItem* item) const {
-    return item && item->text(0).endsWith(QStringLiteral(".swp"), Qt::CaseInsensitive);
+    return IsSwapFileItem(item);
 }
 
 void TCheckedRestoreListView::RefreshStateImages() {
-    for (int i = 0; i < topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = topLevelItem(i);
-        TRestoreNode* node = TCheckedRestoreTreeView::NodeOf(item);
-        if (!node)
-            continue;
-        item->setData(
-            0, StateImageRole,
-            IsExcluded(item) ? static_cast<int>(siBlank) : static_cast<int>(node->CheckState));
-    }
+    RefreshNodeStateImages<TRestoreNode>(
+        this, [this](const QTreeWidgetItem* item) { return IsExcluded(item); });
 }
 
 void TCheckedRestoreListView::ResizeColumns() {
@@ -486,7 +381,7 @@ void TCheckedRestoreListView::resizeEvent(QResizeEvent* e) {
         ResizeColumns();
 }
 
-void TCheckedRestoreListView::ToggleItem(QTreeWidgetItem* item) {
+void TCheckedRestoreListView::ToggleCheck(QTreeWidgetItem* item) {
     TRestoreNode* node = TCheckedRestoreTreeView::NodeOf(item);
     if (!node)
         return;
@@ -494,22 +389,4 @@ void TCheckedRestoreListView::ToggleItem(QTreeWidgetItem* item) {
     item->setData(0, StateImageRole, static_cast<int>(node->CheckState));
     if (Tree)
         Tree->RefreshStateImages();
-}
-
-void TCheckedRestoreListView::mousePressEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton) {
-        const QPoint at = e->position().toPoint();
-        QTreeWidgetItem* item = itemAt(at);
-        if (item && TStateImageDelegate::StateRect(visualItemRect(item)).contains(at))
-            ToggleItem(item);
-    }
-    QTreeWidget::mousePressEvent(e);
-}
-
-void TCheckedRestoreListView::keyPressEvent(QKeyEvent* e) {
-    if (e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier && currentItem()) {
-        ToggleItem(currentItem());
-        return;
-    }
-    QTreeWidget::keyPressEvent(e);
 }

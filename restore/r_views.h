@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QTreeWidget>
 #include <memory>
 
 #include "checkviews.h"
@@ -14,7 +13,8 @@ using TRestoreImages = TCheckViewImages;
 
 // The drives and folders of a backup location, each with a three-state check box. Folders
 // are read when they are opened; the tree owns the catalogue.
-class TCheckedRestoreTreeView : public QTreeWidget {
+class TCheckedRestoreTreeView
+    : public TTreeWithFileList<TCheckedRestoreTreeView, TCheckedRestoreListView> {
     Q_OBJECT
 
   public:
@@ -22,14 +22,10 @@ class TCheckedRestoreTreeView : public QTreeWidget {
     ~TCheckedRestoreTreeView() override;
 
     void Build(const std::string& rootPath);
-    void SetFileList(TCheckedRestoreListView* list);
-    TCheckedRestoreListView* FileList() const { return List; }
     TRestoreTree* RestoreTree() const { return Catalogue.get(); }
-    const TRestoreImages* Images() const { return ImageLists.get(); }
     // Whether nothing at all is checked (the catalogue's root is unchecked, or there is none).
     bool NothingChecked() const;
 
-    bool LoadImages();
     QTreeWidgetItem* Attach(QTreeWidgetItem* parentItem, TRestoreNode* node);
     void AddDrives();
     void AddDrive(TRestoreNode* driveNode);
@@ -38,7 +34,6 @@ class TCheckedRestoreTreeView : public QTreeWidget {
     bool DestroyDummyNode(QTreeWidgetItem* item);
     void RefreshStateImages();
     void CheckNode(QTreeWidgetItem* item, int change);
-    void RefreshFileList();
     void ExpandTree(QTreeWidgetItem* item);
 
     static TRestoreNode* NodeOf(const QTreeWidgetItem* item);
@@ -47,8 +42,7 @@ class TCheckedRestoreTreeView : public QTreeWidget {
     QTreeWidgetItem* RootItem() const { return RootTreeItem; }
 
   protected:
-    void mousePressEvent(QMouseEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
+    void ToggleCheck(QTreeWidgetItem* item) override;
 
   private:
     bool CanExpand(QTreeWidgetItem* item);
@@ -62,20 +56,16 @@ class TCheckedRestoreTreeView : public QTreeWidget {
     void RemoveVanished(QTreeWidgetItem* item);
     void RemoveVanishedLater(const TRestoreNode* node);
     void SortChildren(QTreeWidgetItem* item);
-    void ListDestroyed(QObject* list);
 
     QTreeWidgetItem* RootTreeItem = nullptr;
-    TCheckedRestoreListView* List = nullptr;
     std::unique_ptr<TRestoreTree> Catalogue;
-    std::unique_ptr<TRestoreImages> ImageLists;
-    const TRestoreImages* ImagesForDelegate = nullptr;
     // Expanding or collapsing an item from inside the handlers does not ask again.
     bool Adjusting = false;
 };
 
 // The backed-up files of the folder selected in the partner tree: the newest version of
 // each, or every version, each with a check box.
-class TCheckedRestoreListView : public QTreeWidget {
+class TCheckedRestoreListView : public TCheckedItemView {
     Q_OBJECT
 
   public:
@@ -102,15 +92,12 @@ class TCheckedRestoreListView : public QTreeWidget {
   protected:
     void showEvent(QShowEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
+    void ToggleCheck(QTreeWidgetItem* item) override;
 
   private:
     void AddFileItem(TRestoreNode* node);
-    void ToggleItem(QTreeWidgetItem* item);
 
     TCheckedRestoreTreeView* Tree = nullptr;
-    const TRestoreImages* ImagesForDelegate = nullptr;
     bool FAutoSizeColumns = false;
     bool FShowDuplicates = false;
     bool ColumnsSized = false;

@@ -30,8 +30,57 @@ enum TNodeKind : int {
     nkFile = 3,
 };
 
-// A node of a checked tree has CheckState, Parent, FirstChild and NextSibling; its children
-// form a list through NextSibling.
+// A node of a checked tree has CheckState, Parent, FirstChild, NextSibling and
+// PrevSibling; its children form a doubly linked list in the order they were added, and a
+// node owns its children.
+
+// The last of node's children, or null.
+template <typename TNode>
+TNode* LastChildOf(const TNode* node) {
+    TNode* child = node->FirstChild;
+    while (child && child->NextSibling)
+        child = child->NextSibling;
+    return child;
+}
+
+// Appends node after parent's last child (a null parent: node is a root).
+template <typename TNode>
+void LinkAsLastChild(TNode* node, TNode* parent) {
+    node->Parent = parent;
+    if (!parent)
+        return;
+    if (TNode* last = LastChildOf(parent)) {
+        last->NextSibling = node;
+        node->PrevSibling = last;
+    } else {
+        parent->FirstChild = node;
+    }
+}
+
+// For a node's destructor: frees its children front to back, then takes the node out of
+// its parent's list.
+template <typename TNode>
+void DestroyChildrenAndUnlink(TNode* node) {
+    while (node->FirstChild)
+        delete node->FirstChild;  // each child unlinks itself
+    if (node->PrevSibling)
+        node->PrevSibling->NextSibling = node->NextSibling;
+    if (node->NextSibling)
+        node->NextSibling->PrevSibling = node->PrevSibling;
+    if (node->Parent && node->Parent->FirstChild == node)
+        node->Parent->FirstChild = node->NextSibling;
+    node->Parent = node->NextSibling = node->PrevSibling = nullptr;
+}
+
+// Whether any loaded child of node is a root, drive or folder.
+template <typename TNode>
+bool HasLoadedFolderChild(const TNode* node) {
+    for (TNode* child = node->FirstChild; child; child = child->NextSibling) {
+        if (child->IsFolderKind())
+            return true;
+    }
+    return false;
+}
 
 // The state a node takes from its children: partial when any child is partial or the
 // children are mixed, checked when all are checked, unchecked otherwise (also without

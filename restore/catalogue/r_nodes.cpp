@@ -70,36 +70,16 @@ std::string TDirStack::Pop() {
 
 // ---- TRestoreNode ----
 
-TRestoreNode::TRestoreNode(std::string name, TRestoreNode* parent)
-    : Name(std::move(name)), Parent(parent) {
-    if (!parent)
-        return;
-    TRestoreNode* last = parent->LastChild();
-    if (last) {
-        last->NextSibling = this;
-        PrevSibling = last;
-    } else {
-        parent->FirstChild = this;
-    }
+TRestoreNode::TRestoreNode(std::string name, TRestoreNode* parent) : Name(std::move(name)) {
+    LinkAsLastChild(this, parent);
 }
 
 TRestoreNode::~TRestoreNode() {
-    while (FirstChild)
-        delete FirstChild;  // each child unlinks itself
-    if (PrevSibling)
-        PrevSibling->NextSibling = NextSibling;
-    if (NextSibling)
-        NextSibling->PrevSibling = PrevSibling;
-    if (Parent && Parent->FirstChild == this)
-        Parent->FirstChild = NextSibling;
-    Parent = NextSibling = PrevSibling = nullptr;
+    DestroyChildrenAndUnlink(this);
 }
 
 TRestoreNode* TRestoreNode::LastChild() const {
-    TRestoreNode* child = FirstChild;
-    while (child && child->NextSibling)
-        child = child->NextSibling;
-    return child;
+    return LastChildOf(this);
 }
 
 std::string TRestoreNode::GetPath() const {
@@ -113,13 +93,8 @@ void TRestoreNode::SetCheck(TCheckType change) {
 }
 
 bool TRestoreNode::HasSubFolders() const {
-    if (FirstChild) {
-        for (TRestoreNode* child = FirstChild; child; child = child->NextSibling) {
-            if (child->IsFolderKind())
-                return true;
-        }
-        return false;
-    }
+    if (FirstChild)
+        return HasLoadedFolderChild(this);
     if (!IsFolderKind())
         return false;
     for (TFileSearch search(PathInFolder(GetPath(), "*.*"), faAnyFile & ~faArchive, sdKinds);

@@ -1,6 +1,9 @@
 #include "checkviews.h"
 
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <algorithm>
@@ -138,6 +141,73 @@ void SortChildItems(QTreeWidgetItem* item,
                          return a->text(0).toCaseFolded() < b->text(0).toCaseFolded();
                      });
     item->addChildren(children);
+}
+
+QTreeWidgetItem* FindNodeItem(const QTreeWidget* view, const void* node) {
+    if (!node)
+        return nullptr;
+    for (QTreeWidgetItemIterator it(const_cast<QTreeWidget*>(view)); *it; ++it) {
+        if (ItemNode(*it) == node)
+            return *it;
+    }
+    return nullptr;
+}
+
+bool IsAtOrBelow(const QTreeWidgetItem* at, const QTreeWidgetItem* item) {
+    for (; at; at = at->parent()) {
+        if (at == item)
+            return true;
+    }
+    return false;
+}
+
+bool IsSwapFileItem(const QTreeWidgetItem* item) {
+    return item && item->text(0).endsWith(QStringLiteral(".swp"), Qt::CaseInsensitive);
+}
+
+// ---- views ----
+
+TCheckedItemView::TCheckedItemView(QWidget* parent) : QTreeWidget(parent) {
+    setSortingEnabled(false);
+    setEditTriggers(NoEditTriggers);
+    setIconSize(QSize(ViewImageSize, ViewImageSize));
+    setItemDelegate(new TStateImageDelegate(this, &ImagesForDelegate));
+}
+
+void TCheckedItemView::SetUpAsTree() {
+    setColumnCount(1);
+    setHeaderHidden(true);
+    setRootIsDecorated(true);
+    setItemsExpandable(true);
+}
+
+void TCheckedItemView::SetUpAsList(const QStringList& labels) {
+    setColumnCount(static_cast<int>(labels.size()));
+    setHeaderLabels(labels);
+    headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    header()->setStretchLastSection(false);
+}
+
+void TCheckedItemView::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) {
+        const QPoint at = e->position().toPoint();
+        QTreeWidgetItem* item = itemAt(at);
+        if (ItemNode(item) && TStateImageDelegate::StateRect(visualItemRect(item)).contains(at))
+            ToggleCheck(item);
+    }
+    QTreeWidget::mousePressEvent(e);
+}
+
+void TCheckedItemView::keyPressEvent(QKeyEvent* e) {
+    // The space bar ticks the selected entry, for those who work without a mouse.
+    if (e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier && ItemNode(currentItem())) {
+        ToggleCheck(currentItem());
+        return;
+    }
+    QTreeWidget::keyPressEvent(e);
 }
 
 QString KilobyteText(int64_t size) {
