@@ -259,7 +259,7 @@ namespace {
 
 struct TPlantedCase {
     const char* Copy;    // below the backup root
-    const char* Stored;  // the header's path
+    std::string Stored;  // the header's path
 };
 
 }  // namespace
