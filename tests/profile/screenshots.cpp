@@ -1,14 +1,17 @@
-// Grabs the options, "Save Profile As" and old-password dialogs to PNG files in
-// $VL_SCREENSHOT_DIR, for looking at their layout under a real X server.
+// Grabs the options, "Save Profile As" and old-password dialogs and the include page to PNG
+// files in $VL_SCREENSHOT_DIR, for looking at their layout under a real X server.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 #include <cstdlib>
 #include <memory>
 
+#include "maskpage.h"
 #include "packageform.h"
 #include "profilemgr.h"
 #include "qtenvironment.h"
@@ -60,6 +63,39 @@ TEST(Screenshots, EveryDialog) {
         EXPECT_TRUE(form->grab().save(QString::fromStdString(file.string()), "PNG")) << file;
         UnloadForm(module);
     }
+}
+
+// The include page as the editor places it, over the desktop's registered types, with a
+// type chosen so that its insert arrow shows.
+TEST(Screenshots, MaskPage) {
+    if (std::getenv("DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+    TQtEnvironment::App();
+    const char* folder = std::getenv("VL_SCREENSHOT_DIR");
+    ASSERT_NE(folder, nullptr) << "VL_SCREENSHOT_DIR names the folder for the pictures";
+    TFreshDataFolder data;
+    TProfileMgr manager;
+    TProfile profile;
+    profile.Masks.Includes = {".doc", ".txt", ".odt", ".xyz"};
+    QWidget window;
+    window.setWindowTitle("Include");
+    TMaskPages pages(TMaskCaptions::Editor, &window);
+    (new QVBoxLayout(&window))->addWidget(pages.IncludePage());
+    ASSERT_TRUE(pages.BuildMaskLists());
+    pages.SetProfile(&profile);
+    window.resize(560, 360);
+    window.show();
+    window.activateWindow();
+    Serve();
+    QTreeWidget* source = pages.IncludePage()->Source();
+    source->setFocus();
+    const QList<QTreeWidgetItem*> html = source->findItems(".html", Qt::MatchExactly, 0);
+    ASSERT_FALSE(html.isEmpty());
+    source->setCurrentItem(html.front());
+    source->scrollToItem(html.front(), QAbstractItemView::PositionAtCenter);
+    Serve();
+    const fs::path file = fs::absolute(fs::path(folder) / "mask-page.png");
+    EXPECT_TRUE(window.grab().save(QString::fromStdString(file.string()), "PNG")) << file;
 }
 
 }  // namespace
