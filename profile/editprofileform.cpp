@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QSplitter>
 #include <QTabBar>
+#include <QTimer>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "commatext.h"
@@ -13,6 +15,7 @@
 #include "help.h"
 #include "helpcontext.h"
 #include "interaction.h"
+#include "maskpage.h"
 #include "pagerules.h"
 #include "passworddlg.h"
 #include "pickers.h"
@@ -25,6 +28,7 @@
 namespace {
 
 constexpr int StrProductName = 101;
+constexpr int StrNoFileTypeList = 352;
 constexpr int StrEditCaption = 752;
 constexpr int StrSelectTarget = 756;
 constexpr int StrNoFileTypes = 760;
@@ -88,6 +92,13 @@ TEditProfileForm::TEditProfileForm(QWidget* owner)
     Form->SourceTreePanel->setMinimumSize(kTreePanelWidth, kTreePanelHeight);
     Form->MissingSources->hide();
 
+    Masks = new TMaskPages(TMaskCaptions::Editor, this);
+    for (auto [tab, page] : {std::pair{Form->IncludePage, Masks->IncludePage()},
+                             std::pair{Form->ExcludePage, Masks->ExcludePage()}}) {
+        auto* layout = new QVBoxLayout(tab);
+        layout->addWidget(page);
+    }
+
     SetUpPasswordField(Form->Password1);
     SetUpPasswordField(Form->Password2);
     Form->EncryptionNote->setText(PasswordProtectionNote());
@@ -136,6 +147,13 @@ void TEditProfileForm::FormShow() {
     TProfileMgr* manager = TakeTag<TProfileMgr>();
     if (!manager)
         return;
+    if (!Masks->BuildMaskLists()) {
+        // Without the file types the pages cannot be shown; nothing has been changed yet.
+        DisplayMessage(StrNoFileTypeList, kRefused);
+        Cancelling = true;
+        QTimer::singleShot(0, this, &TEditProfileForm::reject);
+        return;
+    }
     Manager = manager;
     Profile = Manager->GetCurrentProfile();
     if (!Profile)
@@ -148,6 +166,7 @@ void TEditProfileForm::FormShow() {
     }
     Form->Title->setText(Text(Profile->Title));
     FillTargetList(Form->TargetPath, Profile);
+    Masks->SetProfile(Profile);
     Form->Compress->setChecked(Profile->Header.Compression != 0);
     Form->Password->setChecked(Profile->Header.Key != 0);
     PasswordClick();
@@ -214,8 +233,8 @@ void TEditProfileForm::SummaryPageShow() {
         return;
     Form->SourceSummary->setText(Text(SourceSummaryText(SourceFolders())));
     Form->TargetSummary->setText(Form->TargetPath->currentText());
-    Form->IncludeSummary->setText(Text(MaskSummaryText(Profile->Masks.Includes)));
-    Form->ExcludeSummary->setText(Text(MaskSummaryText(Profile->Masks.Excludes)));
+    Form->IncludeSummary->setText(Text(MaskSummaryText(Masks->IncludePage()->Masks()->Masks())));
+    Form->ExcludeSummary->setText(Text(MaskSummaryText(Masks->ExcludePage()->Masks()->Masks())));
     Form->CompressSummary->setText(Text(YesNoText(Form->Compress->isChecked())));
     Form->PasswordSummary->setText(Text(YesNoText(Form->Password->isChecked())));
     Form->VersionsSummary->setText(QString::number(Form->Versions->Number()));
@@ -231,8 +250,8 @@ void TEditProfileForm::SummaryClick(QLabel* field) {
         {Form->SourceSummary, pgLocations, SourceTree},
         {Form->TargetSummary, pgLocations, Form->TargetPath},
         {Form->CompressSummary, pgLocations, Form->Compress},
-        {Form->IncludeSummary, pgInclude, Form->IncludePage},
-        {Form->ExcludeSummary, pgExclude, Form->ExcludePage},
+        {Form->IncludeSummary, pgInclude, Masks->IncludePage()->Masks()},
+        {Form->ExcludeSummary, pgExclude, Masks->ExcludePage()->Masks()},
         {Form->PasswordSummary, pgSecurity, Form->Password},
         {Form->VersionsSummary, pgSecurity, Form->Versions},
     };
@@ -315,7 +334,7 @@ int TEditProfileForm::ValidateLocations() {
 }
 
 int TEditProfileForm::ValidateInclude() {
-    return Profile->Masks.Includes.empty() ? StrNoFileTypes : 0;
+    return Masks->IncludeListEmpty() ? StrNoFileTypes : 0;
 }
 
 int TEditProfileForm::ValidateSecurity() {
@@ -377,9 +396,14 @@ void TEditProfileForm::SaveAsButtonClick() {
     UpdateCaption();
 }
 
+void TEditProfileForm::UndoChanges() {
+    Profile->UndoChanges();
+    Masks->Refill();
+}
+
 void TEditProfileForm::CancelButtonClick() {
     if (Profile)
-        Profile->UndoChanges();
+        UndoChanges();
     Cancelling = true;
     reject();
 }
@@ -411,7 +435,7 @@ bool TEditProfileForm::CanCloseEditor() {
         case IDYES:
             return SaveProfile();
         case IDNO:
-            Profile->UndoChanges();
+            UndoChanges();
             return true;
         default:
             return false;

@@ -12,6 +12,7 @@ class TEditProfileForm;
 class QLabel;
 class TCheckedDirTreeView;
 class TCheckedFileListView;
+class TMaskPages;
 class TProfile;
 class TProfileMgr;
 
@@ -40,6 +41,8 @@ class TEditProfileForm : public TPackageForm {
 
   private:
     void FormShow();
+    // Puts the profile back as it was opened or last saved, in the profile and in the lists.
+    void UndoChanges();
     void UpdateCaption();
     void PageChanged(int page);
     // Shows page after checking the page now shown; false when that page is not valid.
@@ -71,6 +74,7 @@ class TEditProfileForm : public TPackageForm {
     std::unique_ptr<Ui::TEditProfileForm> Form;
     TCheckedDirTreeView* SourceTree;
     TCheckedFileListView* SourceFiles;
+    TMaskPages* Masks;
     TProfileMgr* Manager = nullptr;
     TProfile* Profile = nullptr;
     std::vector<std::string> MissingFolders;

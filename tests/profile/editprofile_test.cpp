@@ -9,6 +9,7 @@
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
@@ -197,7 +198,7 @@ class EditProfileForm_ : public testing::Test {
         return Dialog ? ChildOf<T>(*Dialog, name) : nullptr;
     }
     void Click(const char* button) {
-        QPushButton* push = Child<QPushButton>(button);
+        QAbstractButton* push = Child<QAbstractButton>(button);
         ASSERT_NE(push, nullptr);
         QTest::mouseClick(push, Qt::LeftButton);
         QCoreApplication::processEvents();
@@ -346,9 +347,15 @@ TEST_F(EditProfileForm_, TheSummaryFollowsTheEditsAndLeadsToTheirPages) {
     SourceTree()->BuildFromList({"C:\\Documents", "C:\\Pictures", "D:\\"});
     SelectTarget("C:\\Backups\\Daily");
     Child<QCheckBox>("Compress")->setChecked(false);
+    ClickTab(pgExclude);
+    QListWidget* excluded = Child<QListWidget>("ExcludeMasks");
+    excluded->setFocus();
+    excluded->setCurrentRow(0);
+    QTest::keyClick(excluded, Qt::Key_Delete);
     ClickTab(pgSecurity);
     Child<QSpinBox>("Versions")->setValue(4);
     ClickTab(pgSummary);
+    EXPECT_EQ(Summary("ExcludeSummary"), ".tmp");
     EXPECT_EQ(Summary("SourceSummary"), "Drives C, D (Selected Folders)");
     EXPECT_EQ(Summary("TargetSummary"), "C:\\Backups\\Daily");
     EXPECT_EQ(Summary("CompressSummary"), "no");
@@ -372,8 +379,15 @@ TEST_F(EditProfileForm_, APageThatBreaksARuleCannotBeLeft) {
          StrNoTarget, [](auto& t) { t.SelectTarget("D:\\Backups"); }},
         {"target guarded", pgLocations, [](auto& t) { t.SelectTarget("c:\\documents"); },
          StrTargetIsSource, [](auto& t) { t.SelectTarget("D:\\Backups"); }},
-        {"no file types", pgInclude, [](auto& t) { t.Profile()->DeleteMask(".*", true); },
-         StrNoFileTypes, [](auto& t) { t.Profile()->AddMask(".doc", true); }},
+        {"no file types", pgInclude,
+         [](auto& t) {
+             QListWidget* masks = t.template Child<QListWidget>("IncludeMasks");
+             masks->setFocus();
+             masks->setCurrentRow(0);
+             QTest::keyClick(masks, Qt::Key_Delete);
+             ASSERT_EQ(masks->count(), 0);
+         },
+         StrNoFileTypes, [](auto& t) { t.Click("IncludeDefButton"); }},
         {"passwords differ", pgSecurity,
          [](auto& t) {
              t.PasswordBox()->click();
@@ -619,6 +633,16 @@ TEST_F(EditProfileForm_, CancelLeavesTheProfilesFileAndTheProfileAsTheyWere) {
     SourceTree()->BuildFromList({"D:\\Music"});
     SelectTarget("D:\\Backups");
     Child<QCheckBox>("Compress")->setChecked(false);
+    ClickTab(pgInclude);
+    QListWidget* included = Child<QListWidget>("IncludeMasks");
+    included->setFocus();
+    included->setCurrentRow(0);
+    QTest::keyClick(included, Qt::Key_Delete);
+    QLineEdit* custom = Child<QLineEdit>("IncludeCustom");
+    custom->setFocus();
+    QTest::keyClicks(custom, "doc");
+    Click("IncludeInsertButton");
+    ASSERT_EQ(Profile()->GetIncludeMasks(), ".doc");
     ClickTab(pgSecurity);
     Child<QSpinBox>("Versions")->setValue(5);
     PasswordBox()->click();
