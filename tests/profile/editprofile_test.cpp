@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFocusEvent>
 #include <QLabel>
@@ -25,6 +26,7 @@
 #include <memory>
 
 #include "ct_views.h"
+#include "help.h"
 #include "packageform.h"
 #include "profilemgr.h"
 #include "qtenvironment.h"
@@ -360,6 +362,36 @@ TEST_F(EditProfileForm_, TheSummaryFollowsTheEditsAndLeadsToTheirPages) {
     EXPECT_EQ(Summary("TargetSummary"), "C:\\Backups\\Daily");
     EXPECT_EQ(Summary("CompressSummary"), "no");
     EXPECT_EQ(Summary("VersionsSummary"), "4");
+}
+
+// Takes the file addresses the desktop would be asked to open.
+class TUrlCatcher : public QObject {
+    Q_OBJECT
+
+  public:
+    TUrlCatcher() { QDesktopServices::setUrlHandler("file", this, "Open"); }
+    ~TUrlCatcher() override { QDesktopServices::unsetUrlHandler("file"); }
+    std::vector<QUrl> Opened;
+
+  public Q_SLOTS:
+    void Open(const QUrl& url) { Opened.push_back(url); }
+};
+
+TEST_F(EditProfileForm_, HelpOpensThePageOfTheShownPage) {
+    TUrlCatcher urls;
+    Open();
+    const int contexts[] = {hcEditSummary, hcEditLocations, hcEditInclude, hcEditExclude,
+                            hcEditSecurity};
+    for (int page = pgSummary; page <= pgSecurity; ++page) {
+        SCOPED_TRACE(page);
+        ClickTab(page);
+        ASSERT_EQ(Page(), page);
+        urls.Opened.clear();
+        Click("HelpButton");
+        ASSERT_EQ(urls.Opened.size(), 1u);
+        EXPECT_EQ(urls.Opened.front().toLocalFile().toStdString(),
+                  HelpFileFor(contexts[page]).Text());
+    }
 }
 
 // Each rule of a page keeps the user on it, whether the page is left by its tab or by the
@@ -774,3 +806,5 @@ TEST_F(EditProfileForm_, AReadOnlyDataFolderKeepsTheDialogOpen) {
 }
 
 }  // namespace
+
+#include "editprofile_test.moc"
