@@ -189,7 +189,10 @@ class EditProfileForm_ : public testing::Test {
         Manager.reset();
     }
     TProfile* Profile() const { return Manager->GetCurrentProfile(); }
+    // A manager that reads what was saved; the dialog must be closed by then, since it
+    // edits the profile of the manager it was given.
     std::unique_ptr<TProfileMgr> Reread() {
+        EXPECT_FALSE(Dialog && Dialog->isVisible());
         Manager.reset();
         return std::make_unique<TProfileMgr>();
     }
@@ -642,6 +645,8 @@ TEST_F(EditProfileForm_, SaveAsRefusesATitleInUseAndSavesUnderANewOne) {
     EXPECT_EQ(Dialog->windowTitle(), "Vaultaire 2000 Edit Profile - Letters");
     EXPECT_EQ(Summary("Title"), "Letters");
     EXPECT_FALSE(Profile()->Modified);
+    Click("CloseButton");
+    EXPECT_FALSE(Dialog->isVisible()) << "saved: nothing to ask about";
     EXPECT_EQ(Reread()->GetTitles(), "Letters,Pictures");
 }
 
