@@ -24,10 +24,12 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "ct_views.h"
 #include "help.h"
 #include "packageform.h"
+#include "pickers.h"
 #include "profilemgr.h"
 #include "qtenvironment.h"
 #include "sandboxdata.h"
@@ -469,6 +471,25 @@ TEST_F(EditProfileForm_, LeavingTheLocationsWritesThemIntoTheProfile) {
     EXPECT_EQ(Profile()->Target, "D:\\Backups");
     EXPECT_EQ(Profile()->Header.Compression, 0);
     EXPECT_TRUE(Profile()->Modified);
+}
+
+TEST_F(EditProfileForm_, BrowseAddsTheChosenFolderAsTheTarget) {
+    fs::create_directories(Drives.Path() / "d" / "Backups");
+    std::string caption;
+    const TFolderDialog previous =
+        SetFolderDialog([&](QWidget*, const std::string& asked) -> std::optional<std::string> {
+            caption = asked;
+            return (Drives.Path() / "d" / "Backups").string();
+        });
+    Open();
+    ClickTab(pgLocations);
+    Click("BrowseButton");
+    SetFolderDialog(previous);
+    EXPECT_EQ(caption, "Select target drive/folder");
+    EXPECT_EQ(TargetPath()->currentText(), "D:\\Backups");
+    ClickTab(pgSummary);
+    EXPECT_EQ(Profile()->Target, "D:\\Backups");
+    EXPECT_EQ(Summary("TargetSummary"), "D:\\Backups");
 }
 
 // Opening the editor and leaving its pages changes nothing: a target folder stays that
