@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QListWidget>
@@ -48,6 +49,9 @@ constexpr int kMaxVersions = 10;
 constexpr int kVersionsDigits = 2;
 
 constexpr int kIntroPictureSize = 160;
+// The smallest size of the wizard, big enough for the folder tree and the mask lists.
+constexpr int kMinWidth = 600;
+constexpr int kMinHeight = 460;
 
 // Every page's help topic, in page order.
 constexpr int PageHelpContexts[] = {
@@ -120,7 +124,20 @@ void TProfileWizardForm::SetHelpContexts() {
 
 void TProfileWizardForm::showEvent(QShowEvent* e) {
     TPackageForm::showEvent(e);
+    if (!Sized) {
+        Sized = true;
+        FixSize();
+    }
     FormShow();
+}
+
+void TProfileWizardForm::FixSize() {
+    // The window keeps its size from page to page, whatever the label beside the buttons says.
+    const QFontMetrics metrics(Form->NextLabel->font());
+    Form->NextLabel->setMinimumWidth(std::max(metrics.horizontalAdvance(Text(StrClickNext)),
+                                              metrics.horizontalAdvance(Text(StrClickFinish))));
+    layout()->activate();
+    setFixedSize(sizeHint().expandedTo(QSize(kMinWidth, kMinHeight)));
 }
 
 void TProfileWizardForm::FormShow() {

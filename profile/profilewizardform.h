@@ -70,6 +70,7 @@ class TProfileWizardForm : public TPackageForm {
     // Whether the wizard may close now; adds or discards the profile as the user answers.
     bool FormCloseQuery();
 
+    void FixSize();
     void CreateSourceTree();
     void SetHelpContexts();
     void ShowIntroPicture();
@@ -95,4 +96,5 @@ class TProfileWizardForm : public TPackageForm {
     std::unique_ptr<TProfile> Profile;
     // The profile went to the manager: the wizard closes with OK however it is closed.
     bool Added = false;
+    bool Sized = false;
 };

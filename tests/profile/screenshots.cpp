@@ -1,13 +1,21 @@
-// Grabs the options, "Save Profile As" and old-password dialogs to PNG files in
-// $VL_SCREENSHOT_DIR, for looking at their layout under a real X server.
+// Grabs the options, "Save Profile As" and old-password dialogs and every page of the
+// profile wizard to PNG files in $VL_SCREENSHOT_DIR, for looking at their layout under a
+// real X server.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTreeWidget>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "packageform.h"
 #include "profilemgr.h"
@@ -24,12 +32,39 @@ void Serve() {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
-TEST(Screenshots, EveryDialog) {
-    // The test sandbox asks for the offscreen platform; the pictures are taken on the X
-    // server there is, as the user would see the windows.
+// The test sandbox asks for the offscreen platform; the pictures are taken on the X server
+// there is, as the user would see the windows.
+void UseTheDisplay() {
     if (std::getenv("DISPLAY"))
         setenv("QT_QPA_PLATFORM", "xcb", 1);
     TQtEnvironment::App();
+}
+
+void Save(QWidget& window, const char* folder, const std::string& name) {
+    const fs::path file = fs::absolute(fs::path(folder) / name);
+    EXPECT_TRUE(window.grab().save(QString::fromStdString(file.string()), "PNG")) << file;
+}
+
+// Ticks the folder of the source tree shown as text, opening the drives to find it.
+void CheckFolder(QTreeWidget& tree, const QString& text) {
+    for (QTreeWidgetItemIterator it(&tree); *it; ++it) {
+        if ((*it)->text(0).endsWith(":)"))
+            (*it)->setExpanded(true);
+    }
+    for (QTreeWidgetItemIterator it(&tree); *it; ++it) {
+        if ((*it)->text(0) != text)
+            continue;
+        tree.scrollToItem(*it);
+        const QRect cell = tree.visualItemRect(*it);
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {},
+                          QPoint(cell.left() + 8, cell.center().y()));
+        return;
+    }
+    ADD_FAILURE() << "no folder " << text.toStdString();
+}
+
+TEST(Screenshots, EveryDialog) {
+    UseTheDisplay();
     const char* folder = std::getenv("VL_SCREENSHOT_DIR");
     ASSERT_NE(folder, nullptr) << "VL_SCREENSHOT_DIR names the folder for the pictures";
     TFreshDataFolder data;
@@ -56,10 +91,56 @@ TEST(Screenshots, EveryDialog) {
         if (auto* password = form->findChild<QLineEdit*>("Password"))
             password->setText("secret");
         Serve();
-        const fs::path file = fs::absolute(fs::path(folder) / shot.File);
-        EXPECT_TRUE(form->grab().save(QString::fromStdString(file.string()), "PNG")) << file;
+        Save(*form, folder, shot.File);
         UnloadForm(module);
     }
+}
+
+TEST(Screenshots, EveryWizardPage) {
+    UseTheDisplay();
+    const char* folder = std::getenv("VL_SCREENSHOT_DIR");
+    ASSERT_NE(folder, nullptr) << "VL_SCREENSHOT_DIR names the folder for the pictures";
+    TFreshDataFolder data;
+    for (const char* sample : {"Documents", "Mail", "Music", "Pictures", "Projects"})
+        fs::create_directories(TestSandbox() / "home" / sample);
+    TProfileMgr manager;
+    for (const char* title : {"Documents", "Pictures"}) {
+        auto profile = std::make_unique<TProfile>();
+        profile->Title = title;
+        profile->UpdateSource({std::string("C:\\") + title});
+        profile->UpdateTarget("C:\\Backups");
+        manager.AddNewProfile(std::move(profile));
+    }
+    TPackageHandle module = nullptr;
+    TPackageForm* wizard = LoadForm(module, "TProfileWizardForm", "vledtprf");
+    ASSERT_NE(wizard, nullptr) << LastLoadFormError();
+    wizard->Tag = &manager;
+    wizard->show();
+    Serve();
+    // Each page as the user fills it in, then on to the next.
+    const char* const pages[] = {"intro",   "source",   "target", "include",
+                                 "exclude", "security", "title"};
+    auto* book = wizard->findChild<QStackedWidget*>("Book");
+    ASSERT_NE(book, nullptr);
+    for (int page = 0; page < static_cast<int>(std::size(pages)); ++page) {
+        ASSERT_EQ(book->currentIndex(), page);
+        if (page == 1)
+            CheckFolder(*wizard->findChild<QTreeWidget*>("SourceTree"), "Documents");
+        if (page == 2)
+            wizard->findChild<QComboBox*>("TargetPath")->setCurrentIndex(0);
+        if (page == 5) {
+            wizard->findChild<QCheckBox*>("Password")->click();
+            wizard->findChild<QLineEdit*>("Password1")->setText("secret");
+            wizard->findChild<QLineEdit*>("Password2")->setText("secret");
+        }
+        if (page == 6)
+            wizard->findChild<QLineEdit*>("Title")->setText("My Documents");
+        Serve();
+        Save(*wizard, folder, "wizard-" + std::to_string(page) + "-" + pages[page] + ".png");
+        if (page < 6)
+            wizard->findChild<QPushButton*>("NextButton")->click();
+    }
+    UnloadForm(module);
 }
 
 }  // namespace
