@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include "help.h"
 #include "helpcontext.h"
 #include "interaction.h"
+#include "maskpage.h"
 #include "pickers.h"
 #include "pictures.h"
 #include "platform/drivemap.h"
@@ -27,6 +29,7 @@ namespace {
 
 enum : int {
     StrProductName = 101,
+    StrRegistryError = 352,
     StrNextCaption = 151,
     StrFinishCaption = 152,
     StrClickNext = 153,
@@ -42,6 +45,9 @@ enum : int {
 };
 
 constexpr unsigned kWarning = MB_OK | MB_ICONEXCLAMATION;
+constexpr unsigned kStop = MB_OK | MB_ICONSTOP;
+// The program's exit code when the wizard ends it.
+constexpr int kExitError = 1;
 constexpr unsigned kYesNoCancelQuestion = MB_YESNOCANCEL | MB_ICONQUESTION;
 
 constexpr int kMinVersions = 1;
@@ -81,6 +87,7 @@ TProfileWizardForm::TProfileWizardForm(QWidget* owner)
                    Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
     setWindowTitle(Text(StrProductName) + Text(StrWizardCaption));
     CreateSourceTree();
+    CreateMaskPages();
     ShowIntroPicture();
     Form->Versions->SetLimits(kMinVersions, kMaxVersions, kVersionsDigits);
     Form->NextLabel->setText(Text(StrClickNext));
@@ -109,6 +116,27 @@ void TProfileWizardForm::CreateSourceTree() {
     Tree->setObjectName("SourceTree");
     layout->addWidget(Tree);
     Tree->Build();
+}
+
+void TProfileWizardForm::CreateMaskPages() {
+    Masks = new TMaskPages(TMaskCaptions::Wizard, this);
+    const std::pair<QWidget*, TMaskPage*> places[] = {
+        {Form->IncludeMaskPanel, Masks->IncludePage()},
+        {Form->ExcludeMaskPanel, Masks->ExcludePage()},
+    };
+    for (const auto& [panel, page] : places) {
+        auto* layout = new QHBoxLayout(panel);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(page);
+    }
+    Masks->SetCustomKeyFilter(true);
+    if (!Masks->BuildMaskLists()) {
+        // Without the file types nothing can be chosen: the program ends, as it cannot go on
+        // without a profile either.
+        DisplayMessage(StrRegistryError, kStop);
+        Broken = true;
+        QCoreApplication::exit(kExitError);
+    }
 }
 
 void TProfileWizardForm::ShowIntroPicture() {
@@ -142,10 +170,15 @@ void TProfileWizardForm::FixSize() {
 
 void TProfileWizardForm::FormShow() {
     TProfileMgr* manager = TakeTag<TProfileMgr>();
+    if (Broken) {
+        QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+        return;
+    }
     if (!manager)
         return;
     Manager = manager;
     Profile = std::make_unique<TProfile>();
+    Masks->SetProfile(Profile.get());
     Form->Titles->clear();
     for (const std::string& title : FromCommaText(Manager->GetTitles()))
         Form->Titles->addItem(QString::fromStdString(title));
@@ -193,7 +226,7 @@ int TProfileWizardForm::CheckPage(int page) {
         case pwTarget:
             return CheckTarget();
         case pwInclude:
-            return Profile->Masks.Includes.empty() ? StrNoIncludes : 0;
+            return Masks->IncludeListEmpty() ? StrNoIncludes : 0;
         case pwSecurity:
             return CheckSecurity();
         case pwTitle:
@@ -265,12 +298,14 @@ bool TProfileWizardForm::HandOver() {
         FocusFault(pwTitle);
         return false;
     }
+    Masks->SetProfile(nullptr);
     Profile.reset();
     Added = true;
     return true;
 }
 
 void TProfileWizardForm::Discard() {
+    Masks->SetProfile(nullptr);
     Profile.reset();
 }
 
@@ -286,6 +321,14 @@ void TProfileWizardForm::PageChanged() {
             break;
         case pwTarget:
             Form->TargetPath->setFocus();
+            break;
+        case pwInclude:
+            Masks->IncludePageShow();
+            Masks->IncludePage()->Masks()->setFocus();
+            break;
+        case pwExclude:
+            Masks->ExcludePageShow();
+            Masks->ExcludePage()->Masks()->setFocus();
             break;
         case pwSecurity:
             Form->Password->setFocus();

@@ -8,6 +8,7 @@ namespace Ui {
 class TProfileWizardForm;
 }
 class TCheckedDirTreeView;
+class TMaskPages;
 class TProfile;
 class TProfileMgr;
 
@@ -72,6 +73,7 @@ class TProfileWizardForm : public TPackageForm {
 
     void FixSize();
     void CreateSourceTree();
+    void CreateMaskPages();
     void SetHelpContexts();
     void ShowIntroPicture();
     // 0 when the page is filled in rightly (and written into the profile), else the id of
@@ -92,9 +94,12 @@ class TProfileWizardForm : public TPackageForm {
 
     std::unique_ptr<Ui::TProfileWizardForm> Form;
     TCheckedDirTreeView* Tree = nullptr;
+    TMaskPages* Masks = nullptr;
     TProfileMgr* Manager = nullptr;
     std::unique_ptr<TProfile> Profile;
     // The profile went to the manager: the wizard closes with OK however it is closed.
     bool Added = false;
     bool Sized = false;
+    // The file types could not be listed: the wizard closes as soon as it is shown.
+    bool Broken = false;
 };

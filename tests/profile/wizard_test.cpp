@@ -1,6 +1,7 @@
 // The profile wizard, loaded from the module by name as the program loads it.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -149,8 +150,9 @@ class ProfileWizard : public testing::Test {
     }
     int Page() const { return Child<QStackedWidget>("Book")->currentIndex(); }
     void Click(const char* button) {
-        QPushButton* pushButton = Child<QPushButton>(button);
+        QAbstractButton* pushButton = Child<QAbstractButton>(button);
         ASSERT_NE(pushButton, nullptr);
+        ASSERT_TRUE(pushButton->isVisible()) << button;
         QTest::mouseClick(pushButton, Qt::LeftButton);
         QCoreApplication::processEvents();
     }
@@ -277,8 +279,8 @@ TEST_F(ProfileWizard, EachPageTakesTheFocusAndNamesItsHelpAndNextStep) {
         {Intro, "", 330, "&Next >", clickNext, 5440},
         {Source, "SourceTree", 340, "&Next >", clickNext, 5440},
         {Target, "TargetPath", 350, "&Next >", clickNext, 5440},
-        {Include, "", 360, "&Next >", clickNext, 5440},
-        {Exclude, "", 370, "&Next >", clickNext, 5440},
+        {Include, "IncludeMasks", 360, "&Next >", clickNext, 5440},
+        {Exclude, "ExcludeMasks", 370, "&Next >", clickNext, 5440},
         {Security, "Password", 380, "&Next >", clickNext, 5440},
         {TitlePage, "Title", 390, "&Finish", "Click \"Finish\" to save your changes.", 5450},
     };
@@ -346,6 +348,43 @@ TEST_F(ProfileWizard, ATargetThatCannotBeUsedKeepsTheTargetPage) {
         Wizard->reject();
         UnloadForm(Module);
     }
+}
+
+TEST_F(ProfileWizard, NoIncludedTypeKeepsTheIncludePage) {
+    Open();
+    GoTo(Include);
+    QListWidget* masks = Child<QListWidget>("IncludeMasks");
+    ASSERT_TRUE(HasFocus("IncludeMasks"));
+    ASSERT_EQ(masks->count(), 1);
+    masks->setCurrentRow(0);
+    Click("IncludeDeleteButton");
+    ASSERT_EQ(masks->count(), 0);
+    Script.Expect(StrNoIncludes, IDOK);
+    Next();
+    EXPECT_EQ(Page(), Include);
+    Click("IncludeDefButton");
+    EXPECT_EQ(masks->count(), 1);
+    Next();
+    EXPECT_EQ(Page(), Exclude);
+    Script.Expect(StrSaveChanges, IDNO);
+    Wizard->reject();
+}
+
+// The custom-type edits of the wizard take no character that cannot stand in an extension.
+TEST_F(ProfileWizard, TheCustomEditsDropCharactersNoExtensionHolds) {
+    Open();
+    GoTo(Include);
+    for (const char* edit : {"IncludeCustom", "ExcludeCustom"}) {
+        SCOPED_TRACE(edit);
+        if (Page() == Include && std::string(edit) == "ExcludeCustom")
+            Next();
+        QLineEdit* custom = Child<QLineEdit>(edit);
+        custom->setFocus();
+        QTest::keyClicks(custom, "a.b<c>d:e\"f/g\\h|i");
+        EXPECT_EQ(custom->text(), "abcdefghi");
+    }
+    Script.Expect(StrSaveChanges, IDNO);
+    Wizard->reject();
 }
 
 TEST_F(ProfileWizard, ABrowsedFolderBecomesTheTarget) {
@@ -500,6 +539,12 @@ TEST_F(ProfileWizard, FinishHandsTheProfileOverAsChosen) {
     ChooseTargetDrive('E');
     Next();
     Next();
+    ASSERT_EQ(Page(), Exclude);
+    QLineEdit* custom = Child<QLineEdit>("ExcludeCustom");
+    custom->setFocus();
+    QTest::keyClicks(custom, "log");
+    Click("ExcludeInsertButton");
+    EXPECT_EQ(Child<QListWidget>("ExcludeMasks")->count(), 3);
     Next();
     ASSERT_EQ(Page(), Security);
     Child<QCheckBox>("Password")->click();
@@ -524,7 +569,7 @@ TEST_F(ProfileWizard, FinishHandsTheProfileOverAsChosen) {
     EXPECT_TRUE(profile.IsPassword("Secret"));
     EXPECT_FALSE(profile.IsPassword("Other"));
     EXPECT_EQ(profile.GetIncludeMasks(), TMasks::DefaultIncludeMasks);
-    EXPECT_EQ(profile.GetExcludeMasks(), TMasks::DefaultExcludeMasks);
+    EXPECT_EQ(profile.GetExcludeMasks(), ".bak,.tmp,.log");
     EXPECT_FALSE(profile.Modified);
 }
 
