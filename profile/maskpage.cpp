@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -127,6 +128,10 @@ QToolButton* MakeArrow(QWidget* owner, const QString& name, Qt::ArrowType arrow)
     return button;
 }
 
+bool IsInsertKey(const QKeyEvent* e) {
+    return e->key() == Qt::Key_Insert && e->modifiers() == Qt::NoModifier;
+}
+
 }  // namespace
 
 std::string MaskDescription(const std::string& mask, const std::vector<TFileType>& types) {
@@ -202,6 +207,14 @@ void TMaskListBox::dropEvent(QDropEvent* e) {
     }
     e->acceptProposedAction();
     Page->Drop(e->mimeData());
+}
+
+void TMaskListBox::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Delete && e->modifiers() == Qt::NoModifier) {
+        Page->DeleteButtonClick();
+        return;
+    }
+    QListWidget::keyPressEvent(e);
 }
 
 void TMaskListBox::focusInEvent(QFocusEvent* e) {
@@ -298,8 +311,8 @@ void TMaskPage::MakeControls(TMaskCaptions captions) {
     grid->addWidget(Gutter, 0, 1, 2, 1);
     grid->addWidget(MasksBox, 0, 2, 2, 1);
     grid->setRowStretch(0, 1);
-    grid->setColumnStretch(0, 3);
-    grid->setColumnStretch(2, 2);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(2, 1);
 }
 
 void TMaskPage::Connect() {
@@ -325,6 +338,10 @@ bool TMaskPage::eventFilter(QObject* watched, QEvent* e) {
             SourceMasksEnter();
         else if (watched == CustomEdit)
             SourceMaskEnter();
+    } else if (e->type() == QEvent::KeyPress && IsInsertKey(static_cast<QKeyEvent*>(e))) {
+        // The arrows take no focus; the key is the keyboard's way to insert.
+        InsertButtonClick();
+        return true;
     } else if (StartDragFrom(watched, e)) {
         return true;
     }
@@ -419,7 +436,9 @@ std::string TMaskPage::CandidateMask() const {
         const QTreeWidgetItem* item = SourceView->currentItem();
         return item && item->isSelected() ? item->text(0).toStdString() : std::string();
     }
-    return NormalisedMask(CustomEdit->text().toStdString());
+    const std::string mask = NormalisedMask(CustomEdit->text().toStdString());
+    // A dot alone names no extension.
+    return mask == "." ? std::string() : mask;
 }
 
 // Something to insert: a mask that this page's list does not hold yet.

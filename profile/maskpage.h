@@ -24,7 +24,8 @@ class TMaskPage;
 // The include and exclude pages of the profile editor and the profile wizard: on each the
 // registered file types and a custom-type edit on the left, the page's mask list on the
 // right, and between them the arrow buttons that insert the chosen type into the list or
-// delete the selected mask. Every change goes to the profile at once.
+// delete the selected mask (the Insert and Delete keys do the same). Every change goes to the
+// profile at once.
 //
 // Usage in a dialog:
 //     Masks = new TMaskPages(TMaskCaptions::Editor, this);  // or ::Wizard
@@ -68,6 +69,7 @@ class TMaskListBox : public QListWidget {
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
   private:
     TMaskPage* Page;

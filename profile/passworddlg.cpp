@@ -1,10 +1,9 @@
 #include "passworddlg.h"
 
-#include <QProxyStyle>
-
 #include "formregistry.h"
 #include "help.h"
 #include "helpcontext.h"
+#include "pagerules.h"
 #include "strtable.h"
 #include "ui_passworddlg.h"
 
@@ -12,18 +11,6 @@ namespace {
 
 constexpr int StrProductName = 101;
 constexpr int StrOldPassword = 781;
-constexpr int kLongestPassword = 32;
-
-// The password field shows one "*" for each character, whatever the desktop's style draws.
-class TStarEchoStyle : public QProxyStyle {
-  public:
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override {
-        if (hint == SH_LineEdit_PasswordCharacter)
-            return '*';
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
 
 const TFormClassRegistration Registration("TPasswordDlg", [] { return new TPasswordDlg; });
 
@@ -36,10 +23,7 @@ TPasswordDlg::TPasswordDlg(QWidget* owner)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(QString::fromStdString(LoadStr(StrProductName)));
     Form->Label1->setText(QString::fromStdString(LoadStr(StrOldPassword)));
-    auto* style = new TStarEchoStyle;
-    style->setParent(Form->Password);
-    Form->Password->setStyle(style);
-    Form->Password->setMaxLength(kLongestPassword);
+    SetUpPasswordField(Form->Password);
     Form->Password->setMinimumWidth(
         Form->Password->fontMetrics().horizontalAdvance(QLatin1Char('*')) * kLongestPassword);
     SetHelpContext(Form->Password, hcOldPassword);

@@ -352,6 +352,15 @@ TProfileMgr::TCommitResult TProfileMgr::Commit(const TProfile*& titleTaken) {
             TProfilesOnDisk profiles = ReadProfilesFile(rpSave, reports);
             if (profiles.Damaged)
                 profiles.Profiles = SavedProfiles();
+            // A file that cannot be read now holds profiles nobody can see: merging with it
+            // would take them all for deleted and drop this manager's changes as saved.
+            const bool outOfReach = !profiles.Writable && !profiles.Damaged;
+            if (outOfReach && ProfilesChanged()) {
+                reports.push_back(
+                    ExceptionReport(Exception(profiles.Problem + "; nothing was saved.")));
+                Show(reports);
+                return crFailed;
+            }
             TMerged merged = Merge(profiles, settings);
             titleTaken = FindTitleClash(merged);
             if (titleTaken) {
@@ -608,11 +617,13 @@ bool TProfileMgr::UpdateCurrentProfile(const TProfile* profile) {
     return true;
 }
 
-void TProfileMgr::SaveCurrentProfile() {
-    WriteProfiles();
+bool TProfileMgr::SaveCurrentProfile() {
+    if (!WriteProfiles())
+        return false;
     TProfile* current = GetCurrentProfile();
     if (current && Copy)
         *Copy = *current;
+    return true;
 }
 
 bool TProfileMgr::DeleteCurrentProfile() {

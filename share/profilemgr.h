@@ -71,7 +71,9 @@ class VLSHARE_EXPORT TProfileMgr {
     bool Open(const std::string& title);
     bool OpenMRU();
     bool UpdateCurrentProfile(const TProfile* profile);
-    void SaveCurrentProfile();
+    // Writes the profiles; only when they were written does the current profile become the
+    // one that UndoChanges goes back to. False when not saved (the failure was reported).
+    bool SaveCurrentProfile();
     bool DeleteCurrentProfile();
     // Appends profile and saves at once; returns its index, or kTitleTaken (the profile
     // is then dropped).

@@ -34,17 +34,28 @@ QString DescriptionOf(const QMimeType& type, const QString& extension) {
 
 }  // namespace
 
+// Several types may claim one extension (".html": HTML and XHTML); the one the database
+// itself chooses for such a file name describes it, whatever order the types are listed in.
+QMimeType PreferredTypeOf(const QMimeDatabase& database, const QString& extension,
+                          const QMimeType& claimant) {
+    const QMimeType chosen =
+        database.mimeTypeForFile(QLatin1String("file") + extension, QMimeDatabase::MatchExtension);
+    return chosen.isValid() && !chosen.isDefault() ? chosen : claimant;
+}
+
 std::vector<TFileType> RegisteredFileTypes() {
-    std::map<std::string, std::string> byExtension;  // sorted, first description kept
-    const QList<QMimeType> types = QMimeDatabase().allMimeTypes();
+    std::map<std::string, std::string> byExtension;  // sorted
+    const QMimeDatabase database;
+    const QList<QMimeType> types = database.allMimeTypes();
     for (const QMimeType& type : types) {
         const QStringList globs = type.globPatterns();
         for (const QString& glob : globs) {
             const QString extension = ExtensionOfGlob(glob);
-            if (extension.isEmpty())
+            if (extension.isEmpty() || byExtension.contains(extension.toStdString()))
                 continue;
-            byExtension.try_emplace(extension.toStdString(),
-                                    DescriptionOf(type, extension).toStdString());
+            const QMimeType preferred = PreferredTypeOf(database, extension, type);
+            byExtension.emplace(extension.toStdString(),
+                                DescriptionOf(preferred, extension).toStdString());
         }
     }
     std::vector<TFileType> result;

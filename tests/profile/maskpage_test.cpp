@@ -328,6 +328,52 @@ TEST_F(MaskPage_, DeleteRemovesTheSelectedMaskAndSelectsTheNextOne) {
     EXPECT_TRUE(page->DeleteButton()->isHidden());
 }
 
+// The arrows take no focus: the Insert and Delete keys stand in for them.
+TEST_F(MaskPage_, TheInsertAndDeleteKeysActAsTheArrows) {
+    enum TFocus { onRegistered, onCustom, onMasks };
+    struct Case {
+        const char* Name;
+        TFocus Focus;
+        const char* Chosen;  // registered type, typed text or selected mask
+        Qt::Key Key;
+        const char* IncludesAfter;
+    };
+    const Case cases[] = {
+        {"insert a registered type", onRegistered, ".txt", Qt::Key_Insert, ".c,.doc,.txt"},
+        {"insert a typed type", onCustom, "xls", Qt::Key_Insert, ".c,.doc,.xls"},
+        {"delete a mask", onMasks, ".doc", Qt::Key_Delete, ".c"},
+        {"delete in the edit is the edit's", onCustom, "xls", Qt::Key_Delete, ".c,.doc"},
+        {"insert in the list is nothing", onMasks, ".doc", Qt::Key_Insert, ".c,.doc"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        MakeWindow();
+        Profile->Masks.Includes = {".c", ".doc"};
+        Open();
+        TMaskPage* page = Page(true);
+        QWidget* target = nullptr;
+        switch (c.Focus) {
+            case onRegistered:
+                Enter(page->Source());
+                SelectType(page, c.Chosen);
+                target = page->Source();
+                break;
+            case onCustom:
+                Enter(page->Custom());
+                Type(page, c.Chosen);
+                target = page->Custom();
+                break;
+            case onMasks:
+                Enter(page->Masks());
+                SelectMask(page, c.Chosen);
+                target = page->Masks();
+                break;
+        }
+        QTest::keyClick(target, c.Key);
+        EXPECT_EQ(Profile->GetIncludeMasks(), c.IncludesAfter);
+    }
+}
+
 TEST_F(MaskPage_, DefaultsReplaceThePagesMasksInTheProfileToo) {
     struct Case {
         const char* Name;
@@ -546,6 +592,7 @@ TEST_F(MaskPage_, TheArrowsFollowTheFocus) {
         {"an empty custom edit", onCustom, "", true, false, false, ""},
         {"a new custom type", onCustom, "txt", true, true, false, ""},
         {"a listed custom type", onCustom, "DOC", true, false, false, ".doc"},
+        {"a dot alone", onCustom, ".", true, false, false, ""},
         {"the mask list", onMasks, "", false, false, true, ".c"},
     };
     for (const Case& c : cases) {

@@ -1,6 +1,6 @@
-// Grabs the options, "Save Profile As" and old-password dialogs and every page of the
-// profile wizard to PNG files in $VL_SCREENSHOT_DIR, for looking at their layout under a
-// real X server.
+// Grabs the options, "Save Profile As" and old-password dialogs, the include page and every
+// page of the profile wizard to PNG files in $VL_SCREENSHOT_DIR, for looking at their layout
+// under a real X server.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -13,10 +13,12 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "maskpage.h"
 #include "packageform.h"
 #include "profilemgr.h"
 #include "qtenvironment.h"
@@ -141,6 +143,36 @@ TEST(Screenshots, EveryWizardPage) {
             wizard->findChild<QPushButton*>("NextButton")->click();
     }
     UnloadForm(module);
+}
+
+// The include page as the editor places it, over the desktop's registered types, with a
+// type chosen so that its insert arrow shows.
+TEST(Screenshots, MaskPage) {
+    UseTheDisplay();
+    const char* folder = std::getenv("VL_SCREENSHOT_DIR");
+    ASSERT_NE(folder, nullptr) << "VL_SCREENSHOT_DIR names the folder for the pictures";
+    TFreshDataFolder data;
+    TProfileMgr manager;
+    TProfile profile;
+    profile.Masks.Includes = {".doc", ".txt", ".odt", ".xyz"};
+    QWidget window;
+    window.setWindowTitle("Include");
+    TMaskPages pages(TMaskCaptions::Editor, &window);
+    (new QVBoxLayout(&window))->addWidget(pages.IncludePage());
+    ASSERT_TRUE(pages.BuildMaskLists());
+    pages.SetProfile(&profile);
+    window.resize(560, 360);
+    window.show();
+    window.activateWindow();
+    Serve();
+    QTreeWidget* source = pages.IncludePage()->Source();
+    source->setFocus();
+    const QList<QTreeWidgetItem*> html = source->findItems(".html", Qt::MatchExactly, 0);
+    ASSERT_FALSE(html.isEmpty());
+    source->setCurrentItem(html.front());
+    source->scrollToItem(html.front(), QAbstractItemView::PositionAtCenter);
+    Serve();
+    Save(window, folder, "mask-page.png");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QMimeDatabase>
+#include <QMimeType>
 #include <algorithm>
 #include <cctype>
 
@@ -29,5 +31,22 @@ TEST(FileTypes, ExtensionsAreLowerCaseSortedAndUnique) {
         if (i > 0) {
             EXPECT_LT(types[i - 1].Extension, extension);
         }
+    }
+}
+
+// Where several types claim an extension, the description is that of the type the desktop
+// gives such a file, the same in every run.
+TEST(FileTypes, AnExtensionIsDescribedByTheTypeItsFilesHave) {
+    const QMimeDatabase database;
+    const std::vector<TFileType> types = RegisteredFileTypes();
+    for (const char* extension : {".html", ".htm", ".txt", ".xml", ".c"}) {
+        SCOPED_TRACE(extension);
+        auto found = std::find_if(types.begin(), types.end(), [&](const TFileType& type) {
+            return type.Extension == extension;
+        });
+        ASSERT_NE(found, types.end());
+        const QMimeType expected =
+            database.mimeTypeForFile(QString("file") + extension, QMimeDatabase::MatchExtension);
+        EXPECT_EQ(found->Description, expected.comment().toStdString());
     }
 }

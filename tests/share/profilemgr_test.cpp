@@ -288,9 +288,27 @@ TEST_F(ProfileManager, EditsReachTheFileOnlyWhenSaved) {
     EXPECT_TRUE(manager.UpdateCurrentProfile(&edited));
     EXPECT_FALSE(manager.UpdateCurrentProfile(nullptr));
     EXPECT_EQ(TProfile::ProfileCopy->Target, "") << "the copy is the profile as last saved";
-    manager.SaveCurrentProfile();
+    EXPECT_TRUE(manager.SaveCurrentProfile());
     EXPECT_EQ(TProfile::ProfileCopy->Target, "E:\\Backups");
     EXPECT_FALSE(manager.GetCurrentProfile()->Modified);
+}
+
+// A save that fails leaves the copy as it was, so undoing the edits still goes back to what
+// the file holds.
+TEST_F(ProfileManager, ASaveOfTheCurrentProfileThatFailsSaysSoAndKeepsTheCopy) {
+    SaveProfiles({"Documents"});
+    TProfileMgr manager;
+    TProfile* current = manager.GetCurrentProfile();
+    ASSERT_EQ(current->UpdateTarget("E:\\Backups"), 0);
+    fs::remove(ProfilesFile());
+    fs::create_directories(ProfilesFile() / "in-the-way");
+    Script.ExpectText("Vaultaire.vlp", IDOK);
+    EXPECT_FALSE(manager.SaveCurrentProfile());
+    EXPECT_EQ(TProfile::ProfileCopy->Target, "");
+    EXPECT_TRUE(current->Modified);
+    current->UndoChanges();
+    EXPECT_EQ(current->Target, "");
+    fs::remove_all(ProfilesFile());
 }
 
 TEST_F(ProfileManager, AFailedSaveIsReportedAndKeepsTheUnsavedMarks) {
