@@ -18,9 +18,9 @@
 #include "helpcontext.h"
 #include "interaction.h"
 #include "maskpage.h"
+#include "pagerules.h"
 #include "pickers.h"
 #include "pictures.h"
-#include "platform/drivemap.h"
 #include "profilemgr.h"
 #include "strtable.h"
 #include "ui_profilewizardform.h"
@@ -50,10 +50,6 @@ constexpr unsigned kStop = MB_OK | MB_ICONSTOP;
 constexpr int kExitError = 1;
 constexpr unsigned kYesNoCancelQuestion = MB_YESNOCANCEL | MB_ICONQUESTION;
 
-constexpr int kMinVersions = 1;
-constexpr int kMaxVersions = 10;
-constexpr int kVersionsDigits = 2;
-
 constexpr int kIntroPictureSize = 160;
 // The smallest size of the wizard, big enough for the folder tree and the mask lists.
 constexpr int kMinWidth = 600;
@@ -65,11 +61,6 @@ constexpr int PageHelpContexts[] = {
     hcWizardExclude, hcWizardSecurity, hcWizardTitle,
 };
 static_assert(std::size(PageHelpContexts) == pwTitle + 1);
-
-// The drives whose folders a profile may guard.
-constexpr TDriveTypes kSourceDriveTypes = DriveTypeBit(DRIVE_REMOVABLE) |
-                                          DriveTypeBit(DRIVE_FIXED) | DriveTypeBit(DRIVE_REMOTE) |
-                                          DriveTypeBit(DRIVE_CDROM);
 
 const TFormClassRegistration Registration("TProfileWizardForm",
                                           [] { return new TProfileWizardForm; });
@@ -89,7 +80,10 @@ TProfileWizardForm::TProfileWizardForm(QWidget* owner)
     CreateSourceTree();
     CreateMaskPages();
     ShowIntroPicture();
-    Form->Versions->SetLimits(kMinVersions, kMaxVersions, kVersionsDigits);
+    SetUpVersionsField(Form->Versions);
+    SetUpPasswordField(Form->Password1);
+    SetUpPasswordField(Form->Password2);
+    Form->PasswordNotEncryption->setText(PasswordProtectionNote());
     Form->NextLabel->setText(Text(StrClickNext));
     SetHelpContexts();
     InstallHelp(this);
@@ -183,7 +177,7 @@ void TProfileWizardForm::FormShow() {
     for (const std::string& title : FromCommaText(Manager->GetTitles()))
         Form->Titles->addItem(QString::fromStdString(title));
     Form->Title->setText(QString::fromStdString(Profile->Title));
-    BuildDriveList(Form->TargetPath, Profile.get(), true);
+    FillTargetList(Form->TargetPath, Profile.get());
     Form->Versions->setValue(Profile->Header.NumVersions);
     PageChanged();
 }
@@ -241,28 +235,25 @@ int TProfileWizardForm::CheckSource() {
 }
 
 int TProfileWizardForm::CheckTarget() {
-    const int index = Form->TargetPath->currentIndex();
-    if (index < 0)
+    if (Form->TargetPath->currentIndex() < 0)
         return StrNoTarget;
-    const char letter = AttachedDriveLetter(Form->TargetPath, index);
-    const std::string target =
-        letter ? std::string(1, letter) + ":\\" : Form->TargetPath->currentText().toStdString();
-    return Profile->UpdateTarget(target);
+    return ApplyTarget(*Profile, Form->TargetPath);
 }
 
 int TProfileWizardForm::CheckSecurity() {
     Profile->SetNumVersions(Form->Versions->Number());
     if (!Form->Password->isChecked())
         return 0;
-    const QString password = Form->Password1->text();
-    if (password != Form->Password2->text())
+    const std::string password = Form->Password1->text().toStdString();
+    const std::string confirmation = Form->Password2->text().toStdString();
+    if (ReadPasswordEntry(*Profile, password, confirmation) == TPasswordEntry::peMismatch)
         return StrPasswordsDiffer;
-    if (password.isEmpty()) {
+    if (password.empty()) {
         Form->Password->setChecked(false);
         PasswordClick();
         return 0;
     }
-    return Profile->UpdatePassword(password.toStdString());
+    return Profile->UpdatePassword(password);
 }
 
 int TProfileWizardForm::CheckTitle() {
@@ -362,20 +353,15 @@ void TProfileWizardForm::BrowseButtonClick() {
 }
 
 void TProfileWizardForm::SetPasswordEditsEnabled(bool enabled) {
-    Form->Password1->setEnabled(enabled);
-    Form->Password2->setEnabled(enabled);
+    EnablePasswordFields(Form->Password1, Form->Password2, enabled);
     Form->Password1Label->setEnabled(enabled);
     Form->Password2Label->setEnabled(enabled);
 }
 
 void TProfileWizardForm::PasswordClick() {
     const bool protect = Form->Password->isChecked();
-    if (!protect) {
-        Form->Password1->clear();
-        Form->Password2->clear();
-        if (Profile)
-            Profile->DeletePassword();
-    }
+    if (!protect && Profile)
+        Profile->DeletePassword();
     SetPasswordEditsEnabled(protect);
 }
 
