@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "foldertreeclicks.h"
 #include "maskpage.h"
 #include "packageform.h"
 #include "profilemgr.h"
@@ -45,24 +46,6 @@ void UseTheDisplay() {
 void Save(QWidget& window, const char* folder, const std::string& name) {
     const fs::path file = fs::absolute(fs::path(folder) / name);
     EXPECT_TRUE(window.grab().save(QString::fromStdString(file.string()), "PNG")) << file;
-}
-
-// Ticks the folder of the source tree shown as text, opening the drives to find it.
-void CheckFolder(QTreeWidget& tree, const QString& text) {
-    for (QTreeWidgetItemIterator it(&tree); *it; ++it) {
-        if ((*it)->text(0).endsWith(":)"))
-            (*it)->setExpanded(true);
-    }
-    for (QTreeWidgetItemIterator it(&tree); *it; ++it) {
-        if ((*it)->text(0) != text)
-            continue;
-        tree.scrollToItem(*it);
-        const QRect cell = tree.visualItemRect(*it);
-        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {},
-                          QPoint(cell.left() + 8, cell.center().y()));
-        return;
-    }
-    ADD_FAILURE() << "no folder " << text.toStdString();
 }
 
 TEST(Screenshots, EveryDialog) {
@@ -126,8 +109,10 @@ TEST(Screenshots, EveryWizardPage) {
     ASSERT_NE(book, nullptr);
     for (int page = 0; page < static_cast<int>(std::size(pages)); ++page) {
         ASSERT_EQ(book->currentIndex(), page);
-        if (page == 1)
-            CheckFolder(*wizard->findChild<QTreeWidget*>("SourceTree"), "Documents");
+        if (page == 1) {
+            auto* tree = wizard->findChild<QTreeWidget*>("SourceTree");
+            ClickCheckBox(*tree, OpenedFolderItem(*tree, "(C:)", "Documents"));
+        }
         if (page == 2)
             wizard->findChild<QComboBox*>("TargetPath")->setCurrentIndex(0);
         if (page == 5) {

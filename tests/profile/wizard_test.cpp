@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "commatext.h"
+#include "foldertreeclicks.h"
 #include "packageform.h"
 #include "pickers.h"
 #include "profilemgr.h"
@@ -162,28 +163,13 @@ class ProfileWizard : public testing::Test {
         return ServeEventsUntil([&] { return Focused() && Focused()->objectName() == name; });
     }
 
-    // The source tree's item of a folder of C:, its drive opened.
-    QTreeWidgetItem* SourceItem(const QString& folder) {
-        QTreeWidget* tree = Child<QTreeWidget>("SourceTree");
-        for (QTreeWidgetItemIterator it(tree); *it; ++it) {
-            if ((*it)->text(0).endsWith("(C:)"))
-                (*it)->setExpanded(true);
-        }
-        for (QTreeWidgetItemIterator it(tree); *it; ++it) {
-            if ((*it)->text(0) == folder)
-                return *it;
-        }
-        return nullptr;
-    }
     // Ticks a folder of C: as the user does, with a click on its box.
     void CheckSource(const QString& folder) {
         QTreeWidget* tree = Child<QTreeWidget>("SourceTree");
-        QTreeWidgetItem* item = SourceItem(folder);
+        ASSERT_NE(tree, nullptr);
+        QTreeWidgetItem* item = OpenedFolderItem(*tree, "(C:)", folder);
         ASSERT_NE(item, nullptr) << folder.toStdString();
-        tree->scrollToItem(item);
-        const QRect cell = tree->visualItemRect(item);
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                          QPoint(cell.left() + 8, cell.center().y()));
+        ClickCheckBox(*tree, item);
     }
     // Chooses the target entry of drive letter.
     void ChooseTargetDrive(char letter) {

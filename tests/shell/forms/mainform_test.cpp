@@ -18,6 +18,7 @@
 
 #include "enginefixture.h"
 #include "errorcodes.h"
+#include "foldertreeclicks.h"
 #include "formtest.h"
 #include "platform/files.h"
 #include "profilemgr.h"
@@ -457,7 +458,8 @@ class MainFormWithWizard : public MainForm {
         }
         auto* next = Child<QPushButton>(wizard, "NextButton");
         next->click();
-        CheckFolder(*Child<QTreeWidget>(wizard, "SourceTree"), "Data");
+        auto* tree = Child<QTreeWidget>(wizard, "SourceTree");
+        ClickCheckBox(*tree, OpenedFolderItem(*tree, "(C:)", "Data"));
         next->click();
         auto* targets = Child<QComboBox>(wizard, "TargetPath");
         targets->setCurrentIndex(targets->findText("(E:)", Qt::MatchEndsWith));
@@ -466,22 +468,6 @@ class MainFormWithWizard : public MainForm {
         Child<QLineEdit>(wizard, "Title")->setText(QString::fromStdString(WizardTitle));
         next->click();
         EXPECT_FALSE(wizard.isVisible()) << "Finish closes the wizard";
-    }
-
-    static void CheckFolder(QTreeWidget& tree, const QString& text) {
-        for (QTreeWidgetItemIterator it(&tree); *it; ++it) {
-            if ((*it)->text(0).endsWith("(C:)"))
-                (*it)->setExpanded(true);
-        }
-        for (QTreeWidgetItemIterator it(&tree); *it; ++it) {
-            if ((*it)->text(0) != text)
-                continue;
-            const QRect cell = tree.visualItemRect(*it);
-            QTest::mouseClick(tree.viewport(), Qt::LeftButton, {},
-                              QPoint(cell.left() + 8, cell.center().y()));
-            return;
-        }
-        ADD_FAILURE() << "no folder " << text.toStdString();
     }
 
     std::string WizardTitle;
