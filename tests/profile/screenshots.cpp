@@ -1,5 +1,6 @@
 // Grabs the options, "Save Profile As" and old-password dialogs, the include page and every
-// page of the profile wizard to PNG files in $VL_SCREENSHOT_DIR, for looking at their layout
+// page of the profile editor and the profile wizard to PNG files in $VL_SCREENSHOT_DIR, for
+// looking at their layout
 // under a real X server.
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -24,6 +26,7 @@
 #include "profilemgr.h"
 #include "qtenvironment.h"
 #include "sandboxdata.h"
+#include "testenv.h"
 #include "vloadform.h"
 
 namespace fs = std::filesystem;
@@ -53,6 +56,10 @@ TEST(Screenshots, EveryDialog) {
     const char* folder = std::getenv("VL_SCREENSHOT_DIR");
     ASSERT_NE(folder, nullptr) << "VL_SCREENSHOT_DIR names the folder for the pictures";
     TFreshDataFolder data;
+    for (const char* file :
+         {"Documents/Letters/to-bank.odt", "Documents/report.odt", "Documents/budget.ods",
+          "Pictures/2024/beach.jpg", "Mail/inbox.mbox", "Music/song.ogg", "Backups/.keep"})
+        WriteTextFile(TestSandbox() / "home" / file, "x");
     TProfileMgr manager;
     for (const char* title : {"Documents", "Pictures", "Mail"}) {
         auto profile = std::make_unique<TProfile>();
@@ -79,6 +86,35 @@ TEST(Screenshots, EveryDialog) {
         Save(*form, folder, shot.File);
         UnloadForm(module);
     }
+
+    TPackageHandle module = nullptr;
+    TPackageForm* editor = LoadForm(module, "TEditProfileForm", "vledtprf");
+    ASSERT_NE(editor, nullptr) << LastLoadFormError();
+    editor->Tag = &manager;
+    editor->show();
+    auto* pages = editor->findChild<QTabWidget*>("PageControl");
+    ASSERT_NE(pages, nullptr);
+    const char* const pageFiles[] = {"editor-summary.png", "editor-locations.png",
+                                     "editor-include.png", "editor-exclude.png",
+                                     "editor-security.png"};
+    // The folders guarded, opened in the tree, with the files of one beside it.
+    if (auto* tree = editor->findChild<QTreeWidget*>("SourceTree")) {
+        for (const char* name : {"Home (C:)", "Documents"}) {
+            const QList<QTreeWidgetItem*> found =
+                tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive, 0);
+            if (!found.isEmpty()) {
+                found.front()->setExpanded(true);
+                tree->setCurrentItem(found.front());
+            }
+        }
+    }
+    for (int page = 0; page < pages->count(); ++page) {
+        pages->setCurrentIndex(page);
+        Serve();
+        Save(*editor, folder, pageFiles[page]);
+    }
+    pages->setCurrentIndex(0);
+    UnloadForm(module);
 }
 
 TEST(Screenshots, EveryWizardPage) {
