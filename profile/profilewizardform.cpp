@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -29,11 +28,11 @@ namespace {
 
 enum : int {
     StrProductName = 101,
-    StrRegistryError = 352,
     StrNextCaption = 151,
     StrFinishCaption = 152,
     StrClickNext = 153,
     StrClickFinish = 154,
+    StrNoFileTypeList = 352,
     StrWizardCaption = 751,
     StrIncomplete = 753,
     StrSaveChanges = 754,
@@ -46,8 +45,6 @@ enum : int {
 
 constexpr unsigned kWarning = MB_OK | MB_ICONEXCLAMATION;
 constexpr unsigned kStop = MB_OK | MB_ICONSTOP;
-// The program's exit code when the wizard ends it.
-constexpr int kExitError = 1;
 constexpr unsigned kYesNoCancelQuestion = MB_YESNOCANCEL | MB_ICONQUESTION;
 
 constexpr int kIntroPictureSize = 160;
@@ -125,11 +122,10 @@ void TProfileWizardForm::CreateMaskPages() {
     }
     Masks->SetCustomKeyFilter(true);
     if (!Masks->BuildMaskLists()) {
-        // Without the file types nothing can be chosen: the program ends, as it cannot go on
-        // without a profile either.
-        DisplayMessage(StrRegistryError, kStop);
+        // Without the file types the pages cannot be filled in: the wizard closes when it is
+        // shown, and no profile is made. The program itself goes on.
+        DisplayMessage(StrNoFileTypeList, kStop);
         Broken = true;
-        QCoreApplication::exit(kExitError);
     }
 }
 

@@ -1,7 +1,6 @@
 // Grabs the options, "Save Profile As" and old-password dialogs, the include page and every
 // page of the profile editor and the profile wizard to PNG files in $VL_SCREENSHOT_DIR, for
-// looking at their layout
-// under a real X server.
+// looking at their layout under a real X server.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
