@@ -285,6 +285,12 @@ bool TProfileWizardForm::HandOver() {
         FocusFault(pwTitle);
         return false;
     }
+    if (Manager->Items(index)->IsNew) {
+        // The profiles file could not be written (the manager has said why): the wizard
+        // keeps the profile, so that the user may try again or give it up.
+        Manager->WithdrawNewProfile(index);
+        return false;
+    }
     Masks->SetProfile(nullptr);
     Profile.reset();
     Added = true;

@@ -116,7 +116,10 @@ class ProfileWizard : public testing::Test {
         EXPECT_TRUE(Script.Unexpected().empty())
             << "unexpected question: " << Script.Unexpected().front();
         EXPECT_EQ(Script.Pending(), 0u) << "questions that were never asked";
+        // The wizard's own messages, by their ids: warnings and questions.
         for (const auto& style : Script.Styles) {
+            if (style.Id == 0)
+                continue;
             const bool question = style.Id == StrIncomplete || style.Id == StrSaveChanges;
             EXPECT_EQ(style.Flags, question ? kQuestionFlags : kWarningFlags)
                 << "message " << style.Id;
@@ -601,6 +604,30 @@ TEST_F(ProfileWizard, ATitleTakenMeanwhileIsRefusedAndTheProfileKept) {
     ASSERT_EQ(saved->Count(), 4);
     EXPECT_EQ(saved->GetTitles(), "Documents,Pictures,\"Letters from abroad\",Memos");
     EXPECT_EQ(saved->Items(3)->Target, "E:\\");
+}
+
+// The profiles file cannot be written when Finish saves the profile: the user is told, and
+// the wizard keeps the profile for another try once the file can be written again.
+TEST_F(ProfileWizard, AProfileThatCannotBeSavedStaysInTheWizard) {
+    Open();
+    GoTo(TitlePage);
+    Child<QLineEdit>("Title")->setText("Letters");
+    const fs::path file = Data.Dir().Path() / "Vaultaire.vlp";
+    fs::remove(file);
+    fs::create_directory(file);
+    Script.ExpectText("Vaultaire.vlp", IDOK);
+    Next();
+    EXPECT_TRUE(Wizard->isVisible());
+    EXPECT_EQ(Page(), TitlePage);
+    EXPECT_EQ(Child<QLineEdit>("Title")->text(), "Letters");
+    EXPECT_EQ(Manager->Count(), 2) << "not in the manager's list either";
+    EXPECT_EQ(Manager->GetCurrentProfile()->Title, "Documents");
+
+    fs::remove(file);
+    WriteTextFile(file, ProfilesBefore);
+    Next();
+    EXPECT_EQ(Wizard->result(), QDialog::Accepted);
+    EXPECT_EQ(Reread()->GetTitles(), "Documents,Pictures,Letters");
 }
 
 // Closing before the profile has folders and a target: the user is asked whether to give
