@@ -130,6 +130,17 @@ class MaskPage_ : public testing::Test {
         page->Custom()->clear();
         QTest::keyClicks(page->Custom(), QString::fromStdString(text));
     }
+    // Drags data onto page's mask list and drops it, the drop following the drag's entering
+    // as the window system delivers them. Whether the list took the drag.
+    static bool DragAndDrop(TMaskPage* page, const QMimeData* data) {
+        QWidget* target = page->Masks()->viewport();
+        const QPoint at = target->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDropEvent drop(QPointF(at), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        return enter.isAccepted();
+    }
     static void Click(QAbstractButton* button) {
         ASSERT_TRUE(button->isVisible()) << button->objectName().toStdString();
         QTest::mouseClick(button, Qt::LeftButton);
@@ -445,23 +456,16 @@ TEST_F(MaskPage_, TheMaskListTakesDropsOnlyFromItsOwnPagesSources) {
         {"plain text", plainText, false},
         {"this page's list", [&] { return include->MakeDragData(TMaskPage::mcSource); }, true},
     };
-    QWidget* target = include->Masks()->viewport();
-    const QPoint at = target->rect().center();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         std::unique_ptr<QMimeData> data(c.Data());
-        QDragEnterEvent enter(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &enter);
-        EXPECT_EQ(enter.isAccepted(), c.Accepted);
-        QDropEvent drop(QPointF(at), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &drop);
+        EXPECT_EQ(DragAndDrop(include, data.get()), c.Accepted);
         EXPECT_EQ(Profile->GetIncludeMasks(), c.Accepted ? ".doc,.txt" : ".doc");
     }
     // .txt is listed now: nothing to insert, so a second drop is refused.
     std::unique_ptr<QMimeData> again(include->MakeDragData(TMaskPage::mcSource));
-    QDragEnterEvent enter(at, Qt::CopyAction, again.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    EXPECT_FALSE(enter.isAccepted());
+    EXPECT_FALSE(DragAndDrop(include, again.get()));
+    EXPECT_EQ(Profile->GetIncludeMasks(), ".doc,.txt");
 }
 
 TEST_F(MaskPage_, ADropFromTheCustomEditInsertsItsText) {
@@ -474,14 +478,7 @@ TEST_F(MaskPage_, ADropFromTheCustomEditInsertsItsText) {
     ASSERT_EQ(page->Custom()->text(), "log");
     ASSERT_TRUE(page->InsertButton()->isEnabled());
     std::unique_ptr<QMimeData> data(page->MakeDragData(TMaskPage::mcCustom));
-    // A drop follows the drag's entering, as the window system delivers them.
-    QWidget* target = page->Masks()->viewport();
-    const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    ASSERT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(at), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
+    ASSERT_TRUE(DragAndDrop(page, data.get()));
     EXPECT_EQ(Profile->GetExcludeMasks(), ".bak,.tmp,.log");
 }
 
