@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFocusEvent>
 #include <QLabel>
@@ -23,9 +24,12 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "ct_views.h"
+#include "help.h"
 #include "packageform.h"
+#include "pickers.h"
 #include "profilemgr.h"
 #include "qtenvironment.h"
 #include "sandboxdata.h"
@@ -187,7 +191,10 @@ class EditProfileForm_ : public testing::Test {
         Manager.reset();
     }
     TProfile* Profile() const { return Manager->GetCurrentProfile(); }
+    // A manager that reads what was saved; the dialog must be closed by then, since it
+    // edits the profile of the manager it was given.
     std::unique_ptr<TProfileMgr> Reread() {
+        EXPECT_FALSE(Dialog && Dialog->isVisible());
         Manager.reset();
         return std::make_unique<TProfileMgr>();
     }
@@ -362,6 +369,36 @@ TEST_F(EditProfileForm_, TheSummaryFollowsTheEditsAndLeadsToTheirPages) {
     EXPECT_EQ(Summary("VersionsSummary"), "4");
 }
 
+// Takes the file addresses the desktop would be asked to open.
+class TUrlCatcher : public QObject {
+    Q_OBJECT
+
+  public:
+    TUrlCatcher() { QDesktopServices::setUrlHandler("file", this, "Open"); }
+    ~TUrlCatcher() override { QDesktopServices::unsetUrlHandler("file"); }
+    std::vector<QUrl> Opened;
+
+  public Q_SLOTS:
+    void Open(const QUrl& url) { Opened.push_back(url); }
+};
+
+TEST_F(EditProfileForm_, HelpOpensThePageOfTheShownPage) {
+    TUrlCatcher urls;
+    Open();
+    const int contexts[] = {hcEditSummary, hcEditLocations, hcEditInclude, hcEditExclude,
+                            hcEditSecurity};
+    for (int page = pgSummary; page <= pgSecurity; ++page) {
+        SCOPED_TRACE(page);
+        ClickTab(page);
+        ASSERT_EQ(Page(), page);
+        urls.Opened.clear();
+        Click("HelpButton");
+        ASSERT_EQ(urls.Opened.size(), 1u);
+        EXPECT_EQ(urls.Opened.front().toLocalFile().toStdString(),
+                  HelpFileFor(contexts[page]).Text());
+    }
+}
+
 // Each rule of a page keeps the user on it, whether the page is left by its tab or by the
 // keyboard; once the fault is mended the page may be left and holds what was chosen.
 TEST_F(EditProfileForm_, APageThatBreaksARuleCannotBeLeft) {
@@ -434,6 +471,25 @@ TEST_F(EditProfileForm_, LeavingTheLocationsWritesThemIntoTheProfile) {
     EXPECT_EQ(Profile()->Target, "D:\\Backups");
     EXPECT_EQ(Profile()->Header.Compression, 0);
     EXPECT_TRUE(Profile()->Modified);
+}
+
+TEST_F(EditProfileForm_, BrowseAddsTheChosenFolderAsTheTarget) {
+    fs::create_directories(Drives.Path() / "d" / "Backups");
+    std::string caption;
+    const TFolderDialog previous =
+        SetFolderDialog([&](QWidget*, const std::string& asked) -> std::optional<std::string> {
+            caption = asked;
+            return (Drives.Path() / "d" / "Backups").string();
+        });
+    Open();
+    ClickTab(pgLocations);
+    Click("BrowseButton");
+    SetFolderDialog(previous);
+    EXPECT_EQ(caption, "Select target drive/folder");
+    EXPECT_EQ(TargetPath()->currentText(), "D:\\Backups");
+    ClickTab(pgSummary);
+    EXPECT_EQ(Profile()->Target, "D:\\Backups");
+    EXPECT_EQ(Summary("TargetSummary"), "D:\\Backups");
 }
 
 // Opening the editor and leaving its pages changes nothing: a target folder stays that
@@ -610,6 +666,8 @@ TEST_F(EditProfileForm_, SaveAsRefusesATitleInUseAndSavesUnderANewOne) {
     EXPECT_EQ(Dialog->windowTitle(), "Vaultaire 2000 Edit Profile - Letters");
     EXPECT_EQ(Summary("Title"), "Letters");
     EXPECT_FALSE(Profile()->Modified);
+    Click("CloseButton");
+    EXPECT_FALSE(Dialog->isVisible()) << "saved: nothing to ask about";
     EXPECT_EQ(Reread()->GetTitles(), "Letters,Pictures");
 }
 
@@ -774,3 +832,5 @@ TEST_F(EditProfileForm_, AReadOnlyDataFolderKeepsTheDialogOpen) {
 }
 
 }  // namespace
+
+#include "editprofile_test.moc"
