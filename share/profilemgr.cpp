@@ -653,6 +653,23 @@ int TProfileMgr::AddNewProfile(std::unique_ptr<TProfile> profile) {
     return index;
 }
 
+bool TProfileMgr::WithdrawNewProfile(int index) {
+    if (index < 0 || index >= Count())
+        return false;
+    const TEntry& entry = Profiles[index];
+    if (entry.Base || !entry.Profile->IsNew)
+        return false;
+    Profiles.erase(Profiles.begin() + index);
+    if (CurrentIndex == index) {
+        CurrentIndex = -1;
+        Copy.reset();
+        TProfile::ProfileCopy = nullptr;
+    } else if (CurrentIndex > index) {
+        --CurrentIndex;
+    }
+    return true;
+}
+
 bool TProfileMgr::IsValidTitle(const TProfile* self, const std::string& title) const {
     return std::none_of(Profiles.begin(), Profiles.end(), [&](const TEntry& entry) {
         return entry.Profile.get() != self && TitlesClash(entry.Profile->Title, title);

@@ -78,6 +78,10 @@ class VLSHARE_EXPORT TProfileMgr {
     // Appends profile and saves at once; returns its index, or kTitleTaken (the profile
     // is then dropped).
     int AddNewProfile(std::unique_ptr<TProfile> profile);
+    // Takes back the profile at index when it was added and never saved (the save failed
+    // and was reported): the list, the current profile and its copy are as before it was
+    // added, so that a dialog can keep it and try again. False for any other profile.
+    bool WithdrawNewProfile(int index);
     bool IsValidTitle(const TProfile* self, const std::string& title) const;
     std::string GetNewTitle() const;
 

@@ -1,18 +1,25 @@
 // Grabs the options, "Save Profile As" and old-password dialogs, the include page and every
-// page of the profile editor to PNG files in $VL_SCREENSHOT_DIR, for looking at their layout
-// under a real X server.
+// page of the profile editor and the profile wizard to PNG files in $VL_SCREENSHOT_DIR, for
+// looking at their layout under a real X server.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
+#include <QStackedWidget>
 #include <QTabWidget>
+#include <QTest>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
+#include "foldertreeclicks.h"
 #include "maskpage.h"
 #include "packageform.h"
 #include "profilemgr.h"
@@ -30,12 +37,21 @@ void Serve() {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
-TEST(Screenshots, EveryDialog) {
-    // The test sandbox asks for the offscreen platform; the pictures are taken on the X
-    // server there is, as the user would see the windows.
+// The test sandbox asks for the offscreen platform; the pictures are taken on the X server
+// there is, as the user would see the windows.
+void UseTheDisplay() {
     if (std::getenv("DISPLAY"))
         setenv("QT_QPA_PLATFORM", "xcb", 1);
     TQtEnvironment::App();
+}
+
+void Save(QWidget& window, const char* folder, const std::string& name) {
+    const fs::path file = fs::absolute(fs::path(folder) / name);
+    EXPECT_TRUE(window.grab().save(QString::fromStdString(file.string()), "PNG")) << file;
+}
+
+TEST(Screenshots, EveryDialog) {
+    UseTheDisplay();
     const char* folder = std::getenv("VL_SCREENSHOT_DIR");
     ASSERT_NE(folder, nullptr) << "VL_SCREENSHOT_DIR names the folder for the pictures";
     TFreshDataFolder data;
@@ -66,8 +82,7 @@ TEST(Screenshots, EveryDialog) {
         if (auto* password = form->findChild<QLineEdit*>("Password"))
             password->setText("secret");
         Serve();
-        const fs::path file = fs::absolute(fs::path(folder) / shot.File);
-        EXPECT_TRUE(form->grab().save(QString::fromStdString(file.string()), "PNG")) << file;
+        Save(*form, folder, shot.File);
         UnloadForm(module);
     }
 
@@ -95,19 +110,65 @@ TEST(Screenshots, EveryDialog) {
     for (int page = 0; page < pages->count(); ++page) {
         pages->setCurrentIndex(page);
         Serve();
-        const fs::path file = fs::absolute(fs::path(folder) / pageFiles[page]);
-        EXPECT_TRUE(editor->grab().save(QString::fromStdString(file.string()), "PNG")) << file;
+        Save(*editor, folder, pageFiles[page]);
     }
     pages->setCurrentIndex(0);
+    UnloadForm(module);
+}
+
+TEST(Screenshots, EveryWizardPage) {
+    UseTheDisplay();
+    const char* folder = std::getenv("VL_SCREENSHOT_DIR");
+    ASSERT_NE(folder, nullptr) << "VL_SCREENSHOT_DIR names the folder for the pictures";
+    TFreshDataFolder data;
+    for (const char* sample : {"Documents", "Mail", "Music", "Pictures", "Projects"})
+        fs::create_directories(TestSandbox() / "home" / sample);
+    TProfileMgr manager;
+    for (const char* title : {"Documents", "Pictures"}) {
+        auto profile = std::make_unique<TProfile>();
+        profile->Title = title;
+        profile->UpdateSource({std::string("C:\\") + title});
+        profile->UpdateTarget("C:\\Backups");
+        manager.AddNewProfile(std::move(profile));
+    }
+    TPackageHandle module = nullptr;
+    TPackageForm* wizard = LoadForm(module, "TProfileWizardForm", "vledtprf");
+    ASSERT_NE(wizard, nullptr) << LastLoadFormError();
+    wizard->Tag = &manager;
+    wizard->show();
+    Serve();
+    // Each page as the user fills it in, then on to the next.
+    const char* const pages[] = {"intro",   "source",   "target", "include",
+                                 "exclude", "security", "title"};
+    auto* book = wizard->findChild<QStackedWidget*>("Book");
+    ASSERT_NE(book, nullptr);
+    for (int page = 0; page < static_cast<int>(std::size(pages)); ++page) {
+        ASSERT_EQ(book->currentIndex(), page);
+        if (page == 1) {
+            auto* tree = wizard->findChild<QTreeWidget*>("SourceTree");
+            ClickCheckBox(*tree, OpenedFolderItem(*tree, "(C:)", "Documents"));
+        }
+        if (page == 2)
+            wizard->findChild<QComboBox*>("TargetPath")->setCurrentIndex(0);
+        if (page == 5) {
+            wizard->findChild<QCheckBox*>("Password")->click();
+            wizard->findChild<QLineEdit*>("Password1")->setText("secret");
+            wizard->findChild<QLineEdit*>("Password2")->setText("secret");
+        }
+        if (page == 6)
+            wizard->findChild<QLineEdit*>("Title")->setText("My Documents");
+        Serve();
+        Save(*wizard, folder, "wizard-" + std::to_string(page) + "-" + pages[page] + ".png");
+        if (page < 6)
+            wizard->findChild<QPushButton*>("NextButton")->click();
+    }
     UnloadForm(module);
 }
 
 // The include page as the editor places it, over the desktop's registered types, with a
 // type chosen so that its insert arrow shows.
 TEST(Screenshots, MaskPage) {
-    if (std::getenv("DISPLAY"))
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-    TQtEnvironment::App();
+    UseTheDisplay();
     const char* folder = std::getenv("VL_SCREENSHOT_DIR");
     ASSERT_NE(folder, nullptr) << "VL_SCREENSHOT_DIR names the folder for the pictures";
     TFreshDataFolder data;
@@ -131,8 +192,7 @@ TEST(Screenshots, MaskPage) {
     source->setCurrentItem(html.front());
     source->scrollToItem(html.front(), QAbstractItemView::PositionAtCenter);
     Serve();
-    const fs::path file = fs::absolute(fs::path(folder) / "mask-page.png");
-    EXPECT_TRUE(window.grab().save(QString::fromStdString(file.string()), "PNG")) << file;
+    Save(window, folder, "mask-page.png");
 }
 
 }  // namespace

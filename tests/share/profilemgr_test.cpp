@@ -559,6 +559,48 @@ TEST_F(ProfileManager, SomethingElseInTheProfilesFilesPlaceIsLeftAlone) {
     }
 }
 
+// A profile added when the profiles file cannot be written can be taken back, leaving the
+// manager as it was; one that was saved cannot.
+TEST_F(ProfileManager, OnlyANewProfileThatWasNotSavedCanBeWithdrawn) {
+    struct Case {
+        const char* Name;
+        std::vector<std::string> Before;
+    };
+    const Case cases[] = {{"first profile", {}}, {"another profile", {"Documents", "Pictures"}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        fs::remove_all(ProfilesFile());
+        if (!c.Before.empty())
+            SaveProfiles(c.Before, 1);
+        const std::vector<uint8_t> before =
+            fs::exists(ProfilesFile()) ? ReadBinaryFile(ProfilesFile()) : std::vector<uint8_t>{};
+        TProfileMgr manager;
+        const int current = manager.CurrentIndex;
+        fs::remove(ProfilesFile());
+        fs::create_directory(ProfilesFile());
+        Script.ExpectText("Vaultaire.vlp", IDOK);
+        auto profile = std::make_unique<TProfile>();
+        profile->Title = "Music";
+        const int index = manager.AddNewProfile(std::move(profile));
+        ASSERT_EQ(index, static_cast<int>(c.Before.size()));
+        ASSERT_TRUE(manager.Items(index)->IsNew) << "not saved";
+        EXPECT_FALSE(manager.WithdrawNewProfile(index + 1));
+        EXPECT_FALSE(manager.WithdrawNewProfile(-1));
+        EXPECT_TRUE(manager.WithdrawNewProfile(index));
+        EXPECT_EQ(manager.Count(), index);
+        EXPECT_EQ(manager.CurrentIndex, current);
+        EXPECT_EQ(TProfile::ProfileCopy != nullptr, current >= 0);
+        if (index > 0) {
+            EXPECT_FALSE(manager.WithdrawNewProfile(0)) << "a saved profile stays";
+            EXPECT_EQ(manager.Count(), index);
+        }
+        fs::remove(ProfilesFile());
+        if (!before.empty())
+            WriteTextFile(ProfilesFile(), std::string(before.begin(), before.end()));
+        EXPECT_EQ(Script.Pending(), 0u);
+    }
+}
+
 // Found damaged when saving, the file is kept aside and replaced by what this manager
 // read, with its change.
 TEST_F(ProfileManager, ADamagedFileFoundWhenSavingIsReplacedByWhatTheManagerKnows) {

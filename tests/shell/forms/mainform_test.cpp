@@ -6,15 +6,19 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <filesystem>
 #include <functional>
 
 #include "enginefixture.h"
 #include "errorcodes.h"
+#include "foldertreeclicks.h"
 #include "formtest.h"
 #include "platform/files.h"
 #include "profilemgr.h"
@@ -44,6 +48,7 @@ enum : int {
     StrMonitorError = 357,
     StrBackupHalted = 358,
     StrMissingFile = 359,
+    StrWizardIncomplete = 753,
     StrTargetNotFound = 364,
 };
 
@@ -416,6 +421,98 @@ TEST_F(MainForm, FirstStartWithoutTheProfileModuleEnds) {
     // The welcome is shown once per machine.
     EXPECT_TRUE(FileExists(TMainForm::FirstStartMarker()));
     EXPECT_FALSE(FileExists(ShortcutFileName(LoadStr(101), CSIDL_STARTUP)));
+}
+
+// The program's own dialog module: its profile wizard, driven as the user drives it.
+class MainFormWithWizard : public MainForm {
+  protected:
+    void SetUp() override {
+        MainForm::SetUp();
+        // A second folder on C:, so that C:\Data alone is a choice of its own.
+        fs::create_directories(Host("c/Music"));
+        SetModuleFolder(PROFILE_MODULE_FOLDER);
+    }
+
+    // When the wizard opens: C:\Data to E:\ under title, then Finish; or, with finish
+    // false, closed on its first page. The program may serve events before it opens the
+    // wizard (switching automatic backup off does): the wizard is looked for until it is
+    // there, without holding up the program meanwhile.
+    void WhenWizardOpens(const std::string& title, bool finish = true) {
+        WizardTitle = title;
+        FinishWizard = finish;
+        LookForWizard();
+    }
+    void LookForWizard() {
+        QTimer::singleShot(10, [this] {
+            QWidget* wizard = QApplication::activeModalWidget();
+            if (wizard && wizard->inherits("TProfileWizardForm"))
+                Drive(*wizard);
+            else
+                LookForWizard();
+        });
+    }
+    void Drive(QWidget& wizard) {
+        if (!FinishWizard) {
+            wizard.close();
+            return;
+        }
+        auto* next = Child<QPushButton>(wizard, "NextButton");
+        next->click();
+        auto* tree = Child<QTreeWidget>(wizard, "SourceTree");
+        ClickCheckBox(*tree, OpenedFolderItem(*tree, "(C:)", "Data"));
+        next->click();
+        auto* targets = Child<QComboBox>(wizard, "TargetPath");
+        targets->setCurrentIndex(targets->findText("(E:)", Qt::MatchEndsWith));
+        for (int page = 2; page < 6; ++page)
+            next->click();
+        Child<QLineEdit>(wizard, "Title")->setText(QString::fromStdString(WizardTitle));
+        next->click();
+        EXPECT_FALSE(wizard.isVisible()) << "Finish closes the wizard";
+    }
+
+    std::string WizardTitle;
+    bool FinishWizard = true;
+};
+
+TEST_F(MainFormWithWizard, FirstStartMakesTheFirstProfileWithTheWizard) {
+    Open();
+    ASSERT_EQ(Form->State(), asFirstStart);
+    Script.Expect(StrWelcome, IDOK);
+    WhenWizardOpens("Work");
+    Script.Expect(StrBeginMonitoring, IDYES);
+    Form->StartUp({});
+    EXPECT_FALSE(Form->Terminated());
+    EXPECT_EQ(Form->State(), asMonitoring);
+    ASSERT_EQ(Form->ProfileManager()->Count(), 1);
+    const TProfile* profile = Form->ProfileManager()->GetCurrentProfile();
+    ASSERT_NE(profile, nullptr);
+    EXPECT_EQ(profile->Title, "Work");
+    EXPECT_EQ(profile->Source, "C:\\Data");
+    EXPECT_EQ(profile->Target, "E:\\");
+}
+
+TEST_F(MainFormWithWizard, FirstStartWithTheWizardGivenUpEnds) {
+    Open();
+    Script.Expect(StrWelcome, IDOK);
+    WhenWizardOpens("", false);
+    Script.Expect(StrWizardIncomplete, IDYES);
+    Script.Expect(StrNeedProfile, IDOK);
+    Form->StartUp({});
+    EXPECT_TRUE(Form->Terminated());
+    EXPECT_EQ(Form->ExitCode(), kExitError);
+    EXPECT_EQ(Form->ProfileManager()->Count(), 0);
+}
+
+TEST_F(MainFormWithWizard, NewProfileAddsTheProfileAndMonitorsWithIt) {
+    MakeProfiles({"Work"});
+    OpenMonitoring();
+    WhenWizardOpens("Home");
+    Script.Expect(StrBeginMonitoring, IDYES);
+    Form->TrayMenuNewProfileClick();
+    EXPECT_EQ(Form->State(), asMonitoring);
+    ASSERT_EQ(Form->ProfileManager()->Count(), 2);
+    EXPECT_EQ(Form->ProfileManager()->GetCurrentProfile()->Title, "Home");
+    EXPECT_TRUE(Form->TrayIcon()->AutoPopup());
 }
 
 TEST_F(MainForm, StartUpOpensTheNamedProfileAndWritesTheAutostartEntry) {
