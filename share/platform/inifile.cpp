@@ -207,7 +207,8 @@ bool NextLine(std::string_view text, size_t& pos, TLine& line) {
     while (start < size && IsLineSpace(text[start]))
         ++start;
     size_t i = start;
-    while (i < size) {
+    bool ended = false;
+    while (i < size && !ended) {
         const char c = text[i++];
         switch (c) {
             case '=':
@@ -220,7 +221,7 @@ bool NextLine(std::string_view text, size_t& pos, TLine& line) {
                     ++start;
                 } else if (!inQuotes) {
                     --i;
-                    goto lineEnds;
+                    ended = true;
                 }
                 break;
             case '\\':
@@ -244,14 +245,13 @@ bool NextLine(std::string_view text, size_t& pos, TLine& line) {
                     start = i;
                 } else if (!inQuotes) {
                     --i;
-                    goto lineEnds;
+                    ended = true;
                 }
                 break;
             default:
                 break;
         }
     }
-lineEnds:
     pos = i;
     line.Start = start;
     line.Length = i - start;
