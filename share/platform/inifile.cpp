@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <initializer_list>
 
 namespace {
 
@@ -21,6 +22,13 @@ constexpr uint32_t kEscapedCharMask = 0xFFFF;  // an escape stands for one UTF-1
 constexpr char kUnmappableByte = '?';
 
 // ---- characters ----
+
+std::string Joined(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (std::string_view part : parts)
+        text.append(part);
+    return text;
+}
 
 bool IsLineSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -174,8 +182,8 @@ std::string SectionLine(const std::string& section) {
     if (section.empty())
         return "[General]";
     if (EqualsIgnoringCase(section, kGeneralSection))
-        return "[%" + section + "]";
-    return "[" + EscapeIniKey(section) + "]";
+        return Joined({"[%", section, "]"});
+    return Joined({"[", EscapeIniKey(section), "]"});
 }
 
 // The section a "[...]" line names, as the first part of its keys' names ("" for General).
@@ -487,7 +495,7 @@ std::string EncodeValue(std::string_view text, bool escapeNonAscii) {
         }
     }
     if (needsQuotes || (!out.empty() && (out.front() == ' ' || out.back() == ' ')))
-        return '"' + out + '"';
+        return Joined({"\"", out, "\""});
     return out;
 }
 
@@ -547,7 +555,8 @@ std::string TIniFile::Text() const {
     for (const std::string& section : sections) {
         if (!text.empty())
             text += '\n';
-        text += SectionLine(section) + "\n";
+        text += SectionLine(section);
+        text += '\n';
         for (const TEntry& entry : Entries) {
             if (SectionOf(entry.Key) == section)
                 text += EscapeIniKey(NameInSection(entry.Key)) + "=" + entry.Value + "\n";
@@ -629,10 +638,10 @@ std::optional<int32_t> IniValueInteger(const TIniValue& value) {
 
 std::string EncodeIniText(std::string_view text) {
     if (text.find('\0') != std::string_view::npos)
-        return EncodeValue(std::string(kStringPrefix) + std::string(text) + ")", false);
+        return EncodeValue(Joined({kStringPrefix, text, ")"}), false);
     // A text starting with "@" is told from typed values by a second "@".
     if (text.starts_with('@'))
-        return EncodeValue("@" + std::string(text), false);
+        return EncodeValue(Joined({"@", text}), false);
     return EncodeValue(text, false);
 }
 
