@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <set>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "runprogram.h"
 #include "sandboxdata.h"
@@ -76,4 +78,40 @@ TEST(VlctlStartup, LoadsNoQtAndNoWindowSystemLibrary) {
         for (const std::string& object : objects)
             EXPECT_FALSE(IsQtOrWindowLibrary(object)) << object << " is loaded";
     }
+}
+
+namespace {
+
+// The files the dynamic loader tried while it looked for libraries, as its debug output
+// ("trying file=/usr/lib/libz.so.1") names them.
+std::vector<std::string> TriedFiles(const std::string& loaderOutput) {
+    std::vector<std::string> files;
+    std::istringstream lines(loaderOutput);
+    std::string line;
+    const std::string marker = "trying file=";
+    while (std::getline(lines, line)) {
+        size_t start = line.find(marker);
+        if (start != std::string::npos)
+            files.push_back(line.substr(start + marker.size()));
+    }
+    return files;
+}
+
+}  // namespace
+
+// A library is looked for only in folders named by full path: never in the folder vlctl
+// is started in, where anybody's files may lie (an empty entry in a library path means
+// the current folder).
+TEST(VlctlStartup, LooksForLibrariesOnlyInFoldersNamedInFull) {
+    TFreshDataFolder data;
+    TRunResult run;
+    {
+        TScopedVariable debug("LD_DEBUG", "libs");
+        run = RunProgram(VLCTL_PROGRAM, {"version"}, "", 20);
+    }
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    std::vector<std::string> tried = TriedFiles(run.Err);
+    ASSERT_FALSE(tried.empty()) << "no loader output read:\n" << run.Err;
+    for (const std::string& file : tried)
+        EXPECT_EQ(file.front(), '/') << file << " is looked for in the current folder";
 }
