@@ -312,6 +312,35 @@ TEST_F(SettingsFile, ChangesOfTwoWritersAreBothKept) {
     EXPECT_EQ(reader.ReadInteger("Version"), 200);
 }
 
+// Writers at the same time (threads here, processes alike: each takes the lock through a
+// file of its own) take turns, and none writes over what another wrote meanwhile.
+TEST_F(SettingsFile, WritersAtTheSameTimeLoseNoChange) {
+    constexpr int kWriters = 4;
+    constexpr int kValuesEach = 10;
+    std::vector<std::thread> writers;
+    for (int writer = 0; writer < kWriters; ++writer) {
+        writers.emplace_back([writer] {
+            for (int value = 0; value < kValuesEach; ++value) {
+                TRegistry registry;
+                registry.OpenKey(kRegistryKey, true);
+                registry.WriteInteger("w" + std::to_string(writer) + "v" + std::to_string(value),
+                                      value);
+                registry.CloseKey();
+            }
+        });
+    }
+    for (std::thread& writer : writers)
+        writer.join();
+    TRegistry registry;
+    registry.OpenKey(kRegistryKey, false);
+    for (int writer = 0; writer < kWriters; ++writer) {
+        for (int value = 0; value < kValuesEach; ++value) {
+            const std::string name = "w" + std::to_string(writer) + "v" + std::to_string(value);
+            EXPECT_TRUE(registry.ValueExists(name)) << name << " was lost";
+        }
+    }
+}
+
 TEST_F(SettingsFile, WritingLeavesNoWorkFilesAndKeepsTheFileMode) {
     QtWrite("Version", 1);
     ASSERT_EQ(::chmod(File().c_str(), 0600), 0);
