@@ -320,8 +320,9 @@ class TValueReader {
 
     void ReadEscape() {
         ++Pos;
+        KeepBlanksFrom = Current.size();
         if (Pos >= Text.size())
-            return;
+            return;  // an escape of nothing at the very end keeps the blanks before it
         const char letter = Text[Pos++];
         for (const TEscapeCode& code : kEscapeCodes) {
             if (letter == code.Letter) {
@@ -423,6 +424,7 @@ TIniValue ItemValue(const std::string& item) {
         for (std::string_view prefix : kTypedPrefixes) {
             if (text.starts_with(prefix)) {
                 value.Kind = TIniValue::ivTyped;
+                value.Text = item;
                 return value;
             }
         }
@@ -499,6 +501,51 @@ std::string EncodeValue(std::string_view text, bool escapeNonAscii) {
     return out;
 }
 
+// Whether a value text, written as it stands with a line end after it, would reach into
+// the next line: a quote left open, or an escape or a line continuation at its very end.
+// Only the last line of a file can hold such a value.
+bool ReachesPastItsLine(std::string_view value) {
+    bool inQuotes = false;
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '"') {
+            inQuotes = !inQuotes;
+        } else if (value[i] == '\\') {
+            if (i + 1 == value.size())
+                return true;
+            ++i;
+            const bool lineEnd = value[i] == '\n' || value[i] == '\r';
+            if (lineEnd && value.find_first_not_of("\r\n", i) == std::string_view::npos)
+                return true;
+        }
+    }
+    return inQuotes;
+}
+
+// The value text that means what value does and stays on its line.
+std::string ReencodedValue(std::string_view valueText) {
+    const TIniValue value = DecodeIniValue(valueText);
+    switch (value.Kind) {
+        case TIniValue::ivText:
+            return EncodeIniText(value.Text);
+        case TIniValue::ivBinary:
+            return EncodeIniBinary({value.Text.begin(), value.Text.end()});
+        case TIniValue::ivList: {
+            std::string list;
+            for (const std::string& item : value.Items) {
+                if (!list.empty())
+                    list += ", ";
+                list += EncodeValue(item, false);
+            }
+            return list;
+        }
+        case TIniValue::ivNone:
+            return std::string(kInvalidValue);
+        case TIniValue::ivTyped:
+            return EncodeValue(Latin1Bytes(value.Text), true);
+    }
+    return std::string(kInvalidValue);
+}
+
 }  // namespace
 
 // ---- TIniFile ----
@@ -531,7 +578,9 @@ std::optional<TIniFile> TIniFile::Parse(std::string_view text) {
         std::string key = NormalizedKey(section.empty() ? name : section + "/" + name);
         if (key.empty())
             continue;  // no name to reach it by
-        const std::string value(content.substr(equals + 1));
+        std::string value(content.substr(equals + 1));
+        if (ReachesPastItsLine(value))
+            value = ReencodedValue(value);
         auto existing = std::find_if(file.Entries.begin(), file.Entries.end(),
                                      [&](const TEntry& entry) { return entry.Key == key; });
         if (existing != file.Entries.end())

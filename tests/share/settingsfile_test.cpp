@@ -43,6 +43,14 @@ class SettingsFile : public testing::Test {
     void TearDown() override { setenv("VAULTAIRE_HOME", SavedHome.c_str(), 1); }
 
     static fs::path File() { return TRegistry::FileName(); }
+    // The settings file in a data folder of its own. Qt's class keeps what it read of a file
+    // and reads it again only when its size or time changed: a file written anew within the
+    // same moment with as many bytes would not be read again.
+    void UseNewFile() {
+        const fs::path folder = Data.Path() / std::to_string(++Files);
+        fs::create_directories(folder);
+        setenv("VAULTAIRE_HOME", folder.c_str(), 1);
+    }
 
     // What Qt's settings class reads at group/name of the file.
     static QVariant QtValue(const std::string& name, const std::string& group = kGroup) {
@@ -60,6 +68,7 @@ class SettingsFile : public testing::Test {
 
     TTempDir Data;
     std::string SavedHome;
+    int Files = 0;
 };
 
 // Texts that need care: quotes, escapes, list and comment characters, spaces at the ends,
@@ -99,7 +108,7 @@ const std::vector<std::string> kOddTexts = {
 TEST_F(SettingsFile, TextsReadBackTheSameBothWays) {
     for (const std::string& text : kOddTexts) {
         SCOPED_TRACE("text: " + text);
-        fs::remove(File());
+        UseNewFile();
         {
             TRegistry registry;
             registry.OpenKey(kRegistryKey, true);
@@ -110,7 +119,7 @@ TEST_F(SettingsFile, TextsReadBackTheSameBothWays) {
         EXPECT_EQ(read.typeId(), QMetaType::QString) << ReadTextFile(File());
         EXPECT_EQ(read.toString().toStdString(), text) << ReadTextFile(File());
 
-        fs::remove(File());
+        UseNewFile();
         QtWrite("ProgramDir", Qt(text));
         TRegistry registry;
         ASSERT_TRUE(registry.OpenKey(kRegistryKey, false));
@@ -132,7 +141,7 @@ TEST_F(SettingsFile, TextWithNulReadsBackBothWays) {
     }
     QString read = QtValue("ProgramDir").toString();
     EXPECT_EQ(QByteArray(read.toUtf8()), QByteArray(text.data(), qsizetype(text.size())));
-    fs::remove(File());
+    UseNewFile();
     QtWrite("ProgramDir", QString::fromUtf8(text.data(), qsizetype(text.size())));
     TRegistry registry;
     registry.OpenKey(kRegistryKey, false);
@@ -171,7 +180,7 @@ TEST_F(SettingsFile, BinaryRecordsReadBackTheSameBothWays) {
         const QByteArray bytes(reinterpret_cast<const char*>(record.data()),
                                qsizetype(record.size()));
         SCOPED_TRACE("record: " + bytes.toHex().toStdString());
-        fs::remove(File());
+        UseNewFile();
         {
             TRegistry registry;
             registry.OpenKey(kRegistryKey, true);
@@ -182,7 +191,7 @@ TEST_F(SettingsFile, BinaryRecordsReadBackTheSameBothWays) {
         EXPECT_EQ(read.typeId(), QMetaType::QByteArray) << ReadTextFile(File());
         EXPECT_EQ(read.toByteArray(), bytes) << ReadTextFile(File());
 
-        fs::remove(File());
+        UseNewFile();
         QtWrite("Settings", bytes);
         TRegistry registry;
         registry.OpenKey(kRegistryKey, false);
@@ -193,7 +202,7 @@ TEST_F(SettingsFile, BinaryRecordsReadBackTheSameBothWays) {
 TEST_F(SettingsFile, NumbersReadBackTheSameBothWays) {
     for (int32_t number : {0, 1, -1, 200, 65536, INT_MAX, INT_MIN}) {
         SCOPED_TRACE(number);
-        fs::remove(File());
+        UseNewFile();
         {
             TRegistry registry;
             registry.OpenKey(kRegistryKey, true);
@@ -204,7 +213,7 @@ TEST_F(SettingsFile, NumbersReadBackTheSameBothWays) {
         EXPECT_EQ(QtValue("Version").toInt(&ok), number);
         EXPECT_TRUE(ok);
 
-        fs::remove(File());
+        UseNewFile();
         QtWrite("Version", number);
         TRegistry registry;
         registry.OpenKey(kRegistryKey, false);
@@ -224,7 +233,7 @@ TEST_F(SettingsFile, OddNamesReadBackTheSameBothWays) {
     };
     for (const auto& [group, name] : names) {
         SCOPED_TRACE(group + " / " + name);
-        fs::remove(File());
+        UseNewFile();
         {
             TRegistry registry;
             registry.OpenKey(group, true);
@@ -233,7 +242,7 @@ TEST_F(SettingsFile, OddNamesReadBackTheSameBothWays) {
         }
         EXPECT_EQ(QtValue(name, group).toString().toStdString(), "value") << ReadTextFile(File());
 
-        fs::remove(File());
+        UseNewFile();
         QtWrite(name, QString("value"), group);
         TRegistry registry;
         ASSERT_TRUE(registry.OpenKey(group, false)) << ReadTextFile(File());
@@ -257,13 +266,15 @@ TEST_F(SettingsFile, WritingKeepsWhatOthersWrote) {
         settings.setValue("top", "level");
         settings.sync();
     }
+    // Qt's class reads the file again only if its size or time changed: the new texts are
+    // longer than the old.
     {
         TRegistry registry;
         registry.OpenKey(kRegistryKey, false);
         EXPECT_EQ(registry.ReadBinaryData("Settings"), record);
         EXPECT_EQ(registry.ReadString("ProgramDir"), "C:\\old\\");
         EXPECT_EQ(registry.ReadInteger("Version"), 199);
-        registry.WriteString("ProgramDir", "C:\\new\\");
+        registry.WriteString("ProgramDir", "C:\\newer\\");
         registry.WriteInteger("Version", 200);
         registry.CloseKey();
     }
@@ -271,7 +282,7 @@ TEST_F(SettingsFile, WritingKeepsWhatOthersWrote) {
     EXPECT_EQ(settings.status(), QSettings::NoError);
     EXPECT_EQ(settings.value(Qt(kGroup + "/Settings")).toByteArray(),
               QByteArray(reinterpret_cast<const char*>(record.data()), 28));
-    EXPECT_EQ(settings.value(Qt(kGroup + "/ProgramDir")).toString(), "C:\\new\\");
+    EXPECT_EQ(settings.value(Qt(kGroup + "/ProgramDir")).toString(), "C:\\newer\\");
     EXPECT_EQ(settings.value(Qt(kGroup + "/Version")).toInt(), 200);
     EXPECT_EQ(settings.value("Other/list").toStringList(), (QStringList{"one", "two, three"}));
     EXPECT_EQ(settings.value("Other/number").toDouble(), 3.5);
@@ -427,11 +438,13 @@ TEST(IniValues, ReadAsQtReadsThem) {
         "@ByteArray()",
         "@String(with \\0 nul)",
         "@String(",
+        "blanks before a line continuation  \\",
     };
     TTempDir folder;
-    const std::string file = folder / "values.ini";
+    int files = 0;  // a file of its own for each case, as Qt's class keeps what it read
     for (const std::string& text : texts) {
         SCOPED_TRACE("value text: " + text);
+        const std::string file = folder / ("values" + std::to_string(++files) + ".ini");
         WriteTextFile(file, "[g]\nk=" + text + "\n");
         QSettings settings(QString::fromStdString(file), QSettings::IniFormat);
         ASSERT_EQ(settings.status(), QSettings::NoError);
@@ -467,6 +480,45 @@ TEST(IniValues, ReadAsQtReadsThem) {
         bool isNumber = false;
         int number = expected.toInt(&isNumber);
         EXPECT_EQ(IniValueInteger(value), isNumber ? std::optional<int32_t>(number) : std::nullopt);
+    }
+}
+
+// The last line of a file may end in the middle of a value: a quote left open, an escape or
+// a line continuation at the very end. Such a value reads as Qt reads it, and when the file
+// is written again it no longer reaches into what comes after it.
+TEST(IniValues, ValuesThatEndTheFileMidwayStayOnTheirLine) {
+    const std::vector<std::string> texts = {"\"open quote",
+                                            "abc  \\",
+                                            "\"open  \\",
+                                            "abc  \\\r",
+                                            "abc\\\n",
+                                            "abc\\\r\n",
+                                            "a, \"b",
+                                            "@ByteArray(\\x41",
+                                            "\"@ByteArray(;)",
+                                            "x\\\\",
+                                            "@Variant(\\0\\x1\\xe9\\"};
+    TTempDir folder;
+    int files = 0;  // a file of its own for each case, as Qt's class keeps what it read
+    for (const std::string& text : texts) {
+        SCOPED_TRACE("value text: " + text);
+        const std::string file = folder / ("end" + std::to_string(++files) + ".ini");
+        WriteTextFile(file, "[g]\nk=" + text);
+        QVariant expected;
+        {
+            QSettings settings(QString::fromStdString(file), QSettings::IniFormat);
+            expected = settings.value("g/k");
+        }
+        std::optional<TIniFile> ini = TIniFile::Parse(ReadTextFile(file));
+        ASSERT_TRUE(ini);
+        ASSERT_NE(ini->Find("g/k"), nullptr);
+        ini->Set("g/after", EncodeIniInteger(7));
+        WriteTextFile(file, ini->Text());
+        QSettings settings(QString::fromStdString(file), QSettings::IniFormat);
+        EXPECT_EQ(settings.status(), QSettings::NoError) << ini->Text();
+        EXPECT_EQ(settings.value("g/k"), expected) << ini->Text();
+        EXPECT_EQ(settings.value("g/after").toInt(), 7) << ini->Text();
+        EXPECT_EQ(settings.allKeys().size(), 2) << ini->Text();
     }
 }
 
@@ -542,9 +594,10 @@ TEST(IniFiles, DamagedWhereQtFindsDamage) {
         "[a]\n\"unclosed=1\n",
     };
     TTempDir folder;
-    const std::string file = folder / "damage.ini";
+    int files = 0;  // a file of its own for each case, as Qt's class keeps what it read
     for (const std::string& text : texts) {
         SCOPED_TRACE(text);
+        const std::string file = folder / ("damage" + std::to_string(++files) + ".ini");
         WriteTextFile(file, text);
         QSettings settings(QString::fromStdString(file), QSettings::IniFormat);
         settings.allKeys();  // reads every section
