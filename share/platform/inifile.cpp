@@ -746,7 +746,11 @@ std::string UnescapeIniKey(std::string_view key) {
         const char c = key[i];
         if (c == '\\' || c != '%' || i + 1 == key.size()) {
             flushHalf();
-            out += c == '\\' ? '/' : c;
+            // A byte that stands unescaped is a Latin-1 character, as it always was read.
+            if (c == '\\')
+                out += '/';
+            else
+                AppendUtf8(out, static_cast<unsigned char>(c));
             ++i;
             continue;
         }

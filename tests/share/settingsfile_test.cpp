@@ -619,6 +619,8 @@ TEST(IniFiles, KeysEscapeAndUnescape) {
         EXPECT_EQ(EscapeIniKey(name), escaped) << name;
         EXPECT_EQ(UnescapeIniKey(escaped), name) << escaped;
     }
+    EXPECT_EQ(UnescapeIniKey("caf\xe9"), "caf\xc3\xa9") << "an unescaped byte is Latin-1";
+    EXPECT_EQ(UnescapeIniKey("caf\xc3\xa9"), "caf\xc3\x83\xc2\xa9") << "even in UTF-8";
     EXPECT_EQ(UnescapeIniKey("100%"), "100%") << "a percent sign at the end";
     EXPECT_EQ(UnescapeIniKey("%zz"), "%zz") << "no hex digits";
     EXPECT_EQ(UnescapeIniKey("%U12"), "%U12") << "too few digits";
