@@ -1,12 +1,16 @@
 #include "platform/interrupts.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <QSocketNotifier>
 #include <atomic>
+#include <cerrno>
+#include <thread>
+
+#include "platform/messages.h"
 
 namespace {
 
@@ -58,26 +62,58 @@ TInterruptCatcher::~TInterruptCatcher() {
     InterruptFlag = false;
 }
 
+// The pipe's reading end is watched by a thread of its own that hands the action to the
+// main thread's event loop, whichever loop the program serves.
 struct TInterruptNotifier::TWakeUp {
     int Ends[2] = {-1, -1};
-    std::unique_ptr<QSocketNotifier> Notifier;
+    std::thread Watcher;
+    // Cleared in the main thread when the notifier goes: an action still queued then
+    // is not run.
+    std::shared_ptr<std::atomic<bool>> Alive = std::make_shared<std::atomic<bool>>(true);
 };
+
+namespace {
+
+// Runs in the watcher: the signals are left to the program's other threads, so that an
+// interrupt still ends a blocking read in the main thread.
+void BlockCaughtSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int signal : kCaughtSignals)
+        sigaddset(&signals, signal);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
+
+// Until the writing end closes, every byte that comes (one per interrupt) posts action.
+void WatchWakeUps(int readEnd, const std::function<void()>& action,
+                  const std::shared_ptr<std::atomic<bool>>& alive) {
+    BlockCaughtSignals();
+    for (;;) {
+        char bytes[16];
+        ssize_t count = ::read(readEnd, bytes, sizeof bytes);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return;
+        PostToMainThread([action, alive] {
+            if (*alive)
+                action();
+        });
+    }
+}
+
+}  // namespace
 
 TInterruptNotifier::TInterruptNotifier(std::function<void()> action)
     : WakeUp(std::make_unique<TWakeUp>()) {
-    if (::pipe2(WakeUp->Ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (::pipe2(WakeUp->Ends, O_CLOEXEC) != 0) {
         // Without the pipe the flag alone tells of an interrupt; nothing is lost but the call.
         WakeUp->Ends[0] = WakeUp->Ends[1] = -1;
         return;
     }
-    WakeUp->Notifier = std::make_unique<QSocketNotifier>(WakeUp->Ends[0], QSocketNotifier::Read);
-    const int readEnd = WakeUp->Ends[0];
-    QObject::connect(WakeUp->Notifier.get(), &QSocketNotifier::activated, [readEnd, action] {
-        char bytes[16];
-        while (::read(readEnd, bytes, sizeof bytes) > 0) {
-        }
-        action();
-    });
+    // The signal handler never waits on a full pipe: one byte waiting is enough.
+    ::fcntl(WakeUp->Ends[1], F_SETFL, O_NONBLOCK);
+    WakeUp->Watcher = std::thread(WatchWakeUps, WakeUp->Ends[0], std::move(action), WakeUp->Alive);
     WakeUpFd = WakeUp->Ends[1];
     // An interrupt that came before the notifier existed is told as well.
     if (InterruptFlag)
@@ -85,12 +121,14 @@ TInterruptNotifier::TInterruptNotifier(std::function<void()> action)
 }
 
 TInterruptNotifier::~TInterruptNotifier() {
+    *WakeUp->Alive = false;
     WakeUpFd = -1;
-    WakeUp->Notifier.reset();
-    for (int fd : WakeUp->Ends) {
-        if (fd >= 0)
-            ::close(fd);
-    }
+    if (WakeUp->Ends[1] >= 0)
+        ::close(WakeUp->Ends[1]);  // the watcher reads the end of the pipe and ends
+    if (WakeUp->Watcher.joinable())
+        WakeUp->Watcher.join();
+    if (WakeUp->Ends[0] >= 0)
+        ::close(WakeUp->Ends[0]);
 }
 
 bool Interrupted() {

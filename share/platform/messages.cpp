@@ -1,19 +1,17 @@
 #include "platform/messages.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QEventLoop>
-#include <QObject>
-#include <QThread>
-#include <QTimer>
 #include <atomic>
-#include <exception>
+#include <chrono>
 #include <future>
+#include <optional>
+#include <stdexcept>
 
 namespace {
 
-const QEvent::Type kMessageEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+// The answer of a message that is never handled.
+constexpr intptr_t kCancelAnswer = 2;
 
+std::atomic<TEventLoop*> CurrentLoop{nullptr};
 std::atomic<TMessageFailureHandler> FailureHandler{nullptr};
 
 void ReportFailure(const std::exception& failure) {
@@ -23,24 +21,22 @@ void ReportFailure(const std::exception& failure) {
 }
 
 // One message on its way to the main thread; a sent one carries the promise of its answer,
-// which is kept as Cancel if the event is dropped unhandled.
-class TMessageEvent : public QEvent {
+// which is kept as Cancel if the message is dropped unhandled.
+class TPendingMessage {
   public:
-    TMessageEvent(uint32_t message, uintptr_t wParam, intptr_t lParam,
-                  std::shared_ptr<std::promise<intptr_t>> answer)
-        : QEvent(kMessageEvent),
-          Message(message),
-          WParam(wParam),
-          LParam(lParam),
-          Answer(std::move(answer)) {}
-    ~TMessageEvent() override {
-        if (Answer && !Answered)
-            Answer->set_value(2);
-    }
+    TPendingMessage(uint32_t message, uintptr_t wParam, intptr_t lParam,
+                    std::shared_ptr<std::promise<intptr_t>> answer)
+        : Message(message), WParam(wParam), LParam(lParam), Answer(std::move(answer)) {}
+    TPendingMessage(TPendingMessage&& other) noexcept = default;
+    TPendingMessage& operator=(TPendingMessage&&) = delete;
+    TPendingMessage(const TPendingMessage&) = delete;
+    ~TPendingMessage() { Reply(kCancelAnswer); }
+
+    // The first reply counts.
     void Reply(intptr_t result) {
         if (Answer)
             Answer->set_value(result);
-        Answered = true;
+        Answer.reset();
     }
 
     uint32_t Message;
@@ -49,47 +45,178 @@ class TMessageEvent : public QEvent {
 
   private:
     std::shared_ptr<std::promise<intptr_t>> Answer;
-    bool Answered = false;
 };
+
+// Work for the main thread that a worker waits for; work dropped unrun (the loop ended)
+// releases the worker with a failure instead of leaving it waiting.
+class TMainThreadCall {
+  public:
+    explicit TMainThreadCall(const std::function<void()>& work) : Work(work) {}
+    ~TMainThreadCall() {
+        if (!Done) {
+            Result.set_exception(std::make_exception_ptr(
+                std::runtime_error("The program's main thread ended before it did the work.")));
+        }
+    }
+    TMainThreadCall(const TMainThreadCall&) = delete;
+    TMainThreadCall& operator=(const TMainThreadCall&) = delete;
+
+    void Run() {
+        Done = true;
+        try {
+            Work();
+            Result.set_value();
+        } catch (...) {
+            Result.set_exception(std::current_exception());
+        }
+    }
+    std::future<void> Future() { return Result.get_future(); }
+
+  private:
+    const std::function<void()>& Work;
+    std::promise<void> Result;
+    bool Done = false;
+};
+
+// A wait without a loop to serve: done is looked at every checkMs milliseconds.
+void SleepUntil(const std::function<bool()>& done, int checkMs) {
+    while (!done())
+        std::this_thread::sleep_for(std::chrono::milliseconds(checkMs));
+}
 
 }  // namespace
 
-struct TMessageTarget::TReceiver : public QObject {
+// ---- the loop ----
+
+TEventLoop* SetEventLoop(TEventLoop* loop) {
+    return CurrentLoop.exchange(loop);
+}
+
+TPlainEventLoop::TPlainEventLoop() : Owner(std::this_thread::get_id()) {
+    Replaced = SetEventLoop(this);
+}
+
+TPlainEventLoop::~TPlainEventLoop() {
+    TEventLoop* expected = this;
+    CurrentLoop.compare_exchange_strong(expected, Replaced);
+    std::deque<std::function<void()>> dropped;
+    {
+        std::lock_guard guard(Lock);
+        dropped.swap(Queue);
+    }
+}
+
+void TPlainEventLoop::Post(std::function<void()> work) {
+    {
+        std::lock_guard guard(Lock);
+        Queue.push_back(std::move(work));
+    }
+    WorkCame.notify_one();
+}
+
+void TPlainEventLoop::ServeUntil(const std::function<bool()>& done, int checkMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto interval = std::chrono::milliseconds(checkMs);
+    auto nextCheck = Clock::now() + interval;
+    for (;;) {
+        if (Clock::now() >= nextCheck) {
+            if (done())
+                return;
+            nextCheck = Clock::now() + interval;
+        }
+        std::function<void()> work;
+        {
+            std::unique_lock guard(Lock);
+            if (!WorkCame.wait_until(guard, nextCheck, [this] { return !Queue.empty(); }))
+                continue;
+            work = std::move(Queue.front());
+            Queue.pop_front();
+        }
+        work();
+    }
+}
+
+bool TPlainEventLoop::InLoopThread() const {
+    return std::this_thread::get_id() == Owner;
+}
+
+// ---- message targets ----
+
+struct TMessageTarget::TReceiver {
     explicit TReceiver(TMessageHandler handler) : Handler(std::move(handler)) {}
-    bool event(QEvent* e) override {
-        if (e->type() != kMessageEvent)
-            return QObject::event(e);
-        auto* message = static_cast<TMessageEvent*>(e);
+
+    // Queues a message for the main thread; false when the target is gone.
+    bool Queue(TPendingMessage&& message) {
+        std::lock_guard guard(Lock);
+        if (Closed)
+            return false;
+        Pending.push_back(std::move(message));
+        return true;
+    }
+
+    // Main thread: handles the oldest message still waiting.
+    void HandleNext() {
+        std::optional<TPendingMessage> message;
+        {
+            std::lock_guard guard(Lock);
+            if (Closed || Pending.empty())
+                return;
+            message.emplace(std::move(Pending.front()));
+            Pending.pop_front();
+        }
+        Handle(*message);
+    }
+
+    void Handle(TPendingMessage& message) {
         try {
-            message->Reply(Handler(message->Message, message->WParam, message->LParam));
+            message.Reply(Handler(message.Message, message.WParam, message.LParam));
         } catch (const std::exception& error) {
             // A handler that fails answers Cancel; its failure is shown, not lost.
             ReportFailure(error);
-            message->Reply(2);
+            message.Reply(kCancelAnswer);
         }
-        return true;
     }
+
+    // The messages still waiting are answered Cancel.
+    void Close() {
+        std::deque<TPendingMessage> dropped;
+        std::lock_guard guard(Lock);
+        Closed = true;
+        dropped.swap(Pending);
+    }
+
     TMessageHandler Handler;
+    std::mutex Lock;
+    std::deque<TPendingMessage> Pending;
+    bool Closed = false;
 };
 
 TMessageTarget::TMessageTarget(TMessageHandler handler)
-    : Receiver(std::make_unique<TReceiver>(std::move(handler))) {}
+    : Receiver(std::make_shared<TReceiver>(std::move(handler))) {}
 
 TMessageTarget::~TMessageTarget() {
-    QCoreApplication::removePostedEvents(Receiver.get());
+    Receiver->Close();
 }
 
 void TMessageTarget::PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    QCoreApplication::postEvent(Receiver.get(),
-                                new TMessageEvent(message, wParam, lParam, nullptr));
+    TPendingMessage pending(message, wParam, lParam, nullptr);
+    TEventLoop* loop = CurrentLoop.load();
+    if (!loop) {
+        Receiver->Handle(pending);
+        return;
+    }
+    if (Receiver->Queue(std::move(pending)))
+        loop->Post([receiver = Receiver] { receiver->HandleNext(); });
 }
 
 intptr_t TMessageTarget::SendMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    if (QThread::currentThread() == Receiver->thread())
+    TEventLoop* loop = CurrentLoop.load();
+    if (!loop || loop->InLoopThread())
         return Receiver->Handler(message, wParam, lParam);
     auto answer = std::make_shared<std::promise<intptr_t>>();
     std::future<intptr_t> result = answer->get_future();
-    QCoreApplication::postEvent(Receiver.get(), new TMessageEvent(message, wParam, lParam, answer));
+    if (Receiver->Queue(TPendingMessage(message, wParam, lParam, answer)))
+        loop->Post([receiver = Receiver] { receiver->HandleNext(); });
     return result.get();
 }
 
@@ -98,46 +225,38 @@ void SetMessageFailureHandler(TMessageFailureHandler handler) {
 }
 
 bool IsMainThread() {
-    QCoreApplication* app = QCoreApplication::instance();
-    return !app || QThread::currentThread() == app->thread();
+    TEventLoop* loop = CurrentLoop.load();
+    return !loop || loop->InLoopThread();
 }
 
 void RunInMainThread(const std::function<void()>& work) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (IsMainThread()) {
+    TEventLoop* loop = CurrentLoop.load();
+    if (!loop || loop->InLoopThread()) {
         work();
         return;
     }
-    // An exception must not cross the event loop: it is carried back to the caller.
-    std::exception_ptr failure;
-    QMetaObject::invokeMethod(
-        app,
-        [&] {
-            try {
-                work();
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        },
-        Qt::BlockingQueuedConnection);
-    if (failure)
-        std::rethrow_exception(failure);
+    auto call = std::make_shared<TMainThreadCall>(work);
+    std::future<void> done = call->Future();
+    loop->Post([call = std::move(call)] { call->Run(); });
+    // An exception of the work is carried back to the caller.
+    done.get();
+}
+
+void PostToMainThread(std::function<void()> work) {
+    TEventLoop* loop = CurrentLoop.load();
+    if (loop)
+        loop->Post(std::move(work));
+    else
+        work();
 }
 
 void ServeMessagesUntil(const std::function<bool()>& done, int checkMs) {
     if (done())
         return;
-    if (!QCoreApplication::instance()) {
-        while (!done())
-            QThread::msleep(checkMs);
+    TEventLoop* loop = CurrentLoop.load();
+    if (!loop || !loop->InLoopThread()) {
+        SleepUntil(done, checkMs);
         return;
     }
-    QEventLoop loop;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    timer.start(checkMs);
-    loop.exec();
+    loop->ServeUntil(done, checkMs);
 }

@@ -1,15 +1,15 @@
 // vlctl: the command-line front end.
-#include <QCoreApplication>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "commands.h"
 #include "exceptions.h"
+#include "platform/messages.h"
 
 int main(int argc, char** argv) {
-    // The event loop carries the backup thread's messages and questions.
-    QCoreApplication application(argc, argv);
+    // The main thread's queue carries the backup thread's messages and questions.
+    TPlainEventLoop loop;
     if (argc < 2) {
         std::fputs("usage: vlctl COMMAND [ARGUMENTS] (see vlctl help)\n", stderr);
         return kExitError;

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -118,13 +117,8 @@ TEST(ScriptedQuestions, DisplayMessageShowsTheTextOfItsIdUnderTheProductName) {
 }
 
 TEST(ScriptedQuestions, MessageHandlerThatFailsIsAnsweredCancelAndItsFailureShown) {
-    // Sent messages travel through the main thread's event loop, which needs an application.
-    static int argc = 1;
-    static char name[] = "vlshare_tests";
-    static char* argv[] = {name, nullptr};
-    std::unique_ptr<QCoreApplication> application;
-    if (!QCoreApplication::instance())
-        application = std::make_unique<QCoreApplication>(argc, argv);
+    // Sent messages travel through the main thread's event loop.
+    TPlainEventLoop loop;
 
     TScriptedInteraction script;
     script.ExpectText("the handler broke", IDOK);

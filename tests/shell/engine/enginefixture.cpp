@@ -1,6 +1,5 @@
 #include "enginefixture.h"
 
-#include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,21 +10,17 @@
 #include "logfile.h"
 #include "platform/files.h"
 #include "platform/filestream.h"
+#include "platform/messages.h"
 #include "zstream.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Messages reach the controller through the main thread's event loop, which needs an
-// application object; one serves every test of the program.
-void EnsureApplication() {
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "vlengine_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
+// Messages reach the controller through the main thread's event loop, the plain queue that
+// vlctl serves too; one serves every test of the program.
+void EnsureEventLoop() {
+    static TPlainEventLoop loop;
 }
 
 std::string VolumeText(uint32_t serial, const std::string& label) {
@@ -91,7 +86,7 @@ std::set<std::string> TSimulatedDrives::FilesBelow(const std::string& below) con
 // ---- TBackupRunTest ----
 
 TBackupRunTest::TBackupRunTest() {
-    EnsureApplication();
+    EnsureEventLoop();
     SavedInteraction = SetInteraction(&Script);
     if (const char* temp = std::getenv("TMPDIR"))
         SavedTempFolder = temp;

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <set>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "runprogram.h"
 #include "sandboxdata.h"
@@ -39,11 +41,15 @@ std::set<std::string> LoadedObjects(const std::string& loaderOutput) {
     return objects;
 }
 
-// Whether name is a library of a window system or of Qt beyond Qt Core.
-bool IsWindowLibrary(const std::string& name) {
-    const char* const prefixes[] = {"libQt6Gui",    "libQt6Widgets", "libQt6DBus",  "libGL",
-                                    "libEGL",       "libOpenGL",     "libX11",      "libxcb",
-                                    "libxkbcommon", "libfontconfig", "libfreetype", "libdbus"};
+// Whether name is a library of Qt (any of its modules, Core among them), of what Qt Core
+// brings along, or of a window system.
+bool IsQtOrWindowLibrary(const std::string& name) {
+    const char* const prefixes[] = {"libQt",        "libicu",        "libglib",
+                                    "libgthread",   "libpcre2",      "libdouble-conversion",
+                                    "libb2",        "libGL",         "libEGL",
+                                    "libOpenGL",    "libX11",        "libxcb",
+                                    "libxkbcommon", "libfontconfig", "libfreetype",
+                                    "libdbus"};
     for (const char* prefix : prefixes) {
         if (name.rfind(prefix, 0) == 0)
             return true;
@@ -53,9 +59,10 @@ bool IsWindowLibrary(const std::string& name) {
 
 }  // namespace
 
-// The command line shows no window: loading a window system would cost every call of it
-// (a script that restores file after file) several milliseconds for nothing.
-TEST(VlctlStartup, LoadsNoWindowSystemLibrary) {
+// The command line shows no window and needs no Qt: loading Qt (even Qt Core, with its
+// Unicode tables and helpers) or a window system would cost every call of it (a script that
+// restores file after file) several milliseconds for nothing.
+TEST(VlctlStartup, LoadsNoQtAndNoWindowSystemLibrary) {
     TFreshDataFolder data;
     const std::vector<std::vector<std::string>> commands = {{"version"}, {"profiles"}};
     for (const auto& command : commands) {
@@ -69,6 +76,42 @@ TEST(VlctlStartup, LoadsNoWindowSystemLibrary) {
         std::set<std::string> objects = LoadedObjects(run.Err);
         ASSERT_TRUE(objects.count("libvlshare.so")) << "no loader output read:\n" << run.Err;
         for (const std::string& object : objects)
-            EXPECT_FALSE(IsWindowLibrary(object)) << object << " is loaded";
+            EXPECT_FALSE(IsQtOrWindowLibrary(object)) << object << " is loaded";
     }
+}
+
+namespace {
+
+// The files the dynamic loader tried while it looked for libraries, as its debug output
+// ("trying file=/usr/lib/libz.so.1") names them.
+std::vector<std::string> TriedFiles(const std::string& loaderOutput) {
+    std::vector<std::string> files;
+    std::istringstream lines(loaderOutput);
+    std::string line;
+    const std::string marker = "trying file=";
+    while (std::getline(lines, line)) {
+        size_t start = line.find(marker);
+        if (start != std::string::npos)
+            files.push_back(line.substr(start + marker.size()));
+    }
+    return files;
+}
+
+}  // namespace
+
+// A library is looked for only in folders named by full path: never in the folder vlctl
+// is started in, where anybody's files may lie (an empty entry in a library path means
+// the current folder).
+TEST(VlctlStartup, LooksForLibrariesOnlyInFoldersNamedInFull) {
+    TFreshDataFolder data;
+    TRunResult run;
+    {
+        TScopedVariable debug("LD_DEBUG", "libs");
+        run = RunProgram(VLCTL_PROGRAM, {"version"}, "", 20);
+    }
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    std::vector<std::string> tried = TriedFiles(run.Err);
+    ASSERT_FALSE(tried.empty()) << "no loader output read:\n" << run.Err;
+    for (const std::string& file : tried)
+        EXPECT_EQ(file.front(), '/') << file << " is looked for in the current folder";
 }

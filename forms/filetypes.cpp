@@ -1,4 +1,4 @@
-#include "platform/filetypes.h"
+#include "filetypes.h"
 
 #include <QMimeDatabase>
 #include <QMimeType>

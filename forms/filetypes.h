@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "vlshare_export.h"
+#include "vlforms_export.h"
 
 // A file type the desktop knows: an extension with its dot, lower-case (".txt"), and a
 // description for people ("plain text document").
@@ -13,4 +13,4 @@ struct TFileType {
 };
 
 // The file types of the shared MIME database, one per extension, sorted by extension.
-VLSHARE_EXPORT std::vector<TFileType> RegisteredFileTypes();
+VLFORMS_EXPORT std::vector<TFileType> RegisteredFileTypes();
