@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/filetypes.h"
+#include "filetypes.h"
 
 class QDrag;
 class QGroupBox;
