@@ -290,7 +290,10 @@ TParallelDeflate::TParallelDeflate(int level, unsigned threads, int64_t pieceSiz
 }
 
 unsigned TParallelDeflate::DefaultThreads() {
-    return std::max(std::thread::hardware_concurrency(), 1u);
+    // Asked for every file a run copies, and each asking reads a file of the system: the
+    // number of cores is looked up once.
+    static const unsigned threads = std::max(std::thread::hardware_concurrency(), 1u);
+    return threads;
 }
 
 uint32_t TParallelDeflate::Compress(TStream& source, TStream& target, int64_t count) {
