@@ -112,10 +112,7 @@ TEST_F(OptionsForm_, TheMaximumTakesDigitsOnlyAndStaysWithinItsLimits) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Typed);
-        field->setFocus();
-        edit->selectAll();
-        QTest::keyClick(field, Qt::Key_Delete);
-        QTest::keyClicks(field, c.Typed);
+        Retype(field, c.Typed);
         EXPECT_EQ(edit->text(), c.Shown);
         Leave(field);
         EXPECT_EQ(edit->text(), c.WhenLeft);

@@ -473,10 +473,7 @@ TEST_F(EditProfileForm_, TheVersionsFieldKeepsOneToTen) {
         {"0", "1", 1}, {"", "1", 1}, {"99", "10", 10}, {"7", "7", 7}, {"1a", "1", 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Typed);
-        field->setFocus();
-        edit->selectAll();
-        QTest::keyClick(field, Qt::Key_Delete);
-        QTest::keyClicks(field, c.Typed);
+        Retype(field, c.Typed);
         Leave(field);
         EXPECT_EQ(edit->text(), c.WhenLeft);
         ClickTab(pgSummary);

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QFocusEvent>
+#include <QLineEdit>
 #include <QPointer>
 #include <QTest>
 #include <chrono>
@@ -106,6 +108,14 @@ class TProfileDialogTest : public testing::Test {
         ASSERT_NE(push, nullptr);
         QTest::mouseClick(push, Qt::LeftButton);
         QCoreApplication::processEvents();
+    }
+    // Replaces what a number field holds with typed, key by key, as the user types.
+    static void Retype(QAbstractSpinBox* field, const char* typed) {
+        field->setFocus();
+        if (auto* edit = field->findChild<QLineEdit*>())
+            edit->selectAll();
+        QTest::keyClick(field, Qt::Key_Delete);
+        QTest::keyClicks(field, typed);
     }
     // Leaves a field as the user leaves it, by moving the focus away.
     static void Leave(QWidget* field) {

@@ -399,10 +399,7 @@ TEST_F(ProfileWizard, TheVersionsFieldTakesNumbersFromOneToTen) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Typed);
-        field->setFocus();
-        edit->selectAll();
-        QTest::keyClick(field, Qt::Key_Delete);
-        QTest::keyClicks(field, c.Typed);
+        Retype(field, c.Typed);
         EXPECT_EQ(edit->text(), c.Shown);
         Next();
         ASSERT_EQ(Page(), TitlePage);
