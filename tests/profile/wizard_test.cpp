@@ -155,6 +155,15 @@ class ProfileWizard : public TProfileDialogTest {
             Next();
         ASSERT_EQ(Page(), page);
     }
+    // Next is refused: the wizard stays on the title page with the title cleared and
+    // focused.
+    void NextIsRefusedOnTheTitlePage() {
+        Next();
+        EXPECT_TRUE(Dialog->isVisible());
+        EXPECT_EQ(Page(), TitlePage);
+        EXPECT_EQ(Child<QLineEdit>("Title")->text(), "");
+        EXPECT_TRUE(HasFocus("Title"));
+    }
     void SetPasswords(const char* first, const char* second) {
         Child<QLineEdit>("Password1")->setText(first);
         Child<QLineEdit>("Password2")->setText(second);
@@ -428,11 +437,7 @@ TEST_F(ProfileWizard, AnEmptyOrClashingTitleIsRefusedAndCleared) {
         Child<QLineEdit>("Title")->setText(c.Typed);
         Child<QPushButton>("NextButton")->setFocus();
         Script.Expect(c.Message, IDOK);
-        Next();
-        EXPECT_TRUE(Dialog->isVisible());
-        EXPECT_EQ(Page(), TitlePage);
-        EXPECT_EQ(Child<QLineEdit>("Title")->text(), "");
-        EXPECT_TRUE(HasFocus("Title"));
+        NextIsRefusedOnTheTitlePage();
     }
     EXPECT_EQ(Manager->Count(), 2);
     EXPECT_EQ(ProfilesFile(), ProfilesBefore);
@@ -522,11 +527,7 @@ TEST_F(ProfileWizard, ATitleTakenMeanwhileIsRefusedAndTheProfileKept) {
         ASSERT_GE(other.AddNewProfile(std::move(profile)), 0);
     }
     Script.Expect(StrTitleExists, IDOK);
-    Next();
-    EXPECT_TRUE(Dialog->isVisible());
-    EXPECT_EQ(Page(), TitlePage);
-    EXPECT_EQ(Child<QLineEdit>("Title")->text(), "");
-    EXPECT_TRUE(HasFocus("Title"));
+    NextIsRefusedOnTheTitlePage();
     EXPECT_EQ(Manager->Count(), 2);
 
     Child<QLineEdit>("Title")->setText("Memos");
