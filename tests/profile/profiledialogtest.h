@@ -50,6 +50,13 @@ inline void AddSampleProfiles(TProfileMgr& manager, std::initializer_list<const 
     }
 }
 
+// Every question the script holds was asked, and no other.
+inline void ExpectAllAnswered(const TScriptedInteraction& script) {
+    EXPECT_TRUE(script.Unexpected().empty())
+        << "unexpected question: " << script.Unexpected().front();
+    EXPECT_EQ(script.Pending(), 0u) << "questions that were never asked";
+}
+
 // The scripted answers, keeping the box style of every message as well.
 class TStyleRecordingScript : public TScriptedInteraction {
   public:
@@ -76,9 +83,7 @@ class TProfileDialogTest : public testing::Test {
         UnloadForm(Module);
         Manager.reset();
         SetInteraction(Previous);
-        EXPECT_TRUE(Script.Unexpected().empty())
-            << "unexpected question: " << Script.Unexpected().front();
-        EXPECT_EQ(Script.Pending(), 0u) << "questions that were never asked";
+        ExpectAllAnswered(Script);
     }
 
     // Loads the dialog className, hands it a manager of the data folder and shows it.
