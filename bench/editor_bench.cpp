@@ -7,7 +7,6 @@
 // and selecting the folder of 10,000 files on the Locations page, leaving that page (its
 // check), and closing with Cancel. It reports the peak memory and the memory in use after
 // each round, so that what a round leaves behind shows.
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -20,9 +19,11 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "benchwork.h"
 #include "packageform.h"
 #include "platform/drivemap.h"
 #include "platform/files.h"
@@ -33,25 +34,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int HomeFolders = 5000;
-constexpr int BigFolderFiles = 10000;
+using bench::BigFolderFiles;
+using bench::Milliseconds;
+using bench::PeakMemoryKb;
+
 constexpr int DefaultRounds = 3;
 constexpr int LocationsPage = 1;
 constexpr int SummaryPage = 0;
 
 void MakeCorpus(const fs::path& work) {
-    for (int i = 0; i < HomeFolders; ++i)
-        fs::create_directories(work / "c" / ("folder" + std::to_string(i)) / "sub");
-    const fs::path big = work / "c" / "folder0";
-    for (int i = 0; i < BigFolderFiles; ++i)
-        std::ofstream(big / ("file" + std::to_string(i) + ".txt")) << "x";
+    bench::MakeHomeFolders(work);
     fs::create_directories(work / "c" / "Backups");
-}
-
-long PeakMemoryKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 // The resident memory now, from /proc.
@@ -61,10 +54,6 @@ long ResidentMemoryKb() {
     long resident = 0;
     statm >> pages >> resident;
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-double Milliseconds(const QElapsedTimer& timer) {
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
 QTreeWidgetItem* ItemEndingWith(QTreeWidget* tree, const QString& tail) {
@@ -174,17 +163,10 @@ int main(int argc, char** argv) {
     }
     if (!std::getenv("DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    std::string pattern = (base / "vl-editor-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
-        std::perror("editor_bench: cannot make its work folder");
+    const std::optional<fs::path> made = bench::MakeWorkFolder(base, "editor_bench");
+    if (!made)
         return 1;
-    }
-    const fs::path work = pattern;
-    // The program's data folder (profiles, drive map) lies in the work folder.
-    setenv("VAULTAIRE_HOME", (work / "data").c_str(), 1);
-    fs::create_directories(work / "data");
-    std::printf("making the folders in %s ...\n", work.c_str());
-    std::fflush(stdout);
+    const fs::path work = *made;
     MakeCorpus(work);
     WriteFileAtomically(DriveMapFileName().Text(),
                         "detect off\nC: fixed \"" + (work / "c").string() + "\"\n");

@@ -4,9 +4,6 @@
 // folders and one folder of 10,000 files, and a drive D: with 100,000 files in 100 folders.
 // It times showing the tree (C: opened), opening and selecting the folder of 10,000 files,
 // and checking and unchecking D: as a whole, and reports the peak memory.
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
@@ -15,8 +12,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
+#include "benchwork.h"
 #include "ct_views.h"
 #include "platform/drivemap.h"
 #include "platform/files.h"
@@ -25,33 +24,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int HomeFolders = 5000;
-constexpr int BigFolderFiles = 10000;
+using bench::BigFolderFiles;
+using bench::HomeFolders;
+using bench::MakeFile;
+using bench::Milliseconds;
+using bench::PeakMemoryKb;
+
 constexpr int DriveFolders = 100;
 constexpr int FilesPerDriveFolder = 1000;
 
-void MakeFile(const fs::path& path) {
-    std::ofstream(path) << "x";
-}
-
 void MakeCorpus(const fs::path& work) {
-    for (int i = 0; i < HomeFolders; ++i)
-        fs::create_directories(work / "c" / ("folder" + std::to_string(i)) / "sub");
-    const fs::path big = work / "c" / "folder0";
-    for (int i = 0; i < BigFolderFiles; ++i)
-        MakeFile(big / ("file" + std::to_string(i) + ".txt"));
+    bench::MakeHomeFolders(work);
     for (int f = 0; f < DriveFolders; ++f) {
         const fs::path folder = work / "d" / ("set" + std::to_string(f));
         fs::create_directories(folder);
         for (int i = 0; i < FilesPerDriveFolder; ++i)
             MakeFile(folder / ("f" + std::to_string(i)));
     }
-}
-
-long PeakMemoryKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 QTreeWidgetItem* ChildNamed(QTreeWidgetItem* parent, const QString& text) {
@@ -71,10 +60,6 @@ QTreeWidgetItem* DriveItem(TCheckedDirTreeView* tree, char letter) {
     return nullptr;
 }
 
-double Milliseconds(const QElapsedTimer& timer) {
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,17 +70,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: folder_tree_bench [--work FOLDER]\n");
         return 1;
     }
-    std::string pattern = (base / "vl-tree-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
-        std::perror("folder_tree_bench: cannot make its work folder");
+    const std::optional<fs::path> made = bench::MakeWorkFolder(base, "folder_tree_bench");
+    if (!made)
         return 1;
-    }
-    const fs::path work = pattern;
-    // The program's data folder (drive map) lies in the work folder, away from the user's.
-    setenv("VAULTAIRE_HOME", (work / "data").c_str(), 1);
-    fs::create_directories(work / "data");
-    std::printf("making the folders in %s ...\n", work.c_str());
-    std::fflush(stdout);
+    const fs::path work = *made;
     MakeCorpus(work);
     WriteFileAtomically(DriveMapFileName().Text(), "detect off\nC: fixed \"" +
                                                        (work / "c").string() + "\"\nD: fixed \"" +

@@ -2,6 +2,8 @@
 
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QUrl>
 #include <QWidget>
@@ -10,6 +12,16 @@
 #include "platform/syserror.h"
 
 namespace {
+
+class TStarEchoStyle : public QProxyStyle {
+  public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
 
 enum : int { kSwitchFailed = 0, kSwitched = 1 };
 
@@ -67,4 +79,10 @@ bool LaunchURL(const std::string& address) {
     QString text = QString::fromStdString(address);
     QUrl url = text.startsWith('/') ? QUrl::fromLocalFile(text) : QUrl::fromUserInput(text);
     return url.isValid() && QDesktopServices::openUrl(url);
+}
+
+void ShowAsStars(QLineEdit* field) {
+    auto* style = new TStarEchoStyle;
+    style->setParent(field);
+    field->setStyle(style);
 }

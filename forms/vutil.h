@@ -4,6 +4,7 @@
 
 #include "vlforms_export.h"
 
+class QLineEdit;
 class QWidget;
 
 // True when another copy of the program already runs for this user: the first call of a
@@ -24,3 +25,6 @@ VLFORMS_EXPORT void PositionNearTaskbar(QWidget* form);
 // Opens an address or a document with the desktop's default handler. A host path is
 // opened as a local file. False when the desktop refused.
 VLFORMS_EXPORT bool LaunchURL(const std::string& address);
+
+// Makes field show one "*" for each character it hides, whatever the desktop's style draws.
+VLFORMS_EXPORT void ShowAsStars(QLineEdit* field);

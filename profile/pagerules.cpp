@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QProxyStyle>
 #include <algorithm>
 
 #include "numberedit.h"
@@ -10,6 +9,7 @@
 #include "platform/ascii.h"
 #include "profile.h"
 #include "strtable.h"
+#include "vutil.h"
 
 namespace {
 
@@ -29,17 +29,6 @@ constexpr bool kTargetsOnNetworkDrives = true;
 const char* const kPasswordProtectionNote =
     "The password is asked for before files are restored. The backed-up copies are not "
     "encrypted: anyone who can open the target drive or folder can read them without it.";
-
-// A password field shows one "*" for each character, whatever the desktop's style draws.
-class TStarEchoStyle : public QProxyStyle {
-  public:
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override {
-        if (hint == SH_LineEdit_PasswordCharacter)
-            return '*';
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
 
 bool IsDriveRoot(const std::string& path) {
     return path.size() == kDriveRootLength && IsAsciiLetter(path[0]) && path[1] == ':' &&
@@ -88,9 +77,7 @@ int ApplyTarget(TProfile& profile, const QComboBox* box) {
 }
 
 void SetUpPasswordField(QLineEdit* field) {
-    auto* style = new TStarEchoStyle;
-    style->setParent(field);
-    field->setStyle(style);
+    ShowAsStars(field);
     field->setEchoMode(QLineEdit::Password);
     field->setMaxLength(kLongestPassword);
 }

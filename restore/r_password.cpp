@@ -1,25 +1,14 @@
 #include "r_password.h"
 
-#include <QProxyStyle>
 #include <QShowEvent>
 
 #include "strtable.h"
 #include "ui_r_password.h"
+#include "vutil.h"
 
 namespace {
 
 constexpr int StrProductName = 101;
-
-// The password field shows one "*" for each character, whatever the desktop's style draws.
-class TStarEchoStyle : public QProxyStyle {
-  public:
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override {
-        if (hint == SH_LineEdit_PasswordCharacter)
-            return '*';
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
 
 }  // namespace
 
@@ -28,9 +17,7 @@ TRPasswordDlg::TRPasswordDlg(QWidget* owner)
     Form->setupUi(this);
     setWindowTitle(QString::fromStdString(LoadStr(StrProductName)));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    auto* style = new TStarEchoStyle;
-    style->setParent(Form->Password);
-    Form->Password->setStyle(style);
+    ShowAsStars(Form->Password);
     constexpr int VisibleCharacters = 32;  // the longest password the profile dialogs take
     Form->Password->setMinimumWidth(
         Form->Password->fontMetrics().horizontalAdvance(QLatin1Char('*')) * VisibleCharacters);

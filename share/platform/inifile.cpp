@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <initializer_list>
+#include <unordered_map>
 
 namespace {
 
@@ -556,6 +557,8 @@ std::optional<TIniFile> TIniFile::Parse(std::string_view text) {
     TIniFile file;
     bool damaged = false;
     std::string section;
+    // Where each key stands in Entries: a file of many keys is read in one pass.
+    std::unordered_map<std::string, size_t> places;
     size_t pos = 0;
     TLine line;
     while (NextLine(text, pos, line)) {
@@ -581,12 +584,11 @@ std::optional<TIniFile> TIniFile::Parse(std::string_view text) {
         std::string value(content.substr(equals + 1));
         if (ReachesPastItsLine(value))
             value = ReencodedValue(value);
-        auto existing = std::find_if(file.Entries.begin(), file.Entries.end(),
-                                     [&](const TEntry& entry) { return entry.Key == key; });
-        if (existing != file.Entries.end())
-            existing->Value = value;
+        auto [place, added] = places.try_emplace(key, file.Entries.size());
+        if (added)
+            file.Entries.push_back({std::move(key), std::move(value)});
         else
-            file.Entries.push_back({std::move(key), value});
+            file.Entries[place->second].Value = std::move(value);
     }
     if (damaged)
         return std::nullopt;
@@ -594,22 +596,27 @@ std::optional<TIniFile> TIniFile::Parse(std::string_view text) {
 }
 
 std::string TIniFile::Text() const {
+    // The sections in the order their first keys came, each with its keys in their order.
     std::vector<std::string> sections;
+    std::vector<std::vector<const TEntry*>> keysOf;
+    std::unordered_map<std::string, size_t> sectionIndex;
     for (const TEntry& entry : Entries) {
         std::string section = SectionOf(entry.Key);
-        if (std::find(sections.begin(), sections.end(), section) == sections.end())
+        auto [place, added] = sectionIndex.try_emplace(section, sections.size());
+        if (added) {
             sections.push_back(std::move(section));
+            keysOf.emplace_back();
+        }
+        keysOf[place->second].push_back(&entry);
     }
     std::string text;
-    for (const std::string& section : sections) {
+    for (size_t i = 0; i < sections.size(); ++i) {
         if (!text.empty())
             text += '\n';
-        text += SectionLine(section);
+        text += SectionLine(sections[i]);
         text += '\n';
-        for (const TEntry& entry : Entries) {
-            if (SectionOf(entry.Key) == section)
-                text += EscapeIniKey(NameInSection(entry.Key)) + "=" + entry.Value + "\n";
-        }
+        for (const TEntry* entry : keysOf[i])
+            text += EscapeIniKey(NameInSection(entry->Key)) + "=" + entry->Value + "\n";
     }
     return text;
 }

@@ -177,6 +177,17 @@ struct TMessageTarget::TReceiver {
         }
     }
 
+    // The loop's turn for the oldest message went unserved: it is dropped (a sent one is
+    // answered Cancel).
+    void DropNext() {
+        std::optional<TPendingMessage> message;
+        std::lock_guard guard(Lock);
+        if (Pending.empty())
+            return;
+        message.emplace(std::move(Pending.front()));
+        Pending.pop_front();
+    }
+
     // The messages still waiting are answered Cancel.
     void Close() {
         std::deque<TPendingMessage> dropped;
@@ -190,6 +201,37 @@ struct TMessageTarget::TReceiver {
     std::deque<TPendingMessage> Pending;
     bool Closed = false;
 };
+
+namespace {
+
+// The loop's turn for one queued message. A turn the loop drops unrun (it ended first)
+// drops its message, so that a sender never waits for a loop that is gone.
+class TMessageTurn {
+  public:
+    explicit TMessageTurn(std::shared_ptr<TMessageTarget::TReceiver> receiver)
+        : Receiver(std::move(receiver)) {}
+    ~TMessageTurn() {
+        if (Receiver)
+            Receiver->DropNext();
+    }
+    TMessageTurn(const TMessageTurn&) = delete;
+    TMessageTurn& operator=(const TMessageTurn&) = delete;
+
+    void Take() {
+        std::shared_ptr<TMessageTarget::TReceiver> receiver = std::move(Receiver);
+        if (receiver)
+            receiver->HandleNext();
+    }
+
+  private:
+    std::shared_ptr<TMessageTarget::TReceiver> Receiver;
+};
+
+void PostTurn(TEventLoop& loop, const std::shared_ptr<TMessageTarget::TReceiver>& receiver) {
+    loop.Post([turn = std::make_shared<TMessageTurn>(receiver)] { turn->Take(); });
+}
+
+}  // namespace
 
 TMessageTarget::TMessageTarget(TMessageHandler handler)
     : Receiver(std::make_shared<TReceiver>(std::move(handler))) {}
@@ -206,7 +248,7 @@ void TMessageTarget::PostMessage(uint32_t message, uintptr_t wParam, intptr_t lP
         return;
     }
     if (Receiver->Queue(std::move(pending)))
-        loop->Post([receiver = Receiver] { receiver->HandleNext(); });
+        PostTurn(*loop, Receiver);
 }
 
 intptr_t TMessageTarget::SendMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -216,7 +258,7 @@ intptr_t TMessageTarget::SendMessage(uint32_t message, uintptr_t wParam, intptr_
     auto answer = std::make_shared<std::promise<intptr_t>>();
     std::future<intptr_t> result = answer->get_future();
     if (Receiver->Queue(TPendingMessage(message, wParam, lParam, answer)))
-        loop->Post([receiver = Receiver] { receiver->HandleNext(); });
+        PostTurn(*loop, Receiver);
     return result.get();
 }
 

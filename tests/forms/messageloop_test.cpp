@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -262,6 +263,30 @@ TEST_P(MessageLoop, AnActionStillQueuedWhenTheNotifierGoesDoesNotRun) {
     }
     ServeFor(50ms);
     EXPECT_EQ(calls, 0);
+}
+
+// The command line's loop may end (an error unwinds its owner) while a worker still waits
+// for an answer: the worker is answered Cancel at once, not when the target goes.
+TEST(PlainEventLoop, AMessageSentWhenTheLoopEndsIsAnsweredCancel) {
+    auto loop = std::make_unique<TPlainEventLoop>();
+    auto target = std::make_unique<TMessageTarget>(
+        [](uint32_t, uintptr_t, intptr_t) -> intptr_t { return 1; });
+    std::atomic<bool> sending{false};
+    std::promise<intptr_t> answered;
+    std::future<intptr_t> answer = answered.get_future();
+    std::thread worker([&] {
+        sending = true;
+        answered.set_value(target->SendMessage(kTestMessage, 0, 0));
+    });
+    while (!sending)
+        std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(20ms);  // the message is on its way
+    loop.reset();
+    const bool released = answer.wait_for(2s) == std::future_status::ready;
+    target.reset();  // releases a worker still waiting, so that the test ends either way
+    worker.join();
+    EXPECT_TRUE(released) << "the worker waited on after the loop had ended";
+    EXPECT_EQ(answer.get(), kCancelAnswer);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLoops, MessageLoop, testing::Values(lkPlain, lkDesktop), LoopName);

@@ -17,12 +17,7 @@
 #include <functional>
 #include <memory>
 
-#include "packageform.h"
-#include "profilemgr.h"
-#include "qtenvironment.h"
-#include "sandboxdata.h"
-#include "scriptedinteraction.h"
-#include "vloadform.h"
+#include "profiledialogtest.h"
 
 namespace fs = std::filesystem;
 
@@ -31,86 +26,24 @@ namespace {
 constexpr int StrTitleExists = 768;
 constexpr int StrNoTitle = 769;
 
-bool ServeEventsUntil(const std::function<bool()>& done) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
 fs::path AutostartEntry() {
     return TestSandbox() / "config" / "autostart" / "Vaultaire 2000.desktop";
 }
 
 // A module dialog over a data folder of its own with the profiles Documents (current) and
 // Pictures. Questions are answered by a script that every test checks at its end.
-class TProfileDialogs : public testing::Test {
+class TProfileDialogs : public TProfileDialogTest {
   protected:
     void SetUp() override {
-        TQtEnvironment::App();
-        Previous = SetInteraction(&Script);
+        TProfileDialogTest::SetUp();
         fs::remove_all(AutostartEntry().parent_path());
-        {
-            TProfileMgr manager;
-            for (const char* title : {"Documents", "Pictures"}) {
-                auto profile = std::make_unique<TProfile>();
-                profile->Title = title;
-                profile->UpdateSource({std::string("C:\\") + title});
-                profile->UpdateTarget("C:\\Backups");
-                manager.AddNewProfile(std::move(profile));
-            }
-        }
+        TProfileMgr manager;
+        AddSampleProfiles(manager, {"Documents", "Pictures"}, "C:\\Backups");
     }
     void TearDown() override {
-        UnloadForm(Module);
-        Manager.reset();
-        SetInteraction(Previous);
-        EXPECT_TRUE(Script.Unexpected().empty())
-            << "unexpected question: " << Script.Unexpected().front();
-        EXPECT_EQ(Script.Pending(), 0u) << "questions that were never asked";
+        TProfileDialogTest::TearDown();
         fs::remove_all(AutostartEntry().parent_path());
     }
-
-    // Loads the dialog className, hands it a manager of the data folder and shows it.
-    void Open(const char* className) {
-        Manager = std::make_unique<TProfileMgr>();
-        TPackageForm* form = LoadForm(Module, className, "vledtprf");
-        ASSERT_NE(form, nullptr) << LastLoadFormError();
-        Dialog = form;
-        Dialog->Tag = Manager.get();
-        Dialog->show();
-        ASSERT_TRUE(ServeEventsUntil([&] { return Dialog->isVisible(); }));
-    }
-    // Ends this process's manager, so that a new one reads what was saved.
-    std::unique_ptr<TProfileMgr> Reread() {
-        Manager.reset();
-        return std::make_unique<TProfileMgr>();
-    }
-
-    template <typename T>
-    T* Child(const char* name) const {
-        T* child = Dialog ? Dialog->findChild<T*>(name) : nullptr;
-        EXPECT_NE(child, nullptr) << name;
-        return child;
-    }
-    void Click(const char* button) {
-        QPushButton* pushButton = Child<QPushButton>(button);
-        ASSERT_NE(pushButton, nullptr);
-        QTest::mouseClick(pushButton, Qt::LeftButton);
-        QCoreApplication::processEvents();
-    }
-    // Leaves a field as the user leaves it, by moving the focus away.
-    static void Leave(QWidget* field) {
-        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-        QApplication::sendEvent(field, &out);
-    }
-
-    TFreshDataFolder Data;
-    TScriptedInteraction Script;
-    TInteraction* Previous = nullptr;
-    TPackageHandle Module = nullptr;
-    QPointer<TPackageForm> Dialog;
-    std::unique_ptr<TProfileMgr> Manager;
 };
 
 class OptionsForm_ : public TProfileDialogs {
@@ -179,10 +112,7 @@ TEST_F(OptionsForm_, TheMaximumTakesDigitsOnlyAndStaysWithinItsLimits) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Typed);
-        field->setFocus();
-        edit->selectAll();
-        QTest::keyClick(field, Qt::Key_Delete);
-        QTest::keyClicks(field, c.Typed);
+        Retype(field, c.Typed);
         EXPECT_EQ(edit->text(), c.Shown);
         Leave(field);
         EXPECT_EQ(edit->text(), c.WhenLeft);

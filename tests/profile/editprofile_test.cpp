@@ -28,14 +28,9 @@
 
 #include "ct_views.h"
 #include "help.h"
-#include "packageform.h"
 #include "pickers.h"
-#include "profilemgr.h"
-#include "qtenvironment.h"
-#include "sandboxdata.h"
-#include "scriptedinteraction.h"
+#include "profiledialogtest.h"
 #include "testenv.h"
-#include "vloadform.h"
 
 namespace fs = std::filesystem;
 
@@ -54,13 +49,6 @@ constexpr int StrWrongPassword = 765;
 constexpr int StrPasswordChanged = 766;
 constexpr int StrPasswordRemoved = 767;
 constexpr int StrTitleExists = 768;
-
-bool ServeEventsUntil(const std::function<bool()>& done) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 template <typename T>
 T* ChildOf(const QWidget& parent, const char* name) {
@@ -133,13 +121,12 @@ class TDialogSteps : public QObject {
 // C:\Documents, backs up to C:\Backups) and Pictures. C: and D: are fixed drives of the
 // test's own. Message boxes are answered by a script, the modal dialogs by steps; every
 // test checks both at its end.
-class EditProfileForm_ : public testing::Test {
+class EditProfileForm_ : public TProfileDialogTest {
   public:
     // Public: the tables of cases hold steps that act on the fixture.
     void SetUp() override {
-        TQtEnvironment::App();
+        TProfileDialogTest::SetUp();
         Dialogs.Watch();
-        Previous = SetInteraction(&Script);
         for (const char* folder : {"c/Documents/Letters", "c/Pictures", "c/Backups", "d/Music"})
             fs::create_directories(Drives.Path() / folder);
         UseDriveMap("detect off\nC: fixed " + Drives / "c" + "\nD: fixed " + Drives / "d" + "\n");
@@ -148,13 +135,8 @@ class EditProfileForm_ : public testing::Test {
     void TearDown() override {
         if (Dialog && Dialog->isVisible())
             Cancel();
-        UnloadForm(Module);
-        Manager.reset();
-        SetInteraction(Previous);
+        TProfileDialogTest::TearDown();
         UseDefaultTestDriveMap();
-        EXPECT_TRUE(Script.Unexpected().empty())
-            << "unexpected question: " << Script.Unexpected().front();
-        EXPECT_EQ(Script.Pending(), 0u) << "questions that were never asked";
         EXPECT_TRUE(Dialogs.Unexpected().empty())
             << "unexpected dialog: " << Dialogs.Unexpected().front();
         EXPECT_EQ(Dialogs.Pending(), 0u) << "dialogs that were never shown";
@@ -164,26 +146,14 @@ class EditProfileForm_ : public testing::Test {
     void SaveProfiles(const std::function<void(TProfile&)>& change) {
         fs::remove(ProfilesFile());
         TProfileMgr manager;
-        for (const char* title : {"Documents", "Pictures"}) {
-            auto profile = std::make_unique<TProfile>();
-            profile->Title = title;
-            profile->UpdateSource({std::string("C:\\") + title});
-            profile->UpdateTarget("C:\\Backups");
-            if (profile->Title == "Documents")
-                change(*profile);
-            manager.AddNewProfile(std::move(profile));
-        }
+        AddSampleProfiles(manager, {"Documents", "Pictures"}, "C:\\Backups",
+                          [&](TProfile& profile) {
+                              if (profile.Title == "Documents")
+                                  change(profile);
+                          });
     }
 
-    void Open() {
-        Manager = std::make_unique<TProfileMgr>();
-        TPackageForm* form = LoadForm(Module, "TEditProfileForm", "vledtprf");
-        ASSERT_NE(form, nullptr) << LastLoadFormError();
-        Dialog = form;
-        Dialog->Tag = Manager.get();
-        Dialog->show();
-        ASSERT_TRUE(ServeEventsUntil([&] { return Dialog->isVisible(); }));
-    }
+    void Open() { TProfileDialogTest::Open("TEditProfileForm"); }
     // Closes the dialog leaving everything as it was, for the next open.
     void Cancel() {
         Click("CancelButton");
@@ -195,21 +165,10 @@ class EditProfileForm_ : public testing::Test {
     // edits the profile of the manager it was given.
     std::unique_ptr<TProfileMgr> Reread() {
         EXPECT_FALSE(Dialog && Dialog->isVisible());
-        Manager.reset();
-        return std::make_unique<TProfileMgr>();
+        return TProfileDialogTest::Reread();
     }
     fs::path ProfilesFile() const { return Data.Dir().Path() / "Vaultaire.vlp"; }
 
-    template <typename T>
-    T* Child(const char* name) const {
-        return Dialog ? ChildOf<T>(*Dialog, name) : nullptr;
-    }
-    void Click(const char* button) {
-        QAbstractButton* push = Child<QAbstractButton>(button);
-        ASSERT_NE(push, nullptr);
-        QTest::mouseClick(push, Qt::LeftButton);
-        QCoreApplication::processEvents();
-    }
     QTabWidget* Pages() const { return Child<QTabWidget>("PageControl"); }
     int Page() const { return Pages()->currentIndex(); }
     // Clicks the page's tab, as the user changes pages.
@@ -243,19 +202,9 @@ class EditProfileForm_ : public testing::Test {
         }
         box->setCurrentIndex(index);
     }
-    static void Leave(QWidget* field) {
-        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-        QApplication::sendEvent(field, &out);
-    }
 
-    TFreshDataFolder Data;
     TTempDir Drives;
-    TScriptedInteraction Script;
     TDialogSteps Dialogs;
-    TInteraction* Previous = nullptr;
-    TPackageHandle Module = nullptr;
-    QPointer<TPackageForm> Dialog;
-    std::unique_ptr<TProfileMgr> Manager;
 };
 
 TEST_F(EditProfileForm_, ShowsTheCurrentProfileOnItsSummary) {
@@ -524,10 +473,7 @@ TEST_F(EditProfileForm_, TheVersionsFieldKeepsOneToTen) {
         {"0", "1", 1}, {"", "1", 1}, {"99", "10", 10}, {"7", "7", 7}, {"1a", "1", 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Typed);
-        field->setFocus();
-        edit->selectAll();
-        QTest::keyClick(field, Qt::Key_Delete);
-        QTest::keyClicks(field, c.Typed);
+        Retype(field, c.Typed);
         Leave(field);
         EXPECT_EQ(edit->text(), c.WhenLeft);
         ClickTab(pgSummary);

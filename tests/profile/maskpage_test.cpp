@@ -25,6 +25,7 @@
 
 #include "commatext.h"
 #include "profile.h"
+#include "profiledialogtest.h"
 #include "profilemgr.h"
 #include "qtenvironment.h"
 #include "sandboxdata.h"
@@ -86,9 +87,7 @@ class MaskPage_ : public testing::Test {
         Profile.reset();
         Manager.reset();
         SetInteraction(Previous);
-        EXPECT_TRUE(Script.Unexpected().empty())
-            << "unexpected question: " << Script.Unexpected().front();
-        EXPECT_EQ(Script.Pending(), 0u) << "questions that were never asked";
+        ExpectAllAnswered(Script);
     }
 
     void Open(TMaskCaptions captions = TMaskCaptions::Editor) {

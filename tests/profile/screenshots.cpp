@@ -22,6 +22,7 @@
 #include "foldertreeclicks.h"
 #include "maskpage.h"
 #include "packageform.h"
+#include "profiledialogtest.h"
 #include "profilemgr.h"
 #include "qtenvironment.h"
 #include "sandboxdata.h"
@@ -60,13 +61,7 @@ TEST(Screenshots, EveryDialog) {
           "Pictures/2024/beach.jpg", "Mail/inbox.mbox", "Music/song.ogg", "Backups/.keep"})
         WriteTextFile(TestSandbox() / "home" / file, "x");
     TProfileMgr manager;
-    for (const char* title : {"Documents", "Pictures", "Mail"}) {
-        auto profile = std::make_unique<TProfile>();
-        profile->Title = title;
-        profile->UpdateSource({std::string("C:\\") + title});
-        profile->UpdateTarget("C:\\Backups");
-        manager.AddNewProfile(std::move(profile));
-    }
+    AddSampleProfiles(manager, {"Documents", "Pictures", "Mail"}, "C:\\Backups");
     struct Shot {
         const char* ClassName;
         const char* File;
@@ -124,13 +119,7 @@ TEST(Screenshots, EveryWizardPage) {
     for (const char* sample : {"Documents", "Mail", "Music", "Pictures", "Projects"})
         fs::create_directories(TestSandbox() / "home" / sample);
     TProfileMgr manager;
-    for (const char* title : {"Documents", "Pictures"}) {
-        auto profile = std::make_unique<TProfile>();
-        profile->Title = title;
-        profile->UpdateSource({std::string("C:\\") + title});
-        profile->UpdateTarget("C:\\Backups");
-        manager.AddNewProfile(std::move(profile));
-    }
+    AddSampleProfiles(manager, {"Documents", "Pictures"}, "C:\\Backups");
     TPackageHandle module = nullptr;
     TPackageForm* wizard = LoadForm(module, "TProfileWizardForm", "vledtprf");
     ASSERT_NE(wizard, nullptr) << LastLoadFormError();

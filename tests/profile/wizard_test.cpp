@@ -23,13 +23,8 @@
 
 #include "commatext.h"
 #include "foldertreeclicks.h"
-#include "packageform.h"
 #include "pickers.h"
-#include "profilemgr.h"
-#include "qtenvironment.h"
-#include "sandboxdata.h"
-#include "scriptedinteraction.h"
-#include "vloadform.h"
+#include "profiledialogtest.h"
 
 namespace fs = std::filesystem;
 
@@ -62,35 +57,13 @@ enum TPage : int {
     TitlePage = 6,
 };
 
-bool ServeEventsUntil(const std::function<bool()>& done) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
-// The scripted answers, keeping the box style of every message as well.
-class TStyleRecordingScript : public TScriptedInteraction {
-  public:
-    int MessageBox(const TMessageRequest& request) override {
-        Styles.push_back({request.Id, request.Flags});
-        return TScriptedInteraction::MessageBox(request);
-    }
-    struct TStyle {
-        int Id;
-        unsigned Flags;
-    };
-    std::vector<TStyle> Styles;
-};
-
 // The wizard over a data folder of its own that holds the profiles Documents (current)
 // and Pictures, and over the drives C: (with the folders Data and Mail) and E:, both fixed.
 // Questions are answered by a script that every test checks at its end.
-class ProfileWizard : public testing::Test {
+class ProfileWizard : public TProfileDialogTest {
   protected:
     void SetUp() override {
-        TQtEnvironment::App();
-        Previous = SetInteraction(&Script);
+        TProfileDialogTest::SetUp();
         fs::create_directories(Drives.Path() / "c" / "Data");
         fs::create_directories(Drives.Path() / "c" / "Mail");
         fs::create_directories(Drives.Path() / "e");
@@ -98,24 +71,13 @@ class ProfileWizard : public testing::Test {
                     (Drives / "e") + "\"\n");
         {
             TProfileMgr manager;
-            for (const char* title : {"Documents", "Pictures"}) {
-                auto profile = std::make_unique<TProfile>();
-                profile->Title = title;
-                profile->UpdateSource({std::string("C:\\") + title});
-                profile->UpdateTarget("E:\\");
-                manager.AddNewProfile(std::move(profile));
-            }
+            AddSampleProfiles(manager, {"Documents", "Pictures"}, "E:\\");
         }
         ProfilesBefore = ProfilesFile();
     }
     void TearDown() override {
-        UnloadForm(Module);
-        Manager.reset();
         SetFolderDialog({});
-        SetInteraction(Previous);
-        EXPECT_TRUE(Script.Unexpected().empty())
-            << "unexpected question: " << Script.Unexpected().front();
-        EXPECT_EQ(Script.Pending(), 0u) << "questions that were never asked";
+        TProfileDialogTest::TearDown();
         // The wizard's own messages, by their ids: warnings and questions.
         for (const auto& style : Script.Styles) {
             if (style.Id == 0)
@@ -126,39 +88,24 @@ class ProfileWizard : public testing::Test {
         }
     }
 
-    void Open() {
-        Manager = std::make_unique<TProfileMgr>();
-        TPackageForm* form = LoadForm(Module, "TProfileWizardForm", "vledtprf");
-        ASSERT_NE(form, nullptr) << LastLoadFormError();
-        Wizard = form;
-        Wizard->Tag = Manager.get();
-        Wizard->show();
-        ASSERT_TRUE(ServeEventsUntil([&] { return Wizard->isVisible(); }));
+    void Open() { TProfileDialogTest::Open("TProfileWizardForm"); }
+    // Closes the wizard as Cancel does, answering its question.
+    void CloseAnswering(int question, int answer) {
+        Script.Expect(question, answer);
+        Dialog->reject();
     }
 
     std::string ProfilesFile() const {
         const fs::path file = Data.Dir().Path() / "Vaultaire.vlp";
         return fs::exists(file) ? ReadTextFile(file) : std::string();
     }
-    // A new manager of what was saved, this process's ended first.
-    std::unique_ptr<TProfileMgr> Reread() {
-        Manager.reset();
-        return std::make_unique<TProfileMgr>();
-    }
-
-    template <typename T>
-    T* Child(const char* name) const {
-        T* child = Wizard ? Wizard->findChild<T*>(name) : nullptr;
-        EXPECT_NE(child, nullptr) << name;
-        return child;
-    }
     int Page() const { return Child<QStackedWidget>("Book")->currentIndex(); }
+    // Clicks a button the user can see.
     void Click(const char* button) {
         QAbstractButton* pushButton = Child<QAbstractButton>(button);
         ASSERT_NE(pushButton, nullptr);
         ASSERT_TRUE(pushButton->isVisible()) << button;
-        QTest::mouseClick(pushButton, Qt::LeftButton);
-        QCoreApplication::processEvents();
+        TProfileDialogTest::Click(button);
     }
     void Next() { Click("NextButton"); }
     QWidget* Focused() const { return QApplication::focusWidget(); }
@@ -208,24 +155,27 @@ class ProfileWizard : public testing::Test {
             Next();
         ASSERT_EQ(Page(), page);
     }
+    // Next is refused: the wizard stays on the title page with the title cleared and
+    // focused.
+    void NextIsRefusedOnTheTitlePage() {
+        Next();
+        EXPECT_TRUE(Dialog->isVisible());
+        EXPECT_EQ(Page(), TitlePage);
+        EXPECT_EQ(Child<QLineEdit>("Title")->text(), "");
+        EXPECT_TRUE(HasFocus("Title"));
+    }
     void SetPasswords(const char* first, const char* second) {
         Child<QLineEdit>("Password1")->setText(first);
         Child<QLineEdit>("Password2")->setText(second);
     }
 
-    TFreshDataFolder Data;
     TTempDir Drives;
-    TStyleRecordingScript Script;
-    TInteraction* Previous = nullptr;
-    TPackageHandle Module = nullptr;
-    QPointer<TPackageForm> Wizard;
-    std::unique_ptr<TProfileMgr> Manager;
     std::string ProfilesBefore;
 };
 
 TEST_F(ProfileWizard, StartsOnItsFirstPageWithANewProfile) {
     Open();
-    EXPECT_EQ(Wizard->windowTitle(), "Vaultaire 2000 Profile Wizard");
+    EXPECT_EQ(Dialog->windowTitle(), "Vaultaire 2000 Profile Wizard");
     EXPECT_EQ(Page(), Intro);
     EXPECT_FALSE(Child<QPushButton>("BackButton")->isEnabled());
     EXPECT_EQ(Child<QPushButton>("BackButton")->text(), "< &Prev");
@@ -332,9 +282,8 @@ TEST_F(ProfileWizard, ATargetThatCannotBeUsedKeepsTheTargetPage) {
         Next();
         EXPECT_EQ(Page(), Target);
         EXPECT_TRUE(HasFocus("TargetPath"));
-        EXPECT_TRUE(Wizard->isVisible());
-        Script.Expect(StrIncomplete, IDYES);
-        Wizard->reject();
+        EXPECT_TRUE(Dialog->isVisible());
+        CloseAnswering(StrIncomplete, IDYES);
         UnloadForm(Module);
     }
 }
@@ -355,8 +304,7 @@ TEST_F(ProfileWizard, NoIncludedTypeKeepsTheIncludePage) {
     EXPECT_EQ(masks->count(), 1);
     Next();
     EXPECT_EQ(Page(), Exclude);
-    Script.Expect(StrSaveChanges, IDNO);
-    Wizard->reject();
+    CloseAnswering(StrSaveChanges, IDNO);
 }
 
 // The custom-type edits of the wizard take no character that cannot stand in an extension.
@@ -372,8 +320,7 @@ TEST_F(ProfileWizard, TheCustomEditsDropCharactersNoExtensionHolds) {
         QTest::keyClicks(custom, "a.b<c>d:e\"f/g\\h|i");
         EXPECT_EQ(custom->text(), "abcdefghi");
     }
-    Script.Expect(StrSaveChanges, IDNO);
-    Wizard->reject();
+    CloseAnswering(StrSaveChanges, IDNO);
 }
 
 TEST_F(ProfileWizard, ABrowsedFolderBecomesTheTarget) {
@@ -384,8 +331,7 @@ TEST_F(ProfileWizard, ABrowsedFolderBecomesTheTarget) {
     EXPECT_EQ(Child<QComboBox>("TargetPath")->currentText(), "E:\\Copies");
     Next();
     EXPECT_EQ(Page(), Include);
-    Script.Expect(StrSaveChanges, IDNO);
-    Wizard->reject();
+    CloseAnswering(StrSaveChanges, IDNO);
 }
 
 TEST_F(ProfileWizard, ThePasswordFieldsMustAgree) {
@@ -421,7 +367,7 @@ TEST_F(ProfileWizard, ThePasswordFieldsMustAgree) {
             Script.Expect(StrIncomplete, IDYES);
         else
             Script.Expect(StrSaveChanges, IDNO);
-        Wizard->reject();
+        Dialog->reject();
         UnloadForm(Module);
     }
 }
@@ -442,7 +388,7 @@ TEST_F(ProfileWizard, UncheckingThePasswordAsksNothingAndForgetsIt) {
     Next();
     Child<QLineEdit>("Title")->setText("Letters");
     Next();
-    ASSERT_EQ(Wizard->result(), QDialog::Accepted);
+    ASSERT_EQ(Dialog->result(), QDialog::Accepted);
     EXPECT_EQ(Reread()->Items(2)->Header.Key, 0) << "the profile has no password";
 }
 
@@ -462,10 +408,7 @@ TEST_F(ProfileWizard, TheVersionsFieldTakesNumbersFromOneToTen) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Typed);
-        field->setFocus();
-        edit->selectAll();
-        QTest::keyClick(field, Qt::Key_Delete);
-        QTest::keyClicks(field, c.Typed);
+        Retype(field, c.Typed);
         EXPECT_EQ(edit->text(), c.Shown);
         Next();
         ASSERT_EQ(Page(), TitlePage);
@@ -494,16 +437,11 @@ TEST_F(ProfileWizard, AnEmptyOrClashingTitleIsRefusedAndCleared) {
         Child<QLineEdit>("Title")->setText(c.Typed);
         Child<QPushButton>("NextButton")->setFocus();
         Script.Expect(c.Message, IDOK);
-        Next();
-        EXPECT_TRUE(Wizard->isVisible());
-        EXPECT_EQ(Page(), TitlePage);
-        EXPECT_EQ(Child<QLineEdit>("Title")->text(), "");
-        EXPECT_TRUE(HasFocus("Title"));
+        NextIsRefusedOnTheTitlePage();
     }
     EXPECT_EQ(Manager->Count(), 2);
     EXPECT_EQ(ProfilesFile(), ProfilesBefore);
-    Script.Expect(StrIncomplete, IDYES);
-    Wizard->reject();
+    CloseAnswering(StrIncomplete, IDYES);
 }
 
 TEST_F(ProfileWizard, BackMovesWithoutAnyCheck) {
@@ -518,8 +456,7 @@ TEST_F(ProfileWizard, BackMovesWithoutAnyCheck) {
     EXPECT_EQ(Page(), Source);
     Next();  // the folder ticked before is still ticked
     EXPECT_EQ(Page(), Target);
-    Script.Expect(StrIncomplete, IDYES);
-    Wizard->reject();
+    CloseAnswering(StrIncomplete, IDYES);
 }
 
 TEST_F(ProfileWizard, FinishHandsTheProfileOverAsChosen) {
@@ -542,8 +479,8 @@ TEST_F(ProfileWizard, FinishHandsTheProfileOverAsChosen) {
     Next();
     Child<QLineEdit>("Title")->setText("Letters");
     Next();
-    EXPECT_FALSE(Wizard->isVisible());
-    EXPECT_EQ(Wizard->result(), QDialog::Accepted);
+    EXPECT_FALSE(Dialog->isVisible());
+    EXPECT_EQ(Dialog->result(), QDialog::Accepted);
     ASSERT_EQ(Manager->Count(), 3);
     EXPECT_EQ(Manager->GetCurrentProfile()->Title, "Documents") << "the current one stays";
 
@@ -569,7 +506,7 @@ TEST_F(ProfileWizard, TheFirstProfileBecomesTheCurrentOne) {
     EXPECT_EQ(Child<QListWidget>("Titles")->count(), 0);
     GoTo(TitlePage);
     Next();
-    EXPECT_EQ(Wizard->result(), QDialog::Accepted);
+    EXPECT_EQ(Dialog->result(), QDialog::Accepted);
     ASSERT_EQ(Manager->Count(), 1);
     ASSERT_NE(Manager->GetCurrentProfile(), nullptr);
     EXPECT_EQ(Manager->GetCurrentProfile()->Title, "Untitled");
@@ -590,16 +527,12 @@ TEST_F(ProfileWizard, ATitleTakenMeanwhileIsRefusedAndTheProfileKept) {
         ASSERT_GE(other.AddNewProfile(std::move(profile)), 0);
     }
     Script.Expect(StrTitleExists, IDOK);
-    Next();
-    EXPECT_TRUE(Wizard->isVisible());
-    EXPECT_EQ(Page(), TitlePage);
-    EXPECT_EQ(Child<QLineEdit>("Title")->text(), "");
-    EXPECT_TRUE(HasFocus("Title"));
+    NextIsRefusedOnTheTitlePage();
     EXPECT_EQ(Manager->Count(), 2);
 
     Child<QLineEdit>("Title")->setText("Memos");
     Next();
-    EXPECT_EQ(Wizard->result(), QDialog::Accepted);
+    EXPECT_EQ(Dialog->result(), QDialog::Accepted);
     auto saved = Reread();
     ASSERT_EQ(saved->Count(), 4);
     EXPECT_EQ(saved->GetTitles(), "Documents,Pictures,\"Letters from abroad\",Memos");
@@ -617,7 +550,7 @@ TEST_F(ProfileWizard, AProfileThatCannotBeSavedStaysInTheWizard) {
     fs::create_directory(file);
     Script.ExpectText("Vaultaire.vlp", IDOK);
     Next();
-    EXPECT_TRUE(Wizard->isVisible());
+    EXPECT_TRUE(Dialog->isVisible());
     EXPECT_EQ(Page(), TitlePage);
     EXPECT_EQ(Child<QLineEdit>("Title")->text(), "Letters");
     EXPECT_EQ(Manager->Count(), 2) << "not in the manager's list either";
@@ -626,7 +559,7 @@ TEST_F(ProfileWizard, AProfileThatCannotBeSavedStaysInTheWizard) {
     fs::remove(file);
     WriteTextFile(file, ProfilesBefore);
     Next();
-    EXPECT_EQ(Wizard->result(), QDialog::Accepted);
+    EXPECT_EQ(Dialog->result(), QDialog::Accepted);
     EXPECT_EQ(Reread()->GetTitles(), "Documents,Pictures,Letters");
 }
 
@@ -643,16 +576,16 @@ TEST_F(ProfileWizard, ClosingAnIncompleteProfileAsksWhetherToCancel) {
         Open();
         GoTo(Target);  // folders chosen, no target
         Script.Expect(StrIncomplete, c.Answer);
-        Wizard->close();
+        Dialog->close();
         QCoreApplication::processEvents();
-        EXPECT_EQ(Wizard->isVisible(), !c.Closes);
+        EXPECT_EQ(Dialog->isVisible(), !c.Closes);
         EXPECT_EQ(Page(), Target);
         if (!c.Closes) {
             Script.Expect(StrIncomplete, IDYES);
-            QTest::keyClick(Wizard, Qt::Key_Escape);
-            EXPECT_FALSE(Wizard->isVisible());
+            QTest::keyClick(Dialog, Qt::Key_Escape);
+            EXPECT_FALSE(Dialog->isVisible());
         }
-        EXPECT_EQ(Wizard->result(), QDialog::Rejected);
+        EXPECT_EQ(Dialog->result(), QDialog::Rejected);
         EXPECT_EQ(Manager->Count(), 2);
         EXPECT_EQ(ProfilesFile(), ProfilesBefore);
         UnloadForm(Module);
@@ -673,15 +606,14 @@ TEST_F(ProfileWizard, ClosingACompleteProfileAsksWhetherToSaveIt) {
         Open();
         GoTo(Exclude);
         Script.Expect(StrSaveChanges, c.Answer);
-        Wizard->close();
+        Dialog->close();
         QCoreApplication::processEvents();
-        EXPECT_EQ(Wizard->isVisible(), !c.Closes);
+        EXPECT_EQ(Dialog->isVisible(), !c.Closes);
         if (c.Closes) {
-            EXPECT_EQ(Wizard->result(), c.Answer == IDYES ? QDialog::Accepted : QDialog::Rejected);
+            EXPECT_EQ(Dialog->result(), c.Answer == IDYES ? QDialog::Accepted : QDialog::Rejected);
         } else {
             EXPECT_EQ(Page(), Exclude);
-            Script.Expect(StrSaveChanges, IDNO);
-            Wizard->reject();
+            CloseAnswering(StrSaveChanges, IDNO);
         }
         EXPECT_EQ(Manager->Count(), c.Profiles);
         auto saved = Reread();
@@ -702,12 +634,12 @@ TEST_F(ProfileWizard, ClosingACompleteProfileAsksWhetherToSaveIt) {
 TEST_F(ProfileWizard, WithoutAManagerItClosesWithoutAQuestion) {
     TPackageForm* form = LoadForm(Module, "TProfileWizardForm", "vledtprf");
     ASSERT_NE(form, nullptr) << LastLoadFormError();
-    Wizard = form;
-    Wizard->show();
-    ASSERT_TRUE(ServeEventsUntil([&] { return Wizard->isVisible(); }));
-    Wizard->close();
+    Dialog = form;
+    Dialog->show();
+    ASSERT_TRUE(ServeEventsUntil([&] { return Dialog->isVisible(); }));
+    Dialog->close();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(Wizard->isVisible());
+    EXPECT_FALSE(Dialog->isVisible());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QVariant>
 #include <climits>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <random>
 #include <thread>
@@ -578,6 +579,59 @@ TEST(IniFiles, LinesSectionsAndDamage) {
         EXPECT_EQ(again->Keys(), keys) << ini->Text();
         for (const auto& [key, text] : c.Values)
             EXPECT_EQ(*again->Find(key), text) << ini->Text();
+    }
+}
+
+// A settings file as large as the program reads (1 MiB), of small keys: one section of
+// them, or a section for each. Read and written again, every key stands in its place with
+// its value, a key given twice keeping its first place and its last value.
+TEST(IniFiles, AFileOfManyKeysReadsAndWritesWhole) {
+    constexpr size_t kLargestRead = 1 << 20;
+    struct Case {
+        const char* What;
+        const char* Start;
+        std::function<std::string(int, const std::string&)> Line;  // key i set to value
+        std::function<std::string(int)> Key;
+    };
+    const Case cases[] = {
+        {"one section", "[s]\n",
+         [](int i, const std::string& value) {
+             return "k" + std::to_string(i) + "=" + value + "\n";
+         },
+         [](int i) { return "s/k" + std::to_string(i); }},
+        {"a section each", "",
+         [](int i, const std::string& value) {
+             return "[s" + std::to_string(i) + "]\nk=" + value + "\n";
+         },
+         [](int i) { return "s" + std::to_string(i) + "/k"; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        std::string text = c.Start;
+        const std::string twice = c.Line(0, "last");
+        int count = 0;
+        std::string line = c.Line(0, "0");
+        while (text.size() + line.size() + twice.size() < kLargestRead) {
+            text += line;
+            ++count;
+            line = c.Line(count, std::to_string(count));
+        }
+        text += twice;
+        std::optional<TIniFile> ini = TIniFile::Parse(text);
+        ASSERT_TRUE(ini);
+        std::optional<TIniFile> again = TIniFile::Parse(ini->Text());
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->Text(), ini->Text());
+        const std::vector<std::string> keys = again->Keys();
+        ASSERT_EQ(keys.size(), static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i)
+            ASSERT_EQ(keys[i], c.Key(i));
+        // A look-up goes through all keys: values are looked at along the file.
+        for (int i : {0, 1, count / 3, count / 2, count - 1}) {
+            const std::string* value = again->Find(c.Key(i));
+            ASSERT_NE(value, nullptr) << c.Key(i);
+            EXPECT_EQ(*value, i == 0 ? "last" : std::to_string(i)) << c.Key(i);
+        }
     }
 }
 
