@@ -142,29 +142,31 @@ bool TPlainEventLoop::InLoopThread() const {
 
 // ---- message targets ----
 
-struct TMessageTarget::TReceiver {
+// Messages wait in a queue of their own, in the order they came. Waking the main thread's
+// loop costs a system call and a switch of threads, so a burst of messages (a thread telling
+// the progress of many files) gets one turn of the loop rather than one per message.
+struct TMessageTarget::TReceiver : std::enable_shared_from_this<TReceiver> {
     explicit TReceiver(TMessageHandler handler) : Handler(std::move(handler)) {}
 
-    // Queues a message for the main thread; false when the target is gone.
-    bool Queue(TPendingMessage&& message) {
+    enum TQueued { qdTargetGone, qdTurnNeeded, qdTurnAlreadyPosted };
+
+    // Queues a message for the main thread and says whether the loop must be given a turn.
+    TQueued Queue(TPendingMessage&& message) {
         std::lock_guard guard(Lock);
         if (Closed)
-            return false;
+            return qdTargetGone;
         Pending.push_back(std::move(message));
-        return true;
+        if (TurnPosted)
+            return qdTurnAlreadyPosted;
+        TurnPosted = true;
+        return qdTurnNeeded;
     }
 
-    // Main thread: handles the oldest message still waiting.
-    void HandleNext() {
-        std::optional<TPendingMessage> message;
-        {
-            std::lock_guard guard(Lock);
-            if (Closed || Pending.empty())
-                return;
-            message.emplace(std::move(Pending.front()));
-            Pending.pop_front();
-        }
-        Handle(*message);
+    // Main thread, in the loop's turn: handles the messages waiting, oldest first.
+    void HandleWaiting() {
+        MarkTurnStarted();
+        while (std::optional<TPendingMessage> message = TakeNext())
+            Handle(*message);
     }
 
     void Handle(TPendingMessage& message) {
@@ -177,15 +179,14 @@ struct TMessageTarget::TReceiver {
         }
     }
 
-    // The loop's turn for the oldest message went unserved: it is dropped (a sent one is
-    // answered Cancel).
-    void DropNext() {
-        std::optional<TPendingMessage> message;
+    // The loop's turn went unserved (the loop ended first): the messages that waited for it
+    // are dropped, a sent one answered Cancel, so that a sender never waits for a loop
+    // that is gone.
+    void DropWaiting() {
+        std::deque<TPendingMessage> dropped;
         std::lock_guard guard(Lock);
-        if (Pending.empty())
-            return;
-        message.emplace(std::move(Pending.front()));
-        Pending.pop_front();
+        TurnPosted = false;
+        dropped.swap(Pending);
     }
 
     // The messages still waiting are answered Cancel.
@@ -197,22 +198,50 @@ struct TMessageTarget::TReceiver {
     }
 
     TMessageHandler Handler;
+
+  private:
+    void MarkTurnStarted() {
+        std::lock_guard guard(Lock);
+        TurnPosted = false;
+    }
+
+    // The next message. When more wait behind it, the loop gets one more turn for them, so
+    // that a loop the handler runs itself (a question to the user) handles them meanwhile.
+    std::optional<TPendingMessage> TakeNext() {
+        bool anotherTurn = false;
+        std::optional<TPendingMessage> next;
+        {
+            std::lock_guard guard(Lock);
+            if (Closed || Pending.empty())
+                return std::nullopt;
+            next.emplace(std::move(Pending.front()));
+            Pending.pop_front();
+            anotherTurn = !Pending.empty() && !TurnPosted;
+            TurnPosted = TurnPosted || anotherTurn;
+        }
+        if (anotherTurn)
+            PostAnotherTurn();
+        return next;
+    }
+
+    void PostAnotherTurn();
+
     std::mutex Lock;
     std::deque<TPendingMessage> Pending;
+    bool TurnPosted = false;  // a turn of the loop is on its way and has not started
     bool Closed = false;
 };
 
 namespace {
 
-// The loop's turn for one queued message. A turn the loop drops unrun (it ended first)
-// drops its message, so that a sender never waits for a loop that is gone.
+// A turn of the loop for a target's waiting messages; one the loop drops unrun drops them.
 class TMessageTurn {
   public:
     explicit TMessageTurn(std::shared_ptr<TMessageTarget::TReceiver> receiver)
         : Receiver(std::move(receiver)) {}
     ~TMessageTurn() {
         if (Receiver)
-            Receiver->DropNext();
+            Receiver->DropWaiting();
     }
     TMessageTurn(const TMessageTurn&) = delete;
     TMessageTurn& operator=(const TMessageTurn&) = delete;
@@ -220,7 +249,7 @@ class TMessageTurn {
     void Take() {
         std::shared_ptr<TMessageTarget::TReceiver> receiver = std::move(Receiver);
         if (receiver)
-            receiver->HandleNext();
+            receiver->HandleWaiting();
     }
 
   private:
@@ -232,6 +261,11 @@ void PostTurn(TEventLoop& loop, const std::shared_ptr<TMessageTarget::TReceiver>
 }
 
 }  // namespace
+
+void TMessageTarget::TReceiver::PostAnotherTurn() {
+    if (TEventLoop* loop = CurrentLoop.load())
+        PostTurn(*loop, shared_from_this());
+}
 
 TMessageTarget::TMessageTarget(TMessageHandler handler)
     : Receiver(std::make_shared<TReceiver>(std::move(handler))) {}
@@ -247,7 +281,7 @@ void TMessageTarget::PostMessage(uint32_t message, uintptr_t wParam, intptr_t lP
         Receiver->Handle(pending);
         return;
     }
-    if (Receiver->Queue(std::move(pending)))
+    if (Receiver->Queue(std::move(pending)) == TReceiver::qdTurnNeeded)
         PostTurn(*loop, Receiver);
 }
 
@@ -257,7 +291,8 @@ intptr_t TMessageTarget::SendMessage(uint32_t message, uintptr_t wParam, intptr_
         return Receiver->Handler(message, wParam, lParam);
     auto answer = std::make_shared<std::promise<intptr_t>>();
     std::future<intptr_t> result = answer->get_future();
-    if (Receiver->Queue(TPendingMessage(message, wParam, lParam, answer)))
+    if (Receiver->Queue(TPendingMessage(message, wParam, lParam, answer)) ==
+        TReceiver::qdTurnNeeded)
         PostTurn(*loop, Receiver);
     return result.get();
 }

@@ -136,6 +136,76 @@ TEST_P(MessageLoop, ASentMessageWaitsForTheHandlersAnswer) {
     EXPECT_FALSE(returnedEarly);
 }
 
+// Posted and sent messages mixed, in bursts of every size: each reaches the handler in the
+// order it was given, and each sent one gets its own answer.
+TEST_P(MessageLoop, BurstsOfPostedAndSentMessagesKeepTheirOrder) {
+    constexpr uint32_t kPosted = 0x8002;
+    constexpr uint32_t kSent = 0x8003;
+    struct TCase {
+        const char* Name;
+        int Messages;
+        int SendEvery;  // every so many messages one is sent and its answer waited for; 0 never
+    };
+    const TCase cases[] = {{"one posted", 1, 0},
+                           {"many posted", 5000, 0},
+                           {"one sent", 1, 1},
+                           {"posted and sent mixed", 3000, 7},
+                           {"all sent", 200, 1}};
+    for (const TCase& c : cases) {
+        std::vector<uintptr_t> handled;
+        std::vector<intptr_t> answers;
+        TMessageTarget target([&](uint32_t message, uintptr_t wParam, intptr_t) -> intptr_t {
+            handled.push_back(wParam);
+            return message == kSent ? static_cast<intptr_t>(wParam) * 2 : 0;
+        });
+        std::atomic<bool> done{false};
+        std::thread sender([&] {
+            for (int i = 1; i <= c.Messages; ++i) {
+                const auto value = static_cast<uintptr_t>(i);
+                if (c.SendEvery > 0 && i % c.SendEvery == 0)
+                    answers.push_back(target.SendMessage(kSent, value, 0));
+                else
+                    target.PostMessage(kPosted, value, 0);
+            }
+            done = true;
+        });
+        EXPECT_TRUE(ServeUntil([&] {
+            return done && handled.size() == static_cast<size_t>(c.Messages);
+        })) << c.Name;
+        sender.join();
+        std::vector<uintptr_t> expected;
+        for (int i = 1; i <= c.Messages; ++i)
+            expected.push_back(static_cast<uintptr_t>(i));
+        EXPECT_EQ(handled, expected) << c.Name;
+        for (size_t i = 0; i < answers.size(); ++i)
+            EXPECT_EQ(answers[i], 2 * static_cast<intptr_t>((i + 1) * c.SendEvery))
+                << c.Name << ", answer " << i;
+    }
+}
+
+// A handler that asks the user runs a loop until the answer comes; the messages already
+// waiting behind its own are handled in that loop meanwhile, not after the question.
+TEST_P(MessageLoop, MessagesBehindAHandlerThatServesAreHandledMeanwhile) {
+    constexpr uint32_t kAsksQuestion = 0x8004;
+    std::vector<uintptr_t> handled;
+    bool laterSeenInside = false;
+    TMessageTarget target([&](uint32_t message, uintptr_t wParam, intptr_t) -> intptr_t {
+        handled.push_back(wParam);
+        if (message == kAsksQuestion)
+            laterSeenInside = ServeUntil([&] { return handled.size() >= 3; });
+        return 0;
+    });
+    // All three wait in the queue before the main thread handles the first.
+    target.PostMessage(kAsksQuestion, 1, 0);
+    std::thread([&] {
+        target.PostMessage(kTestMessage, 2, 0);
+        target.PostMessage(kTestMessage, 3, 0);
+    }).join();
+    EXPECT_TRUE(ServeUntil([&] { return handled.size() >= 3; }));
+    EXPECT_TRUE(laterSeenInside) << "messages waited for the handler's own loop to end";
+    EXPECT_EQ(handled, (std::vector<uintptr_t>{1, 2, 3}));
+}
+
 TEST_P(MessageLoop, FromTheMainThreadTheHandlerRunsAtOnce) {
     bool handled = false;
     TMessageTarget target([&](uint32_t, uintptr_t, intptr_t) -> intptr_t {
