@@ -14,31 +14,9 @@
 
 #include "logfile.h"
 #include "logfolder.h"
+#include "qtenvironment.h"
 
 namespace {
-
-// One application object for every window test, removed when all have run.
-class TQtEnvironment : public testing::Environment {
-  public:
-    static QApplication& App() {
-        if (!Instance) {
-            static int argc = 1;
-            static char name[] = "logvue_tests";
-            static char* argv[] = {name, nullptr};
-            Instance = new QApplication(argc, argv);
-        }
-        return *Instance;
-    }
-    void TearDown() override {
-        delete Instance;
-        Instance = nullptr;
-    }
-
-  private:
-    static inline QApplication* Instance = nullptr;
-};
-
-const auto* const QtEnvironment = testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
 class LogViewer : public TLogFolderTest {
   protected:
