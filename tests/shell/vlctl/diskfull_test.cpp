@@ -3,7 +3,6 @@
 // space it reports stays as it was, as when another program fills the disk meanwhile.
 #include <gtest/gtest.h>
 
-
 #include "runprogram.h"
 #include "sandboxdata.h"
 
