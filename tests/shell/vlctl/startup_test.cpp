@@ -1,6 +1,8 @@
+#include <elf.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -22,6 +24,38 @@ class TScopedVariable {
   private:
     const char* Name;
 };
+
+// Whether the program file names a program interpreter (the dynamic loader), that is,
+// whether starting it loads shared libraries at all.
+bool HasProgramInterpreter(const std::string& program) {
+    std::ifstream file(program, std::ios::binary);
+    Elf64_Ehdr header{};
+    file.read(reinterpret_cast<char*>(&header), sizeof header);
+    EXPECT_TRUE(file && header.e_ident[EI_CLASS] == ELFCLASS64)
+        << program << " is no 64-bit ELF file";
+    for (int i = 0; file && i < header.e_phnum; ++i) {
+        Elf64_Phdr segment{};
+        file.seekg(static_cast<std::streamoff>(header.e_phoff + i * header.e_phentsize));
+        file.read(reinterpret_cast<char*>(&segment), sizeof segment);
+        if (file && segment.p_type == PT_INTERP)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+#if VLCTL_STANDALONE
+
+// Linked statically, vlctl starts without the dynamic loader: no library is looked for, so
+// none can be picked up from an unexpected folder either.
+TEST(VlctlStartup, StartsWithoutTheDynamicLoader) {
+    EXPECT_FALSE(HasProgramInterpreter(VLCTL_PROGRAM));
+}
+
+#else
+
+namespace {
 
 // The file names of the shared objects the dynamic loader loaded, as its debug output
 // ("file=libz.so.1 [0];  needed by ...") names them.
@@ -63,6 +97,7 @@ bool IsQtOrWindowLibrary(const std::string& name) {
 // Unicode tables and helpers) or a window system would cost every call of it (a script that
 // restores file after file) several milliseconds for nothing.
 TEST(VlctlStartup, LoadsNoQtAndNoWindowSystemLibrary) {
+    ASSERT_TRUE(HasProgramInterpreter(VLCTL_PROGRAM));
     TFreshDataFolder data;
     const std::vector<std::vector<std::string>> commands = {{"version"}, {"profiles"}};
     for (const auto& command : commands) {
@@ -115,3 +150,5 @@ TEST(VlctlStartup, LooksForLibrariesOnlyInFoldersNamedInFull) {
     for (const std::string& file : tried)
         EXPECT_EQ(file.front(), '/') << file << " is looked for in the current folder";
 }
+
+#endif
