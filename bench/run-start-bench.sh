@@ -2,8 +2,8 @@
 # Start-up benchmark: how long vlctl takes for a command that does little, against gzip
 # and an empty run of /bin/true, in the same run. Each round starts every program once,
 # so a busy machine slows them all alike; the median and the ratio to gzip are the
-# figures to compare between builds. Also prints how many shared objects vlctl loads and
-# how many symbol relocations the dynamic loader makes for it.
+# figures to compare between builds. For a vlctl linked dynamically it also prints how
+# many shared objects it loads and how many symbol relocations the dynamic loader makes.
 #
 # Usage: bench/run-start-bench.sh [runs]        (VLCTL=path uses that vlctl instead)
 set -euo pipefail
@@ -22,11 +22,15 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/vlstart-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 export VAULTAIRE_HOME="$work"
 
-objects=$(LD_DEBUG=files "$VLCTL" version 2>&1 >/dev/null | grep -c "generating link map")
-relocations=$(LD_DEBUG=statistics "$VLCTL" version 2>&1 >/dev/null |
-    sed -n 's/.*final number of relocations: *//p' | tail -1)
 echo "vlctl: $VLCTL"
-echo "shared objects loaded: $objects; symbol relocations: $relocations"
+if LC_ALL=C readelf -l "$VLCTL" | grep -q "Requesting program interpreter"; then
+    objects=$(LD_DEBUG=files "$VLCTL" version 2>&1 >/dev/null | grep -c "generating link map" || true)
+    relocations=$(LD_DEBUG=statistics "$VLCTL" version 2>&1 >/dev/null |
+        sed -n 's/.*final number of relocations: *//p' | tail -1)
+    echo "shared objects loaded: $objects; symbol relocations: $relocations"
+else
+    echo "linked statically: no shared objects are loaded"
+fi
 
 python3 - "$runs" "$VLCTL help" "$VLCTL version" "gzip --version" "/bin/true" <<'PY'
 import os, statistics, sys, time
