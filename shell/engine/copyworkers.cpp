@@ -11,9 +11,13 @@
 
 namespace {
 
-// Files waiting for a worker, per worker: enough that no worker waits for the walk, few
-// enough that a run holds little.
-constexpr size_t kWaitingPerWorker = 8;
+// Files waiting for a worker, per worker: enough that the workers stay busy while the run
+// places a synced batch (hundreds of copies at once), few enough that a run holds little
+// (a name for each).
+constexpr size_t kWaitingPerWorker = 256;
+// Workers beyond one per core: a worker waiting for the disk (for a file that is not in
+// the cache, as most are in a real backup) leaves its core to another.
+constexpr unsigned kWorkersBeyondCores = 2;
 // Items finished behind an unfinished one (a large file) before the run waits for it.
 constexpr size_t kMostFinishedItems = 4096;
 
@@ -193,7 +197,8 @@ TCopyWorkers::~TCopyWorkers() {
 }
 
 int TCopyWorkers::DefaultThreads() {
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()) +
+                            kWorkersBeyondCores);
 }
 
 void TCopyWorkers::Add(std::unique_ptr<TCopyItem> item) {

@@ -80,7 +80,7 @@ class TCopyWorkers {
     // Whether so many items wait to be taken out that the next should be waited for.
     bool Full() const;
 
-    // How many workers a run uses: one per core.
+    // How many workers a run uses: one per core and a few more.
     static int DefaultThreads();
 
   private:
