@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-    zlib1g-dev
+    zlib1g-dev libdeflate-dev
     libgtest-dev libgmock-dev
     shared-mime-info
     xvfb xauth trayer

@@ -16,6 +16,7 @@
 #include "platform/syserror.h"
 #include "varchive.h"
 #include "vfileutil.h"
+#include "wholedeflate.h"
 
 namespace {
 
@@ -334,6 +335,10 @@ void TVZipStream::SetDeflateThreads(unsigned threads) {
 }
 
 void TVZipStream::Deflate(int64_t size) {
+    if (size > 0 && size <= WholeDeflateLimit) {
+        DeflateWhole(size);
+        return;
+    }
     // Below the threshold starting threads and cutting the content into pieces would cost
     // about as much time as the threads save, and some ratio besides.
     if (FDeflateThreads < 2 || size < ParallelDeflateThreshold) {
@@ -343,6 +348,18 @@ void TVZipStream::Deflate(int64_t size) {
     TParallelDeflate deflater(FCompLevel, FDeflateThreads);
     deflater.StopRequested = StopRequested;
     ContentCrc = deflater.Compress(*this, *TargetStream, size);
+}
+
+void TVZipStream::DeflateWhole(int64_t size) {
+    StopWhenRequested();
+    const auto length = static_cast<size_t>(size);
+    uint8_t* content = wholedeflate::Input(length);
+    ReadBuffer(content, size);
+    ContentCrc = Crc32(ContentCrc, content, size);
+    wholedeflate::TOutput deflated = wholedeflate::Compress(FCompLevel, content, length);
+    if (deflated.Size == 0)
+        throw EZStreamError(Z_BUF_ERROR);
+    TargetStream->WriteBuffer(deflated.Data, static_cast<int64_t>(deflated.Size));
 }
 
 void TVZipStream::operator>>(TFileStream* target) {

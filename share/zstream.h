@@ -131,6 +131,9 @@ class VLSHARE_EXPORT TVZipStream : public TVZStream {
     // Content of at least this size is deflated on several threads when more than one is
     // allowed; smaller content on the calling thread alone.
     static constexpr int64_t ParallelDeflateThreshold = int64_t{4} << 20;
+    // Content of up to this size is read whole and deflated in one call, which is faster
+    // than a stream; larger content is streamed through 16 KiB buffers.
+    static constexpr int64_t WholeDeflateLimit = int64_t{1} << 20;
     // How many threads deflate such content: one per core unless set; 1 keeps all the work
     // on the calling thread. 0 counts as 1.
     unsigned DeflateThreads() const { return FDeflateThreads; }
@@ -157,6 +160,8 @@ class VLSHARE_EXPORT TVZipStream : public TVZStream {
     void WriteStored(TStream& target, int64_t start, int64_t size);
     // Deflates size bytes of the source from its position into TargetStream.
     void Deflate(int64_t size);
+    // The same for content of at most WholeDeflateLimit bytes, read and deflated whole.
+    void DeflateWhole(int64_t size);
     // Until the content is written whole, the header carries no first magic number, so
     // that no reader takes an archive cut short (by a crash, say) for a valid one, and no
     // checksum. Both are put in once the content is complete.

@@ -285,6 +285,8 @@ TEST_F(ZStream, ContentComesBackUnchangedWhateverTheMethod) {
         {"one byte more than a buffer", CompressibleText(16385)},
         {"text of many buffers", CompressibleText(300000)},
         {"random bytes", RandomBytes(70000)},
+        {"the most text deflated whole", CompressibleText(TVZipStream::WholeDeflateLimit)},
+        {"one byte more, streamed", CompressibleText(TVZipStream::WholeDeflateLimit + 1)},
     };
     struct Setting {
         TVZCompLevel Level;
