@@ -1,10 +1,13 @@
 #include "wholedeflate.h"
 
 #include <libdeflate.h>
+#include <zlib.h>
 
 #include <array>
 #include <memory>
 #include <new>
+
+#include "zstream.h"
 
 namespace wholedeflate {
 namespace {
@@ -25,7 +28,11 @@ class TBuffer {
   public:
     uint8_t* Reserve(size_t size) {
         if (size > Capacity) {
-            Data.reset(new uint8_t[size]);
+            Data.reset();
+            Capacity = 0;
+            Data.reset(new (std::nothrow) uint8_t[size]);
+            if (!Data)
+                throw EZStreamError(Z_MEM_ERROR);
             Capacity = size;
         }
         return Data.get();
@@ -46,7 +53,7 @@ struct TThreadState {
         if (!compressor) {
             compressor.reset(libdeflate_alloc_compressor(level));
             if (!compressor)
-                throw std::bad_alloc();
+                throw EZStreamError(Z_MEM_ERROR);
         }
         return compressor.get();
     }
@@ -64,8 +71,10 @@ uint8_t* Input(size_t size) {
 }
 
 TOutput Compress(int level, const uint8_t* data, size_t size) {
-    if (level < 1 || level > kHighestLevel)
+    if (level == Z_DEFAULT_COMPRESSION)
         level = kDefaultLevel;
+    if (level < 1 || level > kHighestLevel)
+        throw EZStreamError(Z_STREAM_ERROR);
     TThreadState& state = ThreadState();
     libdeflate_compressor* compressor = state.CompressorFor(level);
     size_t bound = libdeflate_zlib_compress_bound(compressor, size);

@@ -179,7 +179,10 @@ class TCopyWorkers::TWorker : public TThread {
 TCopyWorkers::TCopyWorkers(TCopySettings settings, int threads, std::function<bool()> stopRequested)
     : Settings(std::move(settings)),
       StopRequested(std::move(stopRequested)),
-      MostWaiting(kWaitingPerWorker * static_cast<size_t>(std::max(threads, 1))) {
+      // Below the finished items' limit, or the run would take them all out (and leave the
+      // workers idle) before it ever waited for the workers.
+      MostWaiting(std::min(kWaitingPerWorker * static_cast<size_t>(std::max(threads, 1)),
+                           kMostFinishedItems / 2)) {
     for (int i = 0; i < std::max(threads, 1); ++i)
         Workers.push_back(std::make_unique<TWorker>(*this));
 }

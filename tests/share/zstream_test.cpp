@@ -309,6 +309,17 @@ TEST_F(ZStream, ContentComesBackUnchangedWhateverTheMethod) {
     }
 }
 
+TEST_F(ZStream, ALevelZlibDoesNotKnowIsRefusedWhetherTheContentIsDeflatedWholeOrStreamed) {
+    for (size_t size : {size_t{1000}, size_t(TVZipStream::WholeDeflateLimit) + 1}) {
+        SCOPED_TRACE(size);
+        const std::string source = MakeSource("a.txt", CompressibleText(size));
+        TVZipStream zip(source);
+        zip.SetCompLevel(10);
+        TMemoryStream archive;
+        EXPECT_THROW(zip.WriteArchive(archive), EZStreamError);
+    }
+}
+
 TEST_F(ZStream, EmptySourceGivesTheHeaderAloneAndAnEmptyFile) {
     const std::string source = MakeSource("empty.txt", "");
     for (TVZCompLevel level : {-1, 0}) {
