@@ -95,8 +95,9 @@ class VLSHARE_EXPORT TVZStream : public TFileStream {
     TVZStreamHeader Header;
     // 0 never overwrite, 1 always, 2 only when the backed-up copy is newer, 3 ask.
     uint8_t OverwriteMode = 0;
-    // Asked between the 16 KiB steps of writing or restoring a copy (between the 1 MiB
-    // pieces of a large file deflated on several threads). When it answers true,
+    // Asked between the 16 KiB steps of writing or restoring a copy (before a content of
+    // up to 1 MiB deflated whole, between the 1 MiB pieces of a large file deflated on
+    // several threads). When it answers true,
     // the work stops there with EAbort and what it made is removed. The controller decides
     // what it stands for (vlctl: an interrupt from the terminal); empty: never stop.
     std::function<bool()> StopRequested;

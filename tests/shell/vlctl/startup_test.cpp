@@ -13,18 +13,6 @@
 
 namespace {
 
-// Sets an environment variable for the programs a test runs, and removes it again.
-class TScopedVariable {
-  public:
-    TScopedVariable(const char* name, const char* value) : Name(name) { setenv(name, value, 1); }
-    ~TScopedVariable() { unsetenv(Name); }
-    TScopedVariable(const TScopedVariable&) = delete;
-    TScopedVariable& operator=(const TScopedVariable&) = delete;
-
-  private:
-    const char* Name;
-};
-
 // Whether the program file names a program interpreter (the dynamic loader), that is,
 // whether starting it loads shared libraries at all.
 bool HasProgramInterpreter(const std::string& program) {
@@ -56,6 +44,18 @@ TEST(VlctlStartup, StartsWithoutTheDynamicLoader) {
 #else
 
 namespace {
+
+// Sets an environment variable for the programs a test runs, and removes it again.
+class TScopedVariable {
+  public:
+    TScopedVariable(const char* name, const char* value) : Name(name) { setenv(name, value, 1); }
+    ~TScopedVariable() { unsetenv(Name); }
+    TScopedVariable(const TScopedVariable&) = delete;
+    TScopedVariable& operator=(const TScopedVariable&) = delete;
+
+  private:
+    const char* Name;
+};
 
 // The file names of the shared objects the dynamic loader loaded, as its debug output
 // ("file=libz.so.1 [0];  needed by ...") names them.
